@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QVector>
+#include <QtGlobal>
+
+//! One sweep: a signed dBm level per frequency point, lowest frequency first;
+//! -128 means no data. QVector<qint8> is a built-in meta-type container, so
+//! the alias needs no declaration of its own (and may be repeated verbatim
+//! wherever the device layer declares it).
+typedef QVector<qint8> RfSpectrumScan;
+
+//! The level that stands for "no data" in a sweep.
+constexpr qint8 NoDataLevel = -128;
