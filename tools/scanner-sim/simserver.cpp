@@ -1,0 +1,189 @@
+#include "simserver.h"
+
+#include "ptylink.h"
+#include "rfsaframe.h"
+
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// 115200 baud, 8N1: ten bit times per byte.
+constexpr double MsPerByte = 10.0 * 1000.0 / 115200.0;
+// Bytes of a frame that stop coming for this long were not a frame.
+constexpr int StaleInputMs = 100;
+// After the last sweep of --hangup-after, give the program a moment to read
+// it before the cable goes.
+constexpr int PullCableDelayMs = 150;
+
+const QByteArray junkBytes = QByteArray::fromHex("00ff55");
+
+} // namespace
+
+SimServer::SimServer(const SimOptions &options, const RfScene &scene, QObject *parent)
+    : QObject(parent), m_options(options), m_log(m_clock), m_device(options, scene)
+{
+    m_clock.start();
+    m_link = new PtyLink(this);
+    m_sendTimer = new QTimer(this);
+    m_sendTimer->setSingleShot(true);
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_sendTimer, &QTimer::timeout, this, &SimServer::pump);
+    m_staleTimer = new QTimer(this);
+    m_staleTimer->setSingleShot(true);
+    m_staleTimer->setInterval(StaleInputMs);
+    connect(m_staleTimer, &QTimer::timeout, this, [this] {
+        m_device.dropPartial();
+        if (m_device.hasPartial())
+            m_staleTimer->start();
+    });
+
+    m_device.onFrame = [this](const QByteArray &f) { m_log.write("RX", f); };
+    m_device.onJunk = [this](const QByteArray &j) { m_log.write("RX-JUNK", j); };
+    m_device.onReply = [this](const SimReply &r) { enqueue(r); };
+
+    connect(m_link, &PtyLink::received, this, &SimServer::onReceived);
+    connect(m_link, &PtyLink::hungUp, this, &SimServer::onHungUp);
+    connect(m_link, &PtyLink::reopened, this, [] { qCInfo(lcSim, "port opened"); });
+    connect(m_link, &PtyLink::writable, this, &SimServer::pump);
+}
+
+SimServer::~SimServer()
+{
+    shutdown();
+}
+
+bool SimServer::start(QString *error, bool *badArgument)
+{
+    *badArgument = true;
+    if (!m_options.logPath.isEmpty() && !m_log.open(m_options.logPath, error))
+        return false;
+    if (!m_link->open(error)) {
+        *badArgument = false;
+        return false;
+    }
+    if (!m_options.linkPath.isEmpty() && !m_link->makeLink(m_options.linkPath, error))
+        return false;
+    return true;
+}
+
+QString SimServer::slavePath() const
+{
+    return m_link->slavePath();
+}
+
+void SimServer::shutdown()
+{
+    m_sendTimer->stop();
+    m_staleTimer->stop();
+    m_queue.clear();
+    m_link->close();
+    m_link->removeLink();
+}
+
+void SimServer::onReceived(const QByteArray &bytes)
+{
+    if (m_pulling)
+        return;
+    m_device.receive(bytes);
+    if (m_device.hasPartial())
+        m_staleTimer->start();
+    else
+        m_staleTimer->stop();
+}
+
+void SimServer::onHungUp()
+{
+    // Nobody listens: what is queued would only fill the terminal's buffer
+    // and reach whoever opens the port next, stale. A real device's USB
+    // endpoint drops it too.
+    if (!m_queue.isEmpty())
+        qCInfo(lcSim, "port closed; %d queued frames dropped", int(m_queue.size()));
+    else
+        qCInfo(lcSim, "port closed");
+    m_queue.clear();
+    m_out.clear();
+    m_sendTimer->stop();
+    m_staleTimer->stop();
+    m_device.resetLink();
+    m_lineFreeAtMs = nowMs();
+}
+
+void SimServer::enqueue(const SimReply &reply)
+{
+    if (!m_link->listening() || m_pulling)
+        return;
+    const double now = nowMs();
+    const bool paced = !m_options.fast && m_options.rate <= 0;
+    double start = std::max(now, m_lineFreeAtMs) + m_options.frameDelayMs + reply.extraDelayMs;
+    if (reply.kind == SimReply::Kind::SweepStart) {
+        if (m_options.rate > 0 && !m_options.fast)
+            start = std::max(start, m_lastSweepEndMs + 1000.0 / m_options.rate);
+        else if (paced)
+            start += m_options.sweepTimeMs;
+    }
+    // A frame is handed over when its last byte would have left the line.
+    const double due = start + (paced ? reply.frame.size() * MsPerByte : 0.0);
+    m_lineFreeAtMs = due;
+    if (reply.kind == SimReply::Kind::SweepEnd)
+        m_lastSweepEndMs = due;
+    m_queue.enqueue(Pending{reply.frame, reply.kind, due});
+    pump();
+}
+
+void SimServer::pump()
+{
+    while (!m_queue.isEmpty() && m_link->listening()) {
+        if (m_out.isEmpty()) {
+            const double wait = m_queue.head().dueMs - nowMs();
+            if (wait > 0.2) {
+                m_sendTimer->start(static_cast<int>(std::ceil(wait)));
+                return;
+            }
+            Pending &p = m_queue.head();
+            ++m_framesSent;
+            if (m_framesSent == m_options.garbageFrame) {
+                m_log.write("TX-JUNK", junkBytes);
+                m_out = junkBytes;
+            }
+            if (m_framesSent == m_options.badCrcFrame)
+                p.frame[p.frame.size() - 1] =
+                    static_cast<char>(p.frame.at(p.frame.size() - 1) ^ 0x5A);
+            m_log.write("TX", p.frame);
+            m_out.append(p.frame);
+        }
+        const qint64 n = m_link->write(m_out.constData(), m_out.size());
+        if (n < 0)
+            return; // hung up; onHungUp has emptied the queue
+        m_out.remove(0, static_cast<int>(n));
+        if (!m_out.isEmpty()) {
+            m_link->waitWritable();
+            return;
+        }
+        const Pending done = m_queue.dequeue();
+        transmitted(done);
+        if (m_pulling)
+            return;
+    }
+}
+
+void SimServer::transmitted(const Pending &p)
+{
+    if (p.kind != SimReply::Kind::SweepEnd)
+        return;
+    ++m_sweepsSent;
+    if (m_options.hangupAfter > 0 && m_sweepsSent == m_options.hangupAfter) {
+        qCInfo(lcSim, "%d sweeps sent: pulling the cable", m_sweepsSent);
+        m_pulling = true;
+        m_queue.clear();
+        QTimer::singleShot(PullCableDelayMs, this, &SimServer::pullCable);
+    }
+}
+
+void SimServer::pullCable()
+{
+    shutdown();
+    emit finished();
+}

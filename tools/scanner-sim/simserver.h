@@ -1,0 +1,66 @@
+#pragma once
+
+#include "framelog.h"
+#include "simdevice.h"
+#include "simoptions.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QQueue>
+
+class PtyLink;
+class QTimer;
+
+//! Ties the emulated device to its pseudo-terminal: paces what the device
+//! sends as the real serial line would, injects the faults asked for on the
+//! command line and keeps the frame log.
+class SimServer : public QObject
+{
+    Q_OBJECT
+public:
+    SimServer(const SimOptions &options, const RfScene &scene, QObject *parent = nullptr);
+    ~SimServer() override;
+
+    //! Opens the terminal, the link and the log. On failure returns false; the
+    //! message says why, and `badArgument` tells a user error from a system one.
+    bool start(QString *error, bool *badArgument);
+    QString slavePath() const;
+    //! Closes the terminal and removes the link (also done on destruction).
+    void shutdown();
+
+signals:
+    //! The "cable" has been pulled as --hangup-after asked; the process ends.
+    void finished();
+
+private:
+    struct Pending
+    {
+        QByteArray frame;
+        SimReply::Kind kind = SimReply::Kind::Data;
+        double dueMs = 0;
+    };
+
+    double nowMs() const { return m_clock.nsecsElapsed() / 1e6; }
+    void enqueue(const SimReply &reply);
+    void pump();
+    void transmitted(const Pending &p);
+    void onReceived(const QByteArray &bytes);
+    void onHungUp();
+    void pullCable();
+
+    SimOptions m_options;
+    QElapsedTimer m_clock;
+    FrameLog m_log;
+    SimDevice m_device;
+    PtyLink *m_link = nullptr;
+    QTimer *m_sendTimer = nullptr;
+    QTimer *m_staleTimer = nullptr;
+
+    QQueue<Pending> m_queue;
+    QByteArray m_out;          //!< bytes of the head frame not yet taken by the terminal
+    double m_lineFreeAtMs = 0; //!< when the emulated line has sent everything queued
+    double m_lastSweepEndMs = -1e12;
+    int m_framesSent = 0;
+    int m_sweepsSent = 0;
+    bool m_pulling = false;
+};
