@@ -1,25 +1,259 @@
 #include "spectrumstatistics.h"
 
-StatisticsRows StatisticsRows::fromInterval(const QwtInterval &)
+#include <cmath>
+
+namespace {
+
+constexpr int Levels = 256;      //!< levels a signed byte can hold
+constexpr int LevelOffset = 128; //!< histogram index of level v is v + 128
+constexpr int MaxAlignmentTries = 4;
+
+bool isLevel(int v)
 {
-    return StatisticsRows();
+    return v >= -128 && v <= 127;
 }
 
-bool SpectrumStatisticsAccumulator::computeSpectrumStatistics(const RfSpectrumSampleList &,
-                                                              const QwtInterval &)
+//! Two samples contribute identically when they share the same level data:
+//! copies of a sweep share storage, and the accumulator keeps the previous
+//! selection alive, so a block cannot have been freed and reused meanwhile.
+bool sameLevels(const RfSpectrumSample &a, const RfSpectrumSample &b)
 {
-    return false;
+    return a.spectrum.constData() == b.spectrum.constData() &&
+           a.spectrum.size() == b.spectrum.size();
 }
 
-void SpectrumStatisticsAccumulator::clear() {}
+} // namespace
 
-void SpectrumStatisticsAccumulator::rebuild(const RfSpectrumSampleList &) {}
-bool SpectrumStatisticsAccumulator::tryIncremental(const RfSpectrumSampleList &)
+StatisticsRows StatisticsRows::fromInterval(const QwtInterval &amplitudeInterval)
 {
-    return false;
+    StatisticsRows result;
+    const double mn = amplitudeInterval.minValue();
+    const double mx = amplitudeInterval.maxValue();
+    if (!std::isfinite(mn) || !std::isfinite(mx))
+        return result;
+    // Converting a double beyond the int range is undefined; far beyond the
+    // levels a sweep can hold the exact value no longer matters.
+    constexpr double Limit = 1e6;
+    int low = int(qBound(-Limit, mn, Limit));
+    int high = int(qBound(-Limit, mx, Limit));
+    if (high - low > MaxStatisticsRows) {
+        // Rows below -128 dBm count every sweep and rows above 127 none: keep
+        // the rows that levels can reach, so a damaged recording's interval
+        // cannot ask for millions of rows. The kept rows hold the same values.
+        low = qMax(low, -128);
+        high = qMin(high, 128);
+    }
+    if (high - low <= 0)
+        return result;
+    result.lowLevel = low;
+    result.highLevel = high;
+    result.rows = high - low;
+    return result;
 }
-void SpectrumStatisticsAccumulator::addSample(const RfSpectrumScan &, int) {}
-void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &) {}
+
+bool SpectrumStatisticsAccumulator::computeSpectrumStatistics(const RfSpectrumSampleList &selection,
+                                                              const QwtInterval &amplitudeInterval)
+{
+    if (selection.isEmpty()) {
+        m_lastUpdate = Update::None;
+        return false;
+    }
+    const StatisticsRows rows = StatisticsRows::fromInterval(amplitudeInterval);
+    const int columns = qMin(selection.first().spectrum.size(), MaxStatisticsColumns);
+
+    if (!m_selection.isEmpty() && rows == m_rows && columns == m_columns &&
+        tryIncremental(selection)) {
+        m_lastUpdate = Update::Incremental;
+    } else {
+        m_rows = rows;
+        m_columns = columns;
+        rebuild(selection);
+        m_lastUpdate = Update::Rebuilt;
+    }
+    m_selection = selection;
+    deriveOutputs(selection);
+    return true;
+}
+
+void SpectrumStatisticsAccumulator::clear()
+{
+    m_stats = SpectrumStatistics();
+    m_rows = StatisticsRows();
+    m_columns = 0;
+    m_selection.clear();
+    m_histogram.clear();
+    m_levelSum.clear();
+    m_maxLevel.clear();
+    m_lastUpdate = Update::None;
+}
+
+void SpectrumStatisticsAccumulator::rebuild(const RfSpectrumSampleList &selection)
+{
+    m_histogram.fill(0, m_columns * Levels);
+    m_levelSum.fill(0, m_columns);
+    m_maxLevel.fill(NoDataLevel, m_columns);
+    for (const RfSpectrumSample &sample : selection)
+        addSample(sample.spectrum, +1);
+}
+
+bool SpectrumStatisticsAccumulator::tryIncremental(const RfSpectrumSampleList &selection)
+{
+    const RfSpectrumSampleList &old = m_selection;
+    const int m = old.size();
+    const int k = selection.size();
+
+    // Length of the run where old[oStart + i] and selection[sStart + i] share
+    // their levels, or -1 when the run breaks before either list ends.
+    const auto overlapAt = [&](int oStart, int sStart) {
+        const int length = qMin(m - oStart, k - sStart);
+        for (int i = 0; i < length; ++i) {
+            if (!sameLevels(old.at(oStart + i), selection.at(sStart + i)))
+                return -1;
+        }
+        return length;
+    };
+
+    int oStart = -1;
+    int sStart = -1;
+    int overlap = 0;
+    int tries = 0;
+    // The new selection starts inside the old one (the live window sliding,
+    // growing at its end, or shrinking)...
+    for (int d = 0; d < m && tries < MaxAlignmentTries && overlap <= 0; ++d) {
+        if (sameLevels(old.at(d), selection.at(0))) {
+            ++tries;
+            const int length = overlapAt(d, 0);
+            if (length > 0) {
+                oStart = d;
+                sStart = 0;
+                overlap = length;
+            }
+        }
+    }
+    // ...or the old one starts inside the new one (the view moved back).
+    for (int d = 1; d < k && tries < 2 * MaxAlignmentTries && overlap <= 0; ++d) {
+        if (sameLevels(selection.at(d), old.at(0))) {
+            ++tries;
+            const int length = overlapAt(0, d);
+            if (length > 0) {
+                oStart = 0;
+                sStart = d;
+                overlap = length;
+            }
+        }
+    }
+    // Without overlap, or when more samples would change than a rebuild
+    // reads, rebuilding is the cheaper way.
+    if (overlap <= 0 || (m - overlap) + (k - overlap) >= k)
+        return false;
+
+    for (int i = 0; i < oStart; ++i)
+        addSample(old.at(i).spectrum, -1);
+    for (int i = oStart + overlap; i < m; ++i)
+        addSample(old.at(i).spectrum, -1);
+    for (int i = 0; i < sStart; ++i)
+        addSample(selection.at(i).spectrum, +1);
+    for (int i = sStart + overlap; i < k; ++i)
+        addSample(selection.at(i).spectrum, +1);
+    return true;
+}
+
+void SpectrumStatisticsAccumulator::addSample(const RfSpectrumScan &spectrum, int sign)
+{
+    qint32 *histogram = m_histogram.data();
+    qint64 *levelSum = m_levelSum.data();
+    qint16 *maxLevel = m_maxLevel.data();
+    const qint8 *levels = spectrum.constData();
+    // A shorter sweep is read only up to its end; its missing bins count as
+    // no data.
+    const int present = qMin(spectrum.size(), m_columns);
+    for (int i = 0; i < m_columns; ++i) {
+        const int v = i < present ? levels[i] : NoDataLevel;
+        qint32 *bin = histogram + i * Levels + LevelOffset;
+        bin[v] += sign;
+        levelSum[i] += sign * v;
+        if (sign > 0) {
+            if (v > maxLevel[i])
+                maxLevel[i] = qint16(v);
+        } else if (v == maxLevel[i] && bin[v] == 0) {
+            int top = v;
+            while (top > NoDataLevel && bin[top] == 0)
+                --top;
+            maxLevel[i] = qint16(top);
+        }
+    }
+}
+
+void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &selection)
+{
+    const int k = selection.size();
+    const int columns = m_columns;
+    const int rows = m_rows.rows;
+    const int low = m_rows.lowLevel;
+    const int high = m_rows.highLevel;
+    const double count = double(k);
+
+    SpectrumStatistics &s = m_stats;
+    s.sampleCount = k;
+    s.columns = columns;
+    s.rows = rows;
+    s.lowLevel = low;
+    s.highLevel = high;
+
+    QVector<double> density(rows * columns, 0.0);
+    QVector<double> hits(rows * columns, 0.0);
+    QVector<double> average(columns, 0.0);
+    RfSpectrumScan maxHold(columns, NoDataLevel);
+    qint8 peak = NoDataLevel;
+
+    const qint32 *histogram = m_histogram.constData();
+    double *densityOut = density.data();
+    double *hitsOut = hits.data();
+    for (int i = 0; i < columns; ++i) {
+        const qint32 *bin = histogram + i * Levels + LevelOffset;
+
+        // A level v fills rows 0 .. rows - |v - high| - 1, so row rows - d
+        // counts the levels with |v - high| < d; widen d one dB at a time.
+        qint64 filled = 0;
+        for (int d = 1; d <= rows; ++d) {
+            const int below = high - (d - 1);
+            const int above = high + (d - 1);
+            if (isLevel(below))
+                filled += bin[below];
+            if (d > 1 && isLevel(above))
+                filled += bin[above];
+            densityOut[i + (rows - d) * columns] = double(filled) / count;
+        }
+
+        // A level v in [low, high) hits the row just below it, v - low - 1.
+        for (int r = 0; r < rows; ++r) {
+            const int v = low + 1 + r;
+            if (v >= high || !isLevel(v))
+                continue;
+            const qint32 h = bin[v];
+            if (h > 0)
+                hitsOut[i + r * columns] = std::ldexp(1.0, 1 - h);
+        }
+
+        average[i] = double(m_levelSum.at(i)) / count;
+        maxHold[i] = qint8(m_maxLevel.at(i));
+        peak = qMax(peak, maxHold.at(i));
+    }
+
+    const RfSpectrumScan &last = selection.last().spectrum;
+    if (last.size() == columns) {
+        s.currentTrace = last;
+    } else {
+        RfSpectrumScan current(columns, NoDataLevel);
+        std::copy_n(last.constData(), qMin(last.size(), columns), current.data());
+        s.currentTrace = current;
+    }
+    s.densityMatrix = density;
+    s.hitMatrix = hits;
+    s.averageTrace = average;
+    s.maxHoldTrace = maxHold;
+    s.peak = peak;
+}
 
 SpectrumStatistics computeSpectrumStatistics(const RfSpectrumSampleList &selection,
                                              const QwtInterval &amplitudeInterval)
