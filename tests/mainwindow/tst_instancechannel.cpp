@@ -1,0 +1,158 @@
+#include "instancechannel.h"
+
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The single-instance channel between two starts of the program. Each test
+// gets its own runtime directory, so it never meets a running program.
+class tst_InstanceChannel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void serverNameIsPrivate();
+    void forwardsArguments();
+    void noServerMeansFirstInstance();
+    void severalPeersAtOnce();
+    void lastLineWithoutLineFeed();
+    void junkIsCapped();
+    void staleSocketIsReplaced();
+
+private:
+    QScopedPointer<QTemporaryDir> m_runtime;
+};
+
+void tst_InstanceChannel::init()
+{
+    m_runtime.reset(new QTemporaryDir);
+    QVERIFY(m_runtime->isValid());
+    qputenv("XDG_RUNTIME_DIR", m_runtime->path().toLocal8Bit());
+}
+
+void tst_InstanceChannel::serverNameIsPrivate()
+{
+    QCOMPARE(InstanceChannel::serverName(), m_runtime->path() + "/Orvanel");
+}
+
+void tst_InstanceChannel::forwardsArguments()
+{
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+    QVERIFY(spy.isValid());
+    const QStringList args{"/usr/bin/orvanel", "/tmp/ä b.vozi", "-qc"};
+    QVERIFY(InstanceChannel::forwardArguments(args));
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toStringList(), args);
+}
+
+void tst_InstanceChannel::noServerMeansFirstInstance()
+{
+    QVERIFY(!InstanceChannel::forwardArguments({"orvanel"}, 200));
+}
+
+static QLocalSocket *rawPeer(QObject *parent)
+{
+    auto *s = new QLocalSocket(parent);
+    s->connectToServer(InstanceChannel::serverName());
+    return s->waitForConnected(1000) ? s : nullptr;
+}
+
+void tst_InstanceChannel::severalPeersAtOnce()
+{
+    // A file manager opening three files starts three instances at once;
+    // their lines must not mix and none may be lost.
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+    QLocalSocket *a = rawPeer(this);
+    QLocalSocket *b = rawPeer(this);
+    QVERIFY(a && b);
+    a->write("orvanel\n/x/one.vozi\n");
+    b->write("orvanel\n/x/two.vozi\n");
+    a->flush();
+    b->flush();
+    QTest::qWait(50);
+    b->disconnectFromServer();
+    a->disconnectFromServer();
+    QTRY_COMPARE(spy.count(), 2);
+    QSet<QString> files;
+    for (const auto &call : spy)
+        files << call.at(0).toStringList().value(1);
+    QCOMPARE(files, (QSet<QString>{"/x/one.vozi", "/x/two.vozi"}));
+}
+
+void tst_InstanceChannel::lastLineWithoutLineFeed()
+{
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+    QLocalSocket *a = rawPeer(this);
+    QVERIFY(a);
+    a->write("orvanel\n-qc");
+    a->flush();
+    a->disconnectFromServer();
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toStringList(), (QStringList{"orvanel", "-qc"}));
+}
+
+void tst_InstanceChannel::junkIsCapped()
+{
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+
+    // One endless line: kept short, still delivered.
+    QLocalSocket *a = rawPeer(this);
+    QVERIFY(a);
+    a->write("orvanel\n");
+    a->write(QByteArray(1 << 20, 'x'));
+    a->flush();
+    a->waitForBytesWritten(2000);
+    a->disconnectFromServer();
+    QTRY_COMPARE(spy.count(), 1);
+    const QStringList lines = spy.at(0).at(0).toStringList();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(1).size(), InstanceChannel::MaxLineLength);
+
+    // Binary junk of endless short lines: the peer is dropped, nothing is run.
+    QLocalSocket *b = rawPeer(this);
+    QVERIFY(b);
+    QByteArray junk;
+    for (int i = 0; i < 100000; ++i)
+        junk.append(char(i * 7 % 251)).append('\n');
+    b->write(junk);
+    b->flush();
+    QTRY_COMPARE(b->state(), QLocalSocket::UnconnectedState);
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), 1);
+
+    // The channel still serves the next start.
+    QVERIFY(InstanceChannel::forwardArguments({"orvanel", "-debug"}));
+    QTRY_COMPARE(spy.count(), 2);
+}
+
+void tst_InstanceChannel::staleSocketIsReplaced()
+{
+    // A crashed instance leaves its socket file behind.
+    {
+        InstanceChannel dead;
+        QVERIFY(dead.listen());
+    }
+    QFile stale(InstanceChannel::serverName());
+    if (!stale.exists()) {
+        QVERIFY(stale.open(QIODevice::WriteOnly)); // make one by hand
+        stale.close();
+    }
+    QVERIFY(!InstanceChannel::forwardArguments({"orvanel"}, 200));
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+    QVERIFY(InstanceChannel::forwardArguments({"orvanel", "x"}));
+    QTRY_COMPARE(spy.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_InstanceChannel)
+#include "tst_instancechannel.moc"
