@@ -1,0 +1,31 @@
+# The spectrum and waterfall plots with their colour maps, rasters, pickers
+# and scale draws (Qwt). The colour-file reader (customcolors) uses QtCore and
+# QtGui only.
+set(_p ${CMAKE_CURRENT_LIST_DIR})
+add_library(orvanel_spectrum_plots STATIC
+  ${_p}/customcolors.cpp ${_p}/customcolors.h
+  ${_p}/colormapstops.h
+  ${_p}/spectrocolormap.cpp ${_p}/spectrocolormap.h
+  ${_p}/waterfallcolormap.cpp ${_p}/waterfallcolormap.h
+  ${_p}/highlightcolormap.cpp ${_p}/highlightcolormap.h
+  ${_p}/spectrogramdata.cpp ${_p}/spectrogramdata.h
+  ${_p}/waterfalldata.cpp ${_p}/waterfalldata.h
+  ${_p}/tnwmatrixrasterdata.cpp ${_p}/tnwmatrixrasterdata.h
+  ${_p}/highlightspectrogram.cpp ${_p}/highlightspectrogram.h
+  ${_p}/rightclickmachine.cpp ${_p}/rightclickmachine.h
+  ${_p}/trackerbox.h
+  ${_p}/sptrackpicker.cpp ${_p}/sptrackpicker.h
+  ${_p}/wftrackpicker.cpp ${_p}/wftrackpicker.h
+  ${_p}/timescaledraw.cpp ${_p}/timescaledraw.h
+  ${_p}/frequencyscaledraw.cpp ${_p}/frequencyscaledraw.h
+  ${_p}/tnwplotmarker.cpp ${_p}/tnwplotmarker.h
+  ${_p}/notestyle.h
+  ${_p}/plotcolorbar.cpp ${_p}/plotcolorbar.h
+  ${_p}/plotprompts.cpp ${_p}/plotprompts.h
+  ${_p}/spectroplot.cpp ${_p}/spectroplot.h
+  ${_p}/waterfallplot.cpp ${_p}/waterfallplot.h
+)
+target_include_directories(orvanel_spectrum_plots PUBLIC ${_p})
+target_link_libraries(orvanel_spectrum_plots
+  PUBLIC orvanel_spectrum_core Qwt::Qwt Qt5::Widgets orvanel_common)
+unset(_p)

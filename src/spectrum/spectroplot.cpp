@@ -1,0 +1,225 @@
+#include "spectroplot.h"
+
+#include "frequencyscaledraw.h"
+#include "highlightcolormap.h"
+#include "highlightspectrogram.h"
+#include "notestyle.h"
+#include "plotcolorbar.h"
+#include "plotprompts.h"
+#include "rightclickmachine.h"
+#include "spectrocolormap.h"
+#include "spectrogramdata.h"
+#include "sptrackpicker.h"
+#include "tnwmatrixrasterdata.h"
+#include "tnwplotmarker.h"
+
+#include <qwt_picker_machine.h>
+#include <qwt_plot_layout.h>
+#include <qwt_plot_marker.h>
+#include <qwt_plot_picker.h>
+#include <qwt_plot_spectrogram.h>
+
+SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
+{
+    setAutoReplot(false);
+    // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
+    canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
+
+    m_density = new QwtPlotSpectrogram;
+    m_density->setRenderThreadCount(0);
+    m_densityData = new SpectrogramData;
+    m_density->setData(m_densityData);
+    m_density->setColorMap(new SpectroColorMap);
+    m_density->attach(this);
+
+    m_highlight = new HighlightSpectrogram;
+    m_highlight->setRenderThreadCount(0);
+    m_highlightData = new TnwMatrixRasterData;
+    m_highlightData->setResampleMode(TnwMatrixRasterData::BicubicInterpolation);
+    m_highlightData->setInterval(Qt::ZAxis, QwtInterval(0.0, 1.0));
+    m_highlightData->setValueMatrix(QVector<double>(1, 0.0), 1);
+    m_highlight->setData(m_highlightData);
+    m_highlight->setColorMap(new HighlightColorMap);
+    m_highlight->attach(this); // after the density item: it multiplies over it
+
+    setAxisTitle(QwtPlot::xBottom, tr("Frequency [MHz]"));
+    setAxisScaleDraw(QwtPlot::xBottom, new FrequencyScaleDraw);
+    setAxisTitle(QwtPlot::yLeft, tr("Amplitude [dBm]"));
+
+    m_colorBar = installColorBar(this, tr("Density [%]"), new SpectroColorMap, 0.0, 50.0);
+
+    // The top axis carries the channel scale on the 2.4 GHz band; it is
+    // installed by the channel-scale code and stays hidden until the page
+    // enables it.
+
+    m_tracker = new SpTrackPicker(canvas());
+    m_tracker->setStateMachine(new QwtPickerTrackerMachine);
+    m_tracker->setRubberBandPen(QPen(Qt::gray, 1, Qt::DotLine));
+    m_tracker->setRubberBand(QwtPicker::CrossRubberBand);
+    m_tracker->setTrackerMode(QwtPicker::AlwaysOn);
+    m_tracker->setTrackerPen(QPen(Qt::gray));
+
+    m_leftPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
+    m_leftPicker->setStateMachine(new QwtPickerClickPointMachine);
+    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
+            &SpectroPlot::onLeftClick);
+
+    m_rightPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
+    m_rightPicker->setStateMachine(new RightClickMachine);
+    connect(m_rightPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
+            &SpectroPlot::onRightClick);
+
+    plotLayout()->setAlignCanvasToScales(true);
+    setAutoReplot(true);
+}
+
+SpectroPlot::~SpectroPlot() = default;
+
+void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
+{
+    if (data.isEmpty())
+        return;
+    const QwtInterval xCells = m_densityData->interval(Qt::XAxis);
+    const QwtInterval yCells = m_densityData->interval(Qt::YAxis);
+    m_statistics.computeSpectrumStatistics(data, yCells);
+    const SpectrumStatistics &s = m_statistics.statistics();
+
+    // A first sample without bins or an amplitude range narrower than 1 dB
+    // leaves no cell to draw or read.
+    if (s.columns < 1 || s.rows < 1)
+        showNoData();
+    else {
+        m_densityData->setValueMatrix(s.densityMatrix, s.columns);
+        m_highlightData->setValueMatrix(s.hitMatrix, s.columns);
+        // The rows are read where they are drawn: 1 dB each over the raster's
+        // Y interval, whatever the left axis shows.
+        m_tracker->setTrackData(s.columns, s.densityMatrix, s.currentTrace, s.averageTrace,
+                                s.maxHoldTrace, xCells, yCells);
+    }
+
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    setAxisScale(QwtPlot::yLeft, -100.0, qMax(int(s.peak) + 2, -50));
+    setAutoReplot(autoReplotWas);
+}
+
+void SpectroPlot::showNoData()
+{
+    m_densityData->setValueMatrix(QVector<double>(1, 0.0), 1);
+    m_highlightData->setValueMatrix(QVector<double>(1, 0.0), 1);
+    m_tracker->clearTrackData();
+}
+
+void SpectroPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
+{
+    m_densityData->setInterval(axis, interval);
+    m_highlightData->setInterval(axis, interval);
+}
+
+bool SpectroPlot::labelHit(const SpectroLabel &label, const QPointF &pos)
+{
+    const QPointF p = label.position;
+    return pos.x() >= p.x() && pos.x() <= p.x() + 15.0 && pos.y() >= p.y() - 10.0 &&
+           pos.y() <= p.y();
+}
+
+QList<SpectroLabel> SpectroPlot::spectroLabels() const
+{
+    QList<SpectroLabel> labels;
+    labels.reserve(m_labels.size());
+    for (const LabelEntry &e : m_labels)
+        labels.append(e.label);
+    return labels;
+}
+
+TnwPlotMarker *SpectroPlot::createLabelMarker(const SpectroLabel &label)
+{
+    auto *marker = new TnwPlotMarker;
+    marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+    marker->setLineStyle(QwtPlotMarker::NoLine);
+    marker->setLinePen(QColor(255, 255, 255, 64), 2);
+    QwtText text = NoteStyle::text(label.text, font());
+    text.setRenderFlags(text.renderFlags() | Qt::TextWordWrap);
+    marker->setLabel(text);
+    marker->setLabelAlignment(Qt::AlignRight | Qt::AlignBottom);
+    marker->setValue(label.position);
+    marker->maxLabelWidth = 200.0;
+    marker->attach(this);
+    return marker;
+}
+
+void SpectroPlot::setSpectroLabels(const QList<SpectroLabel> &labels)
+{
+    for (const SpectroLabel &label : labels)
+        m_labels.append({label, createLabelMarker(label)});
+    replot();
+}
+
+void SpectroPlot::clearSpectroLabels()
+{
+    for (LabelEntry &e : m_labels) {
+        e.marker->detach();
+        delete e.marker;
+    }
+    m_labels.clear();
+}
+
+void SpectroPlot::onLeftClick(const QPointF &pos)
+{
+    int match = -1;
+    for (int i = 0; i < m_labels.size(); ++i)
+        if (labelHit(m_labels.at(i).label, pos))
+            match = i;
+
+    const std::optional<QString> text = PlotPrompts::askText(
+        tr("Enter Text"), match >= 0 ? m_labels.at(match).label.text : QString());
+    if (!text)
+        return;
+
+    if (match >= 0) {
+        // The history must hold exactly what the plot shows: report the old
+        // label as removed and the edited one as added, and keep the plot's
+        // order the same as the history's (the edited label last).
+        LabelEntry old = m_labels.takeAt(match);
+        old.marker->detach();
+        delete old.marker;
+        const SpectroLabel edited(old.label.position, *text);
+        m_labels.append({edited, createLabelMarker(edited)});
+        emit spectroLabelRemoved(old.label);
+        emit spectroLabelAdded(edited);
+    } else {
+        const SpectroLabel added(pos, *text);
+        m_labels.append({added, createLabelMarker(added)});
+        emit spectroLabelAdded(added);
+    }
+    replot();
+}
+
+void SpectroPlot::onRightClick(const QPointF &pos)
+{
+    for (int i = 0; i < m_labels.size(); ++i) {
+        if (!labelHit(m_labels.at(i).label, pos))
+            continue;
+        if (!PlotPrompts::confirm(tr("Do you want to remove the label?")))
+            continue;
+        LabelEntry entry = m_labels.takeAt(i);
+        entry.marker->detach();
+        emit spectroLabelRemoved(entry.label);
+        delete entry.marker;
+        replot();
+        return;
+    }
+}
+
+QwtPlotMarker *SpectroPlot::addQcPassLine()
+{
+    auto *line = new QwtPlotMarker;
+    line->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+    line->setLineStyle(QwtPlotMarker::HLine);
+    line->setYValue(-40.0);
+    line->setLinePen(Qt::white, 2, Qt::SolidLine);
+    line->setLabel(NoteStyle::text(QStringLiteral("QC Pass Line"), font()));
+    line->setLabelAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    line->attach(this);
+    return line;
+}

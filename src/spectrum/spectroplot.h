@@ -1,0 +1,85 @@
+#pragma once
+
+#include "rfspectrumhistory.h"
+#include "spectrumstatistics.h"
+
+#include <qwt_interval.h>
+#include <qwt_plot.h>
+
+#include <QList>
+#include <QPointF>
+
+class HighlightSpectrogram;
+class QwtPlotMarker;
+class QwtPlotPicker;
+class QwtPlotSpectrogram;
+class QwtThermo;
+class SpTrackPicker;
+class SpectrogramData;
+class TnwMatrixRasterData;
+class TnwPlotMarker;
+
+// The frequency-versus-level view of a band page: the density of the shown
+// sweeps as a colour raster, the hit-count highlight multiplied over it, a
+// colour-bar legend inside the canvas, a tracker and the user's labels.
+//
+// Label changes are reported through spectroLabelAdded/Removed so the page
+// keeps its history's label list in step; an edited text is reported as the
+// removal of the old label followed by the addition of the new one.
+class SpectroPlot : public QwtPlot
+{
+    Q_OBJECT
+public:
+    explicit SpectroPlot(QWidget *parent = nullptr);
+    ~SpectroPlot() override;
+
+    struct LabelEntry
+    {
+        SpectroLabel label;
+        TnwPlotMarker *marker = nullptr; //!< owned by the plot while attached
+    };
+
+    //! Hit area of a label: x .. x + 15 MHz, y - 10 .. y dBm, edges included.
+    static bool labelHit(const SpectroLabel &label, const QPointF &pos);
+
+    QList<SpectroLabel> spectroLabels() const;
+    const QList<LabelEntry> &labelEntries() const { return m_labels; }
+
+    //! Attaches the horizontal QC pass line at -40 dBm.
+    QwtPlotMarker *addQcPassLine();
+
+    // For the page, tests and benchmarks.
+    QwtPlotSpectrogram *densityItem() const { return m_density; }
+    HighlightSpectrogram *highlightItem() const { return m_highlight; }
+    SpectrogramData *densityData() const { return m_densityData; }
+    TnwMatrixRasterData *highlightData() const { return m_highlightData; }
+    SpTrackPicker *trackPicker() const { return m_tracker; }
+    QwtThermo *colorBar() const { return m_colorBar; }
+
+public slots:
+    void setData(const QList<RfSpectrumSample> &data);
+    void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
+    void setSpectroLabels(const QList<SpectroLabel> &labels);
+    void clearSpectroLabels();
+    void onLeftClick(const QPointF &pos);
+    void onRightClick(const QPointF &pos);
+
+signals:
+    void spectroLabelAdded(SpectroLabel event);
+    void spectroLabelRemoved(SpectroLabel event);
+
+private:
+    TnwPlotMarker *createLabelMarker(const SpectroLabel &label);
+    void showNoData();
+
+    QwtPlotSpectrogram *m_density = nullptr;
+    SpectrogramData *m_densityData = nullptr; //!< owned by m_density
+    HighlightSpectrogram *m_highlight = nullptr;
+    TnwMatrixRasterData *m_highlightData = nullptr; //!< owned by m_highlight
+    QwtThermo *m_colorBar = nullptr;
+    SpTrackPicker *m_tracker = nullptr;
+    QwtPlotPicker *m_leftPicker = nullptr;
+    QwtPlotPicker *m_rightPicker = nullptr;
+    QList<LabelEntry> m_labels; //!< in the order created
+    SpectrumStatisticsAccumulator m_statistics;
+};

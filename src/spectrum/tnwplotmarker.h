@@ -1,0 +1,19 @@
+#pragma once
+
+#include <qwt_plot_marker.h>
+
+// A marker whose label wraps onto several lines instead of growing wider
+// than maxLabelWidth pixels.
+class TnwPlotMarker : public QwtPlotMarker
+{
+public:
+    explicit TnwPlotMarker(const QString &title = QString());
+
+    double maxLabelWidth = 0.0; //!< pixels; 0 = no limit
+
+    //! The size the label is placed and drawn in for a text of `textSize`.
+    static QSizeF wrappedSize(const QSizeF &textSize, double maxWidth);
+
+protected:
+    void drawLabel(QPainter *painter, const QRectF &canvasRect, const QPointF &pos) const override;
+};

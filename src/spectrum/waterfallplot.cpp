@@ -1,0 +1,215 @@
+#include "waterfallplot.h"
+
+#include "frequencyscaledraw.h"
+#include "notestyle.h"
+#include "plotcolorbar.h"
+#include "plotprompts.h"
+#include "rightclickmachine.h"
+#include "timescaledraw.h"
+#include "waterfallcolormap.h"
+#include "waterfalldata.h"
+#include "wftrackpicker.h"
+
+#include <qwt_picker_machine.h>
+#include <qwt_plot_layout.h>
+#include <qwt_plot_marker.h>
+#include <qwt_plot_picker.h>
+#include <qwt_plot_spectrogram.h>
+
+#include <QDateTime>
+
+WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
+{
+    setAutoReplot(false);
+    // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
+    canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
+
+    m_spectrogram = new QwtPlotSpectrogram;
+    m_spectrogram->setRenderThreadCount(0);
+    m_spectrogram->setColorMap(new WaterfallColorMap);
+    m_data = new WaterfallData;
+    m_spectrogram->setData(m_data);
+    m_spectrogram->attach(this);
+
+    setAxisTitle(QwtPlot::xBottom, tr("Frequency [MHz]"));
+    setAxisScaleDraw(QwtPlot::xBottom, new FrequencyScaleDraw);
+
+    setAxisTitle(QwtPlot::yLeft, QStringLiteral("Time [h:m:s]"));
+    setAxisScaleDraw(QwtPlot::yLeft, new TimeScaleDraw);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    setAxisScale(QwtPlot::yLeft, double(now - TimeAxisSpanMs), double(now));
+    setAxisLabelRotation(QwtPlot::yLeft, -45.0);
+    setAxisLabelAlignment(QwtPlot::yLeft, Qt::AlignLeft | Qt::AlignBottom);
+
+    m_colorBar = installColorBar(this, tr("Amplitude [dBm]"), new WaterfallColorMap, -100.0, -30.0);
+
+    // The top axis carries the Wi-Fi channel scale on the 2.4 GHz band; it is
+    // installed by the channel-scale code and stays hidden until the page
+    // enables it.
+
+    m_tracker = new WfTrackPicker(canvas());
+    m_tracker->setStateMachine(new QwtPickerTrackerMachine);
+    m_tracker->setRubberBandPen(QPen(Qt::gray, 1, Qt::DotLine));
+    m_tracker->setRubberBand(QwtPicker::CrossRubberBand);
+    m_tracker->setTrackerMode(QwtPicker::AlwaysOn);
+    m_tracker->setTrackerPen(QPen(Qt::gray));
+
+    m_leftPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
+    m_leftPicker->setStateMachine(new QwtPickerClickPointMachine);
+    m_leftPicker->setTrackerPen(QPen(Qt::white));
+    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
+            &WaterfallPlot::onLeftClick);
+
+    m_rightPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
+    m_rightPicker->setStateMachine(new RightClickMachine);
+    m_rightPicker->setTrackerPen(QPen(Qt::white));
+    connect(m_rightPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
+            &WaterfallPlot::onRightClick);
+
+    plotLayout()->setAlignCanvasToScales(true);
+    setAutoReplot(true);
+}
+
+WaterfallPlot::~WaterfallPlot() = default;
+
+void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
+{
+    if (data.isEmpty())
+        return;
+    const qint64 first = data.first().timeStamp;
+    const qint64 last = data.last().timeStamp;
+    const int rows = data.size();
+    const int columns = data.first().spectrum.size();
+
+    if (columns < 1) {
+        // A first sample without bins leaves nothing to lay out in columns.
+        m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
+        m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+    } else {
+        // N comes from the first sample; every row is padded with no-data or
+        // cut to N, so a damaged recording whose samples differ in length
+        // never writes past the matrix.
+        QVector<double> matrix(rows * columns, double(NoDataLevel));
+        double *cell = matrix.data();
+        for (const RfSpectrumSample &sample : data) {
+            const int n = qMin(columns, sample.spectrum.size());
+            const qint8 *bins = sample.spectrum.constData();
+            for (int i = 0; i < n; ++i)
+                cell[i] = bins[i];
+            cell += columns;
+        }
+        m_data->setValueMatrix(matrix, columns);
+
+        const double cellWidth = axisScaleDiv(QwtPlot::xBottom).interval().width() / columns;
+        const double cellHeight = double((last - first) / rows);
+        m_tracker->setTrackData(columns, matrix, cellWidth, cellHeight);
+    }
+
+    // Samples that share one moment (always the first sweep of a scan) still
+    // get a row of visible height at the top of the axis.
+    if (last > first)
+        m_data->setInterval(Qt::YAxis, QwtInterval(double(first), double(last)));
+    else
+        m_data->setInterval(Qt::YAxis, QwtInterval(double(last - SingleRowSpanMs), double(last)));
+
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    if (last - first >= TimeAxisSpanMs)
+        setAxisScale(QwtPlot::yLeft, double(first), double(last));
+    else
+        setAxisScale(QwtPlot::yLeft, double(last - TimeAxisSpanMs), double(last));
+    setAutoReplot(autoReplotWas);
+}
+
+void WaterfallPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
+{
+    m_data->setInterval(axis, interval);
+}
+
+bool WaterfallPlot::eventHit(const TimeEvent &event, const QPointF &pos)
+{
+    const double t = double(event.time.toMSecsSinceEpoch());
+    return pos.y() < t && t < pos.y() + 5000.0;
+}
+
+QList<TimeEvent> WaterfallPlot::timeEvents() const
+{
+    QList<TimeEvent> events;
+    events.reserve(m_events.size());
+    for (const EventEntry &e : m_events)
+        events.append(e.event);
+    return events;
+}
+
+QwtPlotMarker *WaterfallPlot::createEventMarker(const QPointF &pos, const QString &text)
+{
+    auto *marker = new QwtPlotMarker;
+    marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
+    marker->setLineStyle(QwtPlotMarker::HLine);
+    marker->setLinePen(QColor(255, 255, 255, 64), 2, Qt::SolidLine);
+    marker->setLabel(NoteStyle::text(text, font()));
+    marker->setLabelAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    marker->setValue(pos);
+    marker->attach(this);
+    return marker;
+}
+
+void WaterfallPlot::setTimeEvents(const QList<TimeEvent> &events)
+{
+    const double middle = m_data->interval(Qt::XAxis).normalized().minValue() +
+                          m_data->interval(Qt::XAxis).normalized().width() / 2.0;
+    for (const TimeEvent &event : events) {
+        const QPointF pos(middle, double(event.time.toMSecsSinceEpoch()));
+        m_events.append({event, createEventMarker(pos, event.text)});
+    }
+    replot();
+}
+
+void WaterfallPlot::onLeftClick(const QPointF &pos)
+{
+    int match = -1;
+    for (int i = 0; i < m_events.size(); ++i)
+        if (eventHit(m_events.at(i).event, pos))
+            match = i;
+
+    const std::optional<QString> text = PlotPrompts::askText(
+        tr("Enter Text"), match >= 0 ? m_events.at(match).event.text : QString());
+    if (!text)
+        return;
+
+    if (match >= 0) {
+        // The history must hold exactly what the plot shows: report the old
+        // event as removed and the edited one as added, and keep the plot's
+        // order the same as the history's (the edited event last).
+        EventEntry old = m_events.takeAt(match);
+        old.marker->detach();
+        delete old.marker;
+        const TimeEvent edited(old.event.time, *text);
+        const QPointF at(pos.x(), double(edited.time.toMSecsSinceEpoch()));
+        m_events.append({edited, createEventMarker(at, edited.text)});
+        emit timeEventRemoved(old.event);
+        emit timeEventAdded(edited);
+    } else {
+        const TimeEvent added(QDateTime::fromMSecsSinceEpoch(qint64(pos.y())), *text);
+        m_events.append({added, createEventMarker(pos, added.text)});
+        emit timeEventAdded(added);
+    }
+    replot();
+}
+
+void WaterfallPlot::onRightClick(const QPointF &pos)
+{
+    for (int i = 0; i < m_events.size(); ++i) {
+        if (!eventHit(m_events.at(i).event, pos))
+            continue;
+        // Only the first match is examined, whatever the answer.
+        if (PlotPrompts::confirm(tr("Do you want to remove the event?"))) {
+            EventEntry entry = m_events.takeAt(i);
+            entry.marker->detach();
+            emit timeEventRemoved(entry.event);
+            delete entry.marker;
+            replot();
+        }
+        return;
+    }
+}

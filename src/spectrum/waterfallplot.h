@@ -1,0 +1,76 @@
+#pragma once
+
+#include "rfspectrumhistory.h"
+
+#include <qwt_interval.h>
+#include <qwt_plot.h>
+
+#include <QList>
+#include <QPointF>
+
+class QwtPlotMarker;
+class QwtPlotPicker;
+class QwtPlotSpectrogram;
+class QwtThermo;
+class WaterfallData;
+class WfTrackPicker;
+
+// The frequency-versus-time view of a band page: one raster row per sample,
+// newest at the top, coloured by level; the user's time events as
+// horizontal lines with their notes.
+//
+// Event changes are reported through timeEventAdded/Removed so the page
+// keeps its history's event list in step; an edited text is reported as the
+// removal of the old event followed by the addition of the new one.
+class WaterfallPlot : public QwtPlot
+{
+    Q_OBJECT
+public:
+    explicit WaterfallPlot(QWidget *parent = nullptr);
+    ~WaterfallPlot() override;
+
+    struct EventEntry
+    {
+        TimeEvent event;
+        QwtPlotMarker *marker = nullptr; //!< owned by the plot while attached
+    };
+
+    //! The time axis spans at least this much, so a short history sits at its top.
+    static constexpr qint64 TimeAxisSpanMs = 120000;
+    //! Height given to a selection whose samples share one moment (a single
+    //! sweep): without it the raster has no height and shows nothing.
+    static constexpr qint64 SingleRowSpanMs = 1000;
+
+    //! A click at `pos` hits the 5 s band just below an event's line.
+    static bool eventHit(const TimeEvent &event, const QPointF &pos);
+
+    QList<TimeEvent> timeEvents() const;
+    const QList<EventEntry> &eventEntries() const { return m_events; }
+
+    QwtPlotSpectrogram *spectrogram() const { return m_spectrogram; }
+    WaterfallData *rasterData() const { return m_data; }
+    WfTrackPicker *trackPicker() const { return m_tracker; }
+    QwtThermo *colorBar() const { return m_colorBar; }
+
+public slots:
+    void setData(const QList<RfSpectrumSample> &data);
+    void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
+    void setTimeEvents(const QList<TimeEvent> &events);
+    void onLeftClick(const QPointF &pos);
+    void onRightClick(const QPointF &pos);
+
+signals:
+    void timeEventAdded(TimeEvent event);
+    void timeEventRemoved(TimeEvent event);
+
+private:
+    QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
+
+    QwtPlotSpectrogram *m_spectrogram = nullptr;
+    WaterfallData *m_data = nullptr; //!< owned by m_spectrogram
+    QwtThermo *m_colorBar = nullptr;
+    WfTrackPicker *m_tracker = nullptr;
+    QwtPlotPicker *m_leftPicker = nullptr;
+    QwtPlotPicker *m_rightPicker = nullptr;
+    QList<EventEntry> m_events; //!< in the order created
+};

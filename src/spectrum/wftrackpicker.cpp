@@ -1,0 +1,77 @@
+#include "wftrackpicker.h"
+
+#include "timescaledraw.h"
+#include "trackerbox.h"
+
+#include <qwt_plot.h>
+#include <qwt_scale_div.h>
+
+#include <cmath>
+
+WfTrackPicker::WfTrackPicker(QWidget *canvas)
+    : QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas)
+{
+}
+
+WfTrackPicker::~WfTrackPicker() = default;
+
+void WfTrackPicker::drawTracker(QPainter *painter) const
+{
+    const QRect box = trackerRect(painter->font());
+    if (box.isEmpty())
+        return;
+    TrackerBox::fill(painter, box);
+    QwtPlotPicker::drawTracker(painter);
+}
+
+QRect WfTrackPicker::trackerRect(const QFont &font) const
+{
+    return TrackerBox::grow(QwtPlotPicker::trackerRect(font));
+}
+
+void WfTrackPicker::setTrackData(int columns, const QVector<double> &matrix, double cellWidth,
+                                 double cellHeight)
+{
+    m_columns = qMax(columns, 0);
+    m_matrix = matrix;
+    m_rows = m_columns > 0 ? matrix.size() / m_columns : 0;
+    m_cellWidth = cellWidth;
+    m_cellHeight = cellHeight;
+}
+
+int WfTrackPicker::rowAt(double y) const
+{
+    const QwtInterval yRange = plot()->axisScaleDiv(yAxis()).interval().normalized();
+    // One row, or rows without height (a one-sample selection, or samples
+    // sharing a time stamp): the newest row fills the top of the axis.
+    if (m_rows <= 1 || !(m_cellHeight > 0.0))
+        return yRange.contains(y) && m_rows > 0 ? m_rows - 1 : -1;
+    const double u = std::ceil((yRange.maxValue() - y) / m_cellHeight);
+    if (u <= 1.0)
+        return m_rows - 1;
+    const double row = m_rows - u;
+    return row < 0.0 ? -1 : int(row);
+}
+
+QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
+{
+    if (m_format.isEmpty()) {
+        m_format = tr("Frequency") + QStringLiteral(": %1\n") + tr("Time") +
+                   QStringLiteral(": %2\n") + tr("Amplitude") + QStringLiteral(": %3");
+    }
+    if (m_columns < 1)
+        return QwtText();
+
+    const QwtInterval xRange = plot()->axisScaleDiv(xAxis()).interval().normalized();
+    int col = -1;
+    if (xRange.contains(pos.x()) && m_cellWidth > 0.0)
+        col = qMin(int((pos.x() - xRange.minValue()) / m_cellWidth), m_columns - 1);
+    const int row = rowAt(pos.y());
+    const QString level = (row < 0 || row >= m_rows || col < 0)
+                              ? tr("N/A")
+                              : QString::number(m_matrix.at(row * m_columns + col), 'g', 6);
+
+    QwtText text(m_format.arg(pos.x(), 0, 'f', 1).arg(TimeScaleDraw::timeText(pos.y()), level));
+    text.setRenderFlags(Qt::AlignCenter);
+    return text;
+}

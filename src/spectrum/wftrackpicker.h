@@ -1,0 +1,39 @@
+#pragma once
+
+#include <qwt_plot_picker.h>
+
+#include <QVector>
+
+// Reads frequency, time and level under the cursor of the waterfall.
+class WfTrackPicker : public QwtPlotPicker
+{
+    Q_OBJECT
+public:
+    explicit WfTrackPicker(QWidget *canvas);
+    ~WfTrackPicker() override;
+
+    void drawTracker(QPainter *painter) const override;
+    QRect trackerRect(const QFont &font) const override;
+    QwtText trackerTextF(const QPointF &pos) const override;
+
+    //! `cellHeight` in ms; it may be 0 (one sample, or all at one time).
+    void setTrackData(int columns, const QVector<double> &matrix, double cellWidth,
+                      double cellHeight);
+
+    int columns() const { return m_columns; }
+    int rows() const { return m_rows; }
+    double cellWidth() const { return m_cellWidth; }
+    double cellHeight() const { return m_cellHeight; }
+
+    //! The matrix row under `y` (ms), counted from the axis top, newest
+    //! first; -1 when the cursor is below the oldest row.
+    int rowAt(double y) const;
+
+private:
+    int m_columns = 0; //!< 0 until data arrives
+    int m_rows = 0;
+    double m_cellWidth = 0.0;  //!< MHz
+    double m_cellHeight = 0.0; //!< ms
+    QVector<double> m_matrix;
+    mutable QString m_format; //!< built on first use
+};
