@@ -1,0 +1,140 @@
+#include "serialcomms.h"
+
+#include "devicelog.h"
+
+#include <QMetaMethod>
+
+Q_LOGGING_CATEGORY(lcDevice, "orvanel.device", QtInfoMsg)
+
+namespace {
+
+// Only ever touched on the thread that owns the port (the communication
+// thread in the program, the test thread in tests).
+QString g_portName; //!< the name as we set it: portName() shortens /dev/pts/N to pts/N
+int g_liveObjects = 0;
+
+QSerialPort *makePort()
+{
+    auto *port = new QSerialPort;
+    // With no protocol object alive nobody would stop the error loop a lost
+    // device causes (hundreds of thousands of ReadErrors a second), so the
+    // port closes itself; the next sequence then reports it cannot open.
+    QObject::connect(port, &QSerialPort::errorOccurred, port,
+                     [port](QSerialPort::SerialPortError e) {
+                         if (g_liveObjects > 0 || !isDeviceGoneError(e) || !port->isOpen())
+                             return;
+                         qCWarning(lcDevice) << "Port lost while idle:" << port->errorString();
+                         port->close();
+                     });
+    return port;
+}
+
+} // namespace
+
+bool isDeviceGoneError(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ReadError || error == QSerialPort::ResourceError;
+}
+
+QSerialPort *SerialComms::sharedPort()
+{
+    static QSerialPort *const port = makePort();
+    return port;
+}
+
+SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(parent)
+{
+    ++g_liveObjects;
+    QSerialPort *port = sharedPort();
+    if (!portName.isEmpty() && portName != g_portName) {
+        port->close();
+        port->setPortName(portName);
+        g_portName = portName;
+        port->setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
+        port->setDataBits(QSerialPort::Data8);
+        port->setParity(QSerialPort::NoParity);
+        port->setStopBits(QSerialPort::OneStop);
+        port->setFlowControl(QSerialPort::NoFlowControl);
+    }
+    if (!port->isOpen()) {
+        if (!port->open(QIODevice::ReadWrite)) {
+            m_openError = port->errorString();
+            const QString text =
+                tr("Cannot open communication port") + QStringLiteral(": ") + m_openError;
+            qCWarning(lcDevice).noquote() << text << port->portName();
+            // Queued: the owner connects to error() only after this returns.
+            QMetaObject::invokeMethod(
+                this, [this, text] { emit error(text); }, Qt::QueuedConnection);
+        }
+    }
+    if (port->isOpen())
+        port->clear(QSerialPort::AllDirections);
+    QObject::connect(port, &QSerialPort::readyRead, this, &SerialComms::readData,
+                     Qt::UniqueConnection);
+    QObject::connect(port, &QSerialPort::errorOccurred, this, &SerialComms::onPortError);
+}
+
+SerialComms::~SerialComms()
+{
+    --g_liveObjects;
+}
+
+void SerialComms::onPortError(QSerialPort::SerialPortError e)
+{
+    QSerialPort *port = sharedPort();
+    // The first protocol object to see the loss closes the port, which ends
+    // the error loop; the others then find it closed and stay quiet.
+    if (!isDeviceGoneError(e) || !port->isOpen())
+        return;
+    const QString reason = port->errorString();
+    port->close();
+    qCWarning(lcDevice).noquote() << "Device lost:" << reason;
+    // The system's reason for a hang-up is usually meaningless ("Resource
+    // temporarily unavailable"), so it goes to the log only.
+    emit error(tr("The connection to the device was lost"));
+}
+
+void SerialComms::setWaitingAck(bool waitingAck)
+{
+    if (waitingAck == m_waitingAck)
+        return;
+    if (!waitingAck)
+        qCDebug(lcDevice) << "Cleared waiting for ack";
+    m_waitingAck = waitingAck;
+    emit waitingAckChanged(waitingAck);
+}
+
+void SerialComms::dumpReceived()
+{
+    qCInfo(lcDevice).noquote() << "Received Data:" << rxBuffer.toHex(' ');
+}
+
+void SerialComms::dumpPort()
+{
+    QSerialPort *port = sharedPort();
+    const qint64 available = port->isOpen() ? port->bytesAvailable() : 0;
+    const QByteArray rest = port->isOpen() ? port->readAll() : QByteArray();
+    qCInfo(lcDevice).noquote() << "Port Buffer:" << QStringLiteral("(%1)").arg(available)
+                               << rest.toHex(' ');
+}
+
+void SerialComms::closePort()
+{
+    sharedPort()->close();
+}
+
+bool SerialComms::writeToPort(const QByteArray &bytes)
+{
+    QSerialPort *port = sharedPort();
+    if (!port->isOpen()) {
+        qCWarning(lcDevice) << "Port closed, frame not sent";
+        return false;
+    }
+    return port->write(bytes) == bytes.size();
+}
+
+bool SerialComms::logWanted() const
+{
+    static const QMetaMethod logSignal = QMetaMethod::fromSignal(&SerialComms::log);
+    return isSignalConnected(logSignal);
+}

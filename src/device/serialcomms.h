@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+// Base of the device protocols. Every protocol object shares the one
+// process-wide serial port; each keeps its own receive buffer and tracks
+// whether an acknowledgement is awaited. Protocol objects are short-lived
+// (one per command sequence) and live on the communication thread, where the
+// port lives too, so nothing here is locked.
+class SerialComms : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool waitingAck READ waitingAck WRITE setWaitingAck NOTIFY waitingAckChanged)
+
+public:
+    //! Names, configures and opens the shared port as needed, then clears
+    //! its buffers. A port that cannot be opened is reported through error()
+    //! once the event loop runs, so whoever owns the object can connect first.
+    explicit SerialComms(const QString &portName, QObject *parent = nullptr);
+    ~SerialComms() override;
+
+    //! The process-wide port: made on first use with no parent and never
+    //! destroyed before exit.
+    static QSerialPort *sharedPort();
+
+    bool waitingAck() const { return m_waitingAck; }
+    const QByteArray &receivedData() const { return rxBuffer; }
+    //! Why the constructor could not open the port; empty when it could.
+    QString openError() const { return m_openError; }
+
+    //! Debug dumps and port close used when a sequence times out.
+    void dumpReceived();
+    void dumpPort();
+    void closePort();
+
+public slots:
+    virtual void readData() = 0;
+    void setWaitingAck(bool waitingAck);
+
+signals:
+    void error(const QString &error);
+    void log(const QString &log);
+    void waitingAckChanged(bool waitingAck);
+
+protected:
+    //! Writes bytes to the shared port; nothing goes out when it is closed.
+    bool writeToPort(const QByteArray &bytes);
+    //! Whether anyone listens to log(): the hex of every frame is only built
+    //! for a listener.
+    bool logWanted() const;
+
+    QByteArray rxBuffer; //!< received bytes not yet consumed as frames
+
+private:
+    void onPortError(QSerialPort::SerialPortError error);
+
+    bool m_waitingAck = false; //!< a frame was written and no valid frame has come back yet
+    QString m_openError;
+};
+
+//! True for the port errors that mean the device has gone away (pty master
+//! closed, cable pulled): reads fail in a loop and writes fail with a
+//! resource error. Time-outs and "no data yet" are not among them.
+bool isDeviceGoneError(QSerialPort::SerialPortError error);
