@@ -1,0 +1,331 @@
+#include "tabpage.h"
+
+#include "rangeslider.h"
+#include "spectroplot.h"
+#include "waterfallplot.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <qwt_plot_canvas.h>
+
+TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent), m_actions(actions)
+{
+    m_redrawTimer.setSingleShot(true);
+    connect(&m_redrawTimer, &QTimer::timeout, this, &TabPage::redraw);
+    m_sinceRedraw.start();
+}
+
+TabPage::~TabPage() = default;
+
+void TabPage::buildLayout(bool live)
+{
+    m_live = live;
+    m_layout = new QVBoxLayout(this);
+    m_toolBar = new QToolBar(this);
+    m_layout->setMenuBar(m_toolBar);
+
+    m_stack = new QStackedWidget(this);
+    m_spectroPlot = new SpectroPlot(this);
+    m_waterfallPlot = new WaterfallPlot(this);
+    m_stack->addWidget(m_spectroPlot);
+    m_stack->addWidget(m_waterfallPlot);
+    m_layout->addWidget(m_stack);
+
+    auto *bottom = new QHBoxLayout;
+    m_tbStop = new QToolButton(this);
+    m_tbRecord = new QToolButton(this);
+    if (m_actions.stop)
+        m_tbStop->setDefaultAction(m_actions.stop);
+    if (m_actions.record)
+        m_tbRecord->setDefaultAction(m_actions.record);
+    m_timeBar = new RangeSlider(this);
+    m_timeBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_timeBar->setRange(0, 0);
+    m_timeBar->setLowerValue(0);
+    m_timeBar->setUpperValue(0);
+    auto *labels = new QVBoxLayout;
+    m_lblElapsed = new QLabel(QStringLiteral("00:00:00"), this);
+    m_lblClock =
+        new QLabel(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat), this);
+    labels->addWidget(m_lblElapsed);
+    labels->addWidget(m_lblClock);
+    bottom->addWidget(m_tbStop);
+    bottom->addWidget(m_tbRecord);
+    bottom->addWidget(m_timeBar);
+    bottom->addLayout(labels);
+    m_layout->addLayout(bottom);
+
+    if (m_actions.snapshot)
+        m_toolBar->addAction(m_actions.snapshot);
+    if (live && m_actions.save)
+        m_toolBar->addAction(m_actions.save);
+    m_toolBar->addSeparator();
+    if (m_actions.toggleView)
+        m_toolBar->addAction(m_actions.toggleView);
+    m_toolBar->addSeparator();
+    if (m_actions.kivoIds)
+        m_toolBar->addAction(m_actions.kivoIds);
+    if (!live) {
+        m_tbStop->hide();
+        m_tbRecord->hide();
+    }
+
+    // Only the upper handle follows the data; the lower one alone redraws
+    // nothing.
+    connect(m_timeBar, &RangeSlider::upperValueChanged, this, &TabPage::onTimeBarMoved);
+}
+
+void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude)
+{
+    m_spectroPlot->setAxisScale(QwtPlot::xBottom, frequency.minValue(), frequency.maxValue());
+    m_spectroPlot->setAxisScale(QwtPlot::yLeft, -100, -30);
+    m_spectroPlot->setDataInterval(Qt::XAxis, frequency);
+    m_spectroPlot->setDataInterval(Qt::YAxis, amplitude);
+    m_waterfallPlot->setAxisScale(QwtPlot::xBottom, frequency.minValue(), frequency.maxValue());
+    m_waterfallPlot->setDataInterval(Qt::XAxis, frequency);
+    m_waterfallPlot->setDataInterval(Qt::ZAxis, amplitude);
+    m_spectroPlot->updateAxes();
+    m_waterfallPlot->updateAxes();
+}
+
+void TabPage::initLive(const QVariantMap &bandDefaults)
+{
+    buildLayout(true);
+    const double fStart = bandDefaults.value(QStringLiteral("FStart")).toDouble();
+    const double span = bandDefaults.value(QStringLiteral("Span")).toDouble();
+    const QwtInterval frequency(fStart, fStart + span);
+    const QwtInterval amplitude(-100, -30);
+    m_history.setFrequencyInterval(frequency);
+    m_history.setAmplitudeInterval(amplitude);
+    setIntervals(frequency, amplitude);
+    connect(m_waterfallPlot, &WaterfallPlot::timeEventAdded, this, &TabPage::onTimeEventAdded);
+    connect(m_waterfallPlot, &WaterfallPlot::timeEventRemoved, this, &TabPage::onTimeEventRemoved);
+    connect(m_spectroPlot, &SpectroPlot::spectroLabelAdded, this, &TabPage::onSpectroLabelAdded);
+    connect(m_spectroPlot, &SpectroPlot::spectroLabelRemoved, this,
+            &TabPage::onSpectroLabelRemoved);
+}
+
+void TabPage::initRecorded(const RfSpectrumHistory &recorded)
+{
+    buildLayout(false);
+    m_history = BandHistory(recorded);
+    setIntervals(recorded.frequencyInterval, recorded.amplitudeInterval);
+
+    const TimeBarUpdate view = m_history.recordedView();
+    // The bar is set without its signal: the range is drawn once, below.
+    const bool blocked = m_timeBar->blockSignals(true);
+    applyTimeBar(view);
+    m_timeBar->blockSignals(blocked);
+    if (m_history.sampleCount() > 0)
+        updateLabels();
+
+    const RfSpectrumSampleList selection =
+        m_history.selection(m_timeBar->lowerValue(), m_timeBar->upperValue());
+    if (!selection.isEmpty()) {
+        m_spectroPlot->setData(selection);
+        m_waterfallPlot->setData(selection);
+    }
+    m_waterfallPlot->setTimeEvents(recorded.timeEvents);
+    m_spectroPlot->setSpectroLabels(recorded.spectroLabels);
+    m_spectroPlot->replot();
+    m_waterfallPlot->replot();
+
+    // Connected after loading, so the loaded notes are not added twice.
+    connect(m_waterfallPlot, &WaterfallPlot::timeEventAdded, this, &TabPage::onTimeEventAdded);
+    connect(m_waterfallPlot, &WaterfallPlot::timeEventRemoved, this, &TabPage::onTimeEventRemoved);
+    connect(m_spectroPlot, &SpectroPlot::spectroLabelAdded, this, &TabPage::onSpectroLabelAdded);
+    connect(m_spectroPlot, &SpectroPlot::spectroLabelRemoved, this,
+            &TabPage::onSpectroLabelRemoved);
+}
+
+void TabPage::enableTopAxes()
+{
+    m_spectroPlot->enableAxis(QwtPlot::xTop, true);
+    m_waterfallPlot->enableAxis(QwtPlot::xTop, true);
+}
+
+int TabPage::currentView() const
+{
+    return m_stack->currentIndex();
+}
+
+void TabPage::applyTimeBar(const TimeBarUpdate &update)
+{
+    if (update.setsRange)
+        m_timeBar->setRange(0, update.rangeMaximum);
+    if (update.movesView) {
+        m_timeBar->setLowerValue(update.lowerValue);
+        m_timeBar->setUpperValue(update.upperValue);
+    }
+}
+
+void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
+{
+    const TimeBarUpdate update =
+        m_history.addNewSpectrumSample(spectrumSample, m_timeBar->upperValue());
+    applyTimeBar(update);
+}
+
+void TabPage::fillMissingHist()
+{
+    applyTimeBar(m_history.fillMissingHist());
+}
+
+void TabPage::clearHist()
+{
+    m_history.clearHist();
+    m_spectroPlot->clearSpectroLabels();
+    m_spectroPlot->replot();
+}
+
+void TabPage::setProjectInfo(ProjectInfoData data)
+{
+    m_history.setProjectInfo(data);
+}
+
+QString TabPage::elapsedText(qint64 e)
+{
+    const qint64 hours = e / 3600000 - (e / 86400000) * 24;
+    const qint64 minutes = e / 60000 - (e / 3600000) * 60;
+    const qint64 seconds = e / 1000 - (e / 60000) * 60;
+    return QStringLiteral("%1:%2:%3")
+        .arg(hours, 2, 10, QLatin1Char('0'))
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(seconds, 2, 10, QLatin1Char('0'));
+}
+
+void TabPage::updateLabels()
+{
+    const RfSpectrumSampleList &samples = m_history.samples();
+    const qint64 upper = qMin<qint64>(m_timeBar->upperValue(), samples.size());
+    // With nothing at upper - 1 (empty history, bar at 0) the labels keep
+    // what they show.
+    if (upper < 1)
+        return;
+    const qint64 last = samples.at(int(upper - 1)).timeStamp;
+    m_lblElapsed->setText(elapsedText(last - samples.constFirst().timeStamp));
+    m_lblClock->setText(QLocale::system().toString(
+        QDateTime::fromMSecsSinceEpoch(last).toLocalTime().time(), QLocale::LongFormat));
+}
+
+void TabPage::onTimeBarMoved()
+{
+    updateLabels();
+    m_staleView[0] = m_staleView[1] = true;
+    scheduleRedraw();
+}
+
+void TabPage::scheduleRedraw()
+{
+    if (m_redrawTimer.isActive())
+        return;
+    const qint64 since = m_sinceRedraw.elapsed();
+    m_redrawTimer.start(since >= MinRedrawIntervalMs ? 0 : int(MinRedrawIntervalMs - since));
+}
+
+void TabPage::flushRedraw()
+{
+    if (m_redrawTimer.isActive()) {
+        m_redrawTimer.stop();
+        redraw();
+    }
+}
+
+void TabPage::drawPlot(int index, const RfSpectrumSampleList &selection)
+{
+    if (index == 0) {
+        m_spectroPlot->setData(selection);
+        m_spectroPlot->replot();
+    } else {
+        m_waterfallPlot->setData(selection);
+        m_waterfallPlot->replot();
+    }
+    m_staleView[index] = false;
+}
+
+void TabPage::redraw()
+{
+    // A page out of sight keeps its plots stale; showEvent draws it.
+    if (!isVisible())
+        return;
+    m_sinceRedraw.restart();
+    const RfSpectrumSampleList selection =
+        m_history.selection(m_timeBar->lowerValue(), m_timeBar->upperValue());
+    if (selection.isEmpty())
+        return;
+    ++m_redrawCount;
+    // Only the plot on screen is drawn; the other catches up when shown.
+    drawPlot(m_stack->currentIndex(), selection);
+}
+
+void TabPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_staleView[m_stack->currentIndex()])
+        scheduleRedraw();
+}
+
+void TabPage::toggleView()
+{
+    m_stack->setCurrentIndex(m_stack->currentIndex() == 0 ? 1 : 0);
+    if (m_staleView[m_stack->currentIndex()])
+        scheduleRedraw();
+}
+
+void TabPage::onTimeEventAdded(TimeEvent event)
+{
+    m_history.addTimeEvent(event);
+}
+
+void TabPage::onTimeEventRemoved(TimeEvent event)
+{
+    m_history.removeTimeEvent(event);
+}
+
+void TabPage::onSpectroLabelAdded(SpectroLabel label)
+{
+    m_history.addSpectroLabel(label);
+}
+
+void TabPage::onSpectroLabelRemoved(SpectroLabel label)
+{
+    m_history.removeSpectroLabel(label);
+}
+
+void TabPage::addQcPassLine()
+{
+    if (m_hasQcLine)
+        return;
+    m_hasQcLine = true;
+    m_spectroPlot->addQcPassLine();
+    m_spectroPlot->replot();
+}
+
+QPixmap TabPage::snapshotPixmap()
+{
+    flushRedraw();
+    QwtPlot *plot = m_stack->currentIndex() == 0 ? static_cast<QwtPlot *>(m_spectroPlot)
+                                                 : static_cast<QwtPlot *>(m_waterfallPlot);
+    const QPixmap grab = plot->grab();
+    QPixmap pixmap(grab.size());
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.drawPixmap(0, 0, grab);
+    const QRect canvas = plot->canvas()->geometry();
+    QPixmap watermark(QStringLiteral(":/Watermark.png"));
+    if (!watermark.isNull() && canvas.height() >= 8) {
+        watermark = watermark.scaledToHeight(canvas.height() / 8, Qt::SmoothTransformation);
+        painter.setOpacity(0.15);
+        painter.drawPixmap(canvas.x() + 5, canvas.y() + 5, watermark);
+    }
+    painter.end();
+    return pixmap;
+}

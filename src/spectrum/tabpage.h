@@ -1,0 +1,134 @@
+#pragma once
+
+#include "bandhistory.h"
+
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTimer>
+#include <QVariantMap>
+#include <QWidget>
+
+class QAction;
+class QLabel;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+class QVBoxLayout;
+class RangeSlider;
+class SpectroPlot;
+class WaterfallPlot;
+
+//! The main window's actions a band page shows in its tool bar and time bar.
+struct PageActions
+{
+    QAction *snapshot = nullptr;
+    QAction *save = nullptr;
+    QAction *record = nullptr;
+    QAction *stop = nullptr;
+    QAction *toggleView = nullptr;
+    QAction *kivoIds = nullptr;
+    QAction *toggleChannels = nullptr;
+    QAction *showWifi = nullptr;
+    QAction *wifiList = nullptr;
+};
+
+// One tab of the main window: a band's history shown as a spectrum plot or a
+// waterfall over the range chosen on the time bar. Live pages receive sweeps;
+// pages built from a recording never do.
+//
+// Taking a sweep must stay cheap (the device thread waits for it), so
+// appending never draws: it only marks the plots stale, and a single-shot
+// timer redraws at most ~60 times a second from the time bar's range at that
+// moment, which is what a redraw per sweep would have ended with.
+class TabPage : public QWidget
+{
+    Q_OBJECT
+public:
+    //! Shortest spacing between two redraws, ms.
+    static constexpr int MinRedrawIntervalMs = 16;
+
+    ~TabPage() override;
+
+    //! A copy of the history, for saving and for the Wi-Fi list.
+    RfSpectrumHistory history() const { return m_history.history(); }
+    const BandHistory &bandHistory() const { return m_history; }
+    bool isLive() const { return m_live; }
+
+    //! The plot shown, grabbed, with the watermark in its canvas corner.
+    QPixmap snapshotPixmap();
+    //! The QC pass line on the spectrum plot (once, however often asked).
+    void addQcPassLine();
+    bool hasQcPassLine() const { return m_hasQcLine; }
+
+    RangeSlider *timeBar() const { return m_timeBar; }
+    SpectroPlot *spectroPlot() const { return m_spectroPlot; }
+    WaterfallPlot *waterfallPlot() const { return m_waterfallPlot; }
+    QLabel *elapsedLabel() const { return m_lblElapsed; }
+    QLabel *clockLabel() const { return m_lblClock; }
+    int currentView() const; //!< 0 spectrum, 1 waterfall
+
+    //! Draws now if a redraw is pending (benchmarks and tests).
+    void flushRedraw();
+    int redrawCount() const { return m_redrawCount; }
+
+    //! "hh:mm:ss" of an elapsed time, wrapping at 24 hours.
+    static QString elapsedText(qint64 ms);
+
+public slots:
+    void toggleView();
+    virtual void onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum) = 0;
+    void addNewSpectrumSample(RfSpectrumSample spectrumSample);
+    void clearHist();
+    void fillMissingHist();
+    void setProjectInfo(ProjectInfoData data);
+    virtual void kivoIdSelection(QList<int> kivoIds) = 0;
+    virtual void kivoIdSelected(int kivoId) = 0;
+    virtual void kivoIdDeselected(int kivoId) = 0;
+    void onTimeBarMoved();
+    void onTimeEventAdded(TimeEvent event);
+    void onTimeEventRemoved(TimeEvent event);
+    void onSpectroLabelAdded(SpectroLabel label);
+    void onSpectroLabelRemoved(SpectroLabel label);
+
+protected:
+    TabPage(const PageActions &actions, QWidget *parent);
+
+    //! Live page of the band whose default parameters are `bandDefaults`.
+    void initLive(const QVariantMap &bandDefaults);
+    //! Page showing `recorded`.
+    void initRecorded(const RfSpectrumHistory &recorded);
+    //! The channel scale on the top axes (2.4 GHz).
+    void enableTopAxes();
+
+    void showEvent(QShowEvent *event) override;
+
+    BandHistory m_history;
+    PageActions m_actions;
+
+private:
+    void buildLayout(bool live);
+    void setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude);
+    void applyTimeBar(const TimeBarUpdate &update);
+    void updateLabels();
+    void scheduleRedraw();
+    void redraw();
+    void drawPlot(int index, const RfSpectrumSampleList &selection);
+
+    bool m_live = true;
+    QVBoxLayout *m_layout = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    SpectroPlot *m_spectroPlot = nullptr;
+    WaterfallPlot *m_waterfallPlot = nullptr;
+    QToolButton *m_tbStop = nullptr;
+    QToolButton *m_tbRecord = nullptr;
+    RangeSlider *m_timeBar = nullptr;
+    QLabel *m_lblElapsed = nullptr;
+    QLabel *m_lblClock = nullptr;
+    bool m_hasQcLine = false;
+
+    QTimer m_redrawTimer;
+    QElapsedTimer m_sinceRedraw;
+    bool m_staleView[2] = {false, false}; //!< plot shows an older range than the bar
+    int m_redrawCount = 0;
+};

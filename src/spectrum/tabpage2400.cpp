@@ -1,0 +1,30 @@
+#include "tabpage2400.h"
+
+#include "bandparameters.h"
+
+TabPage2400::TabPage2400(const PageActions &actions, QWidget *parent) : TabPage(actions, parent)
+{
+    initLive(rfParams2400());
+    enableTopAxes();
+}
+
+TabPage2400::TabPage2400(const RfSpectrumHistory &recorded, const PageActions &actions,
+                         QWidget *parent)
+    : TabPage(actions, parent)
+{
+    initRecorded(recorded);
+    enableTopAxes();
+}
+
+void TabPage2400::onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum)
+{
+    // The newest Wi-Fi survey travels forward from sweep to sweep.
+    addNewSpectrumSample(RfSpectrumSample(timeStamp, spectrum, m_history.lastWifiNetworks()));
+}
+
+// The KiVo ID overlay comes with the ID panel.
+void TabPage2400::kivoIdSelection(QList<int>) {}
+
+void TabPage2400::kivoIdSelected(int) {}
+
+void TabPage2400::kivoIdDeselected(int) {}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "tabpage.h"
+
+class TabPage2400 : public TabPage
+{
+    Q_OBJECT
+public:
+    //! The live page of the band.
+    explicit TabPage2400(const PageActions &actions, QWidget *parent = nullptr);
+    //! A page showing a recorded history of the band.
+    TabPage2400(const RfSpectrumHistory &recorded, const PageActions &actions,
+                QWidget *parent = nullptr);
+
+public slots:
+    void onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum) override;
+    void kivoIdSelection(QList<int> kivoIds) override;
+    void kivoIdSelected(int kivoId) override;
+    void kivoIdDeselected(int kivoId) override;
+};

@@ -1,0 +1,5 @@
+# Band pages: layout, history wiring, labels, redraw coalescing.
+if(TARGET orvanel_spectrum_pages)
+  orvanel_add_test(tst_tabpage SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_tabpage.cpp
+    LIBS orvanel_spectrum_pages)
+endif()

@@ -1,0 +1,229 @@
+#include "rangeslider.h"
+#include "spectroplot.h"
+#include "tabpage2400.h"
+#include "tabpage900.h"
+#include "waterfallplot.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <qwt_plot_marker.h>
+
+class tst_TabPage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void elapsedText_data();
+    void elapsedText();
+    void labelsFollowUpperHandle();
+    void emptyHistoryLeavesLabels();
+    void liveWindowFollowsNewest();
+    void wifiNetworksCarryForward();
+    void recordedPage();
+    void burstDrawsLikeOneRedrawPerSweep();
+    void appendingDoesNotDraw();
+    void qcLineOnce();
+
+private:
+    PageActions m_actions;
+    QAction m_record{"Scan"}, m_stop{"Stop"}, m_save{"Save"}, m_snapshot{"Snapshot"},
+        m_toggle{"Toggle"}, m_kivo{"KiVo"};
+};
+
+static RfSpectrumScan sweep(int points, qint8 level, int seed = 0)
+{
+    RfSpectrumScan s(points, level);
+    for (int i = 0; i < points; ++i)
+        s[i] = qint8(level - ((i * 7 + seed * 13) % 23));
+    return s;
+}
+
+static qint64 at(const char *time)
+{
+    return QDateTime::fromString(QString("2026-03-01T") + time, Qt::ISODateWithMs)
+        .toMSecsSinceEpoch();
+}
+
+void tst_TabPage::initTestCase()
+{
+    registerSpectrumMetaTypes();
+    m_actions.record = &m_record;
+    m_actions.stop = &m_stop;
+    m_actions.save = &m_save;
+    m_actions.snapshot = &m_snapshot;
+    m_actions.toggleView = &m_toggle;
+    m_actions.kivoIds = &m_kivo;
+}
+
+void tst_TabPage::elapsedText_data()
+{
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << qint64(0) << "00:00:00";
+    QTest::newRow("1:00:05") << qint64(3605000) << "01:00:05";
+    QTest::newRow("just under an hour") << qint64(3599999) << "00:59:59";
+    QTest::newRow("25 hours wraps") << qint64(25 * 3600000LL) << "01:00:00";
+    QTest::newRow("100 hours") << qint64(100 * 3600000LL + 61000) << "04:01:01";
+}
+
+void tst_TabPage::elapsedText()
+{
+    QFETCH(qint64, ms);
+    QFETCH(QString, text);
+    QCOMPARE(TabPage::elapsedText(ms), text);
+}
+
+void tst_TabPage::labelsFollowUpperHandle()
+{
+    TabPage900 page(m_actions);
+    page.onNewSpecScan(at("10:00:00.000"), sweep(252, -60));
+    page.onNewSpecScan(at("10:59:59.999"), sweep(252, -60));
+    page.onNewSpecScan(at("11:00:05.000"), sweep(252, -60));
+    QCOMPARE(page.timeBar()->upperValue(), 3);
+    QCOMPARE(page.elapsedLabel()->text(), QString("01:00:05"));
+    QCOMPARE(page.clockLabel()->text(),
+             QLocale::system().toString(
+                 QDateTime::fromMSecsSinceEpoch(at("11:00:05.000")).toLocalTime().time(),
+                 QLocale::LongFormat));
+    page.timeBar()->setUpperValue(2);
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:59:59"));
+}
+
+void tst_TabPage::emptyHistoryLeavesLabels()
+{
+    TabPage900 page(m_actions);
+    page.onNewSpecScan(at("10:00:00.000"), sweep(252, -60));
+    page.onNewSpecScan(at("10:00:07.000"), sweep(252, -60));
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:00:07"));
+    page.clearHist();
+    QCOMPARE(page.bandHistory().sampleCount(), 0);
+    // The bar still reaches 2; dragging it must not read samples that are gone.
+    page.timeBar()->setUpperValue(1);
+    page.onTimeBarMoved();
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:00:07"));
+}
+
+void tst_TabPage::liveWindowFollowsNewest()
+{
+    TabPage2400 page(m_actions);
+    const qint64 t0 = at("08:00:00.000");
+    for (int i = 0; i <= 130; ++i)
+        page.onNewSpecScan(t0 + i * 1000, sweep(501, -50, i));
+    QCOMPARE(page.timeBar()->maximum(), 131);
+    QCOMPARE(page.timeBar()->upperValue(), 131);
+    QCOMPARE(page.timeBar()->lowerValue(), 10); // 121 samples: the one 120 s older stays
+
+    // Dragged back, the view stays while the range grows.
+    page.timeBar()->setUpperValue(100);
+    page.onNewSpecScan(t0 + 131000, sweep(501, -50));
+    QCOMPARE(page.timeBar()->maximum(), 132);
+    QCOMPARE(page.timeBar()->upperValue(), 100);
+}
+
+void tst_TabPage::wifiNetworksCarryForward()
+{
+    TabPage2400 page(m_actions);
+    page.onNewSpecScan(1000, sweep(501, -50));
+    QVERIFY(page.history().samples.last().wifiNetworks.isEmpty());
+    TabPage900 page900(m_actions);
+    page900.onNewSpecScan(1000, sweep(252, -50));
+    QCOMPARE(page900.history().samples.size(), 1);
+}
+
+void tst_TabPage::recordedPage()
+{
+    RfSpectrumHistory h;
+    h.frequencyInterval = QwtInterval(902, 928);
+    h.amplitudeInterval = QwtInterval(-100, -30);
+    const qint64 t0 = at("09:00:00.000");
+    for (int i = 0; i < 200; ++i)
+        h.samples.append(RfSpectrumSample(t0 + i * 1000, sweep(252, -70, i)));
+    h.timeEvents.append(TimeEvent(QDateTime::fromMSecsSinceEpoch(t0 + 5000), "start"));
+    h.spectroLabels.append(SpectroLabel(QPointF(915, -60), "peak"));
+    h.projectInfo.projectName = "Hall A";
+
+    TabPage900 page(h, m_actions);
+    QVERIFY(!page.isLive());
+    QCOMPARE(page.timeBar()->maximum(), 200);
+    QCOMPARE(page.timeBar()->upperValue(), 200);
+    QCOMPARE(page.timeBar()->lowerValue(), 79); // first sample at most 120 s before the last
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:03:19"));
+    QCOMPARE(page.history(), h); // loading adds no notes twice
+    const auto buttons = page.findChildren<QToolButton *>();
+    for (QToolButton *b : buttons)
+        if (b->defaultAction() == &m_record || b->defaultAction() == &m_stop)
+            QVERIFY(b->isHidden());
+    const auto bars = page.findChildren<QToolBar *>();
+    QCOMPARE(bars.size(), 1);
+    QVERIFY(!bars.first()->actions().contains(&m_save));
+    QVERIFY(bars.first()->actions().contains(&m_snapshot));
+}
+
+static QImage shown(TabPage &page)
+{
+    page.flushRedraw();
+    return page.spectroPlot()->grab().toImage();
+}
+
+void tst_TabPage::burstDrawsLikeOneRedrawPerSweep()
+{
+    TabPage2400 each(m_actions);
+    TabPage2400 burst(m_actions);
+    for (TabPage *p : {static_cast<TabPage *>(&each), static_cast<TabPage *>(&burst)}) {
+        p->resize(800, 500);
+        p->show();
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(&burst));
+    const qint64 t0 = at("12:00:00.000");
+    for (int i = 0; i < 40; ++i) {
+        const RfSpectrumScan s = sweep(501, qint8(-40 - i % 30), i);
+        each.onNewSpecScan(t0 + i * 50, s);
+        each.flushRedraw();
+        burst.onNewSpecScan(t0 + i * 50, s);
+    }
+    QVERIFY(each.redrawCount() >= 40);
+    QVERIFY(burst.redrawCount() <= 1);
+    QCOMPARE(shown(burst), shown(each));
+    QCOMPARE(burst.redrawCount(), 1);
+
+    // The waterfall, drawn only once it is shown, catches up too.
+    each.toggleView();
+    burst.toggleView();
+    QCOMPARE(burst.waterfallPlot()->grab().toImage().isNull(), false);
+    each.flushRedraw();
+    burst.flushRedraw();
+    QCOMPARE(burst.waterfallPlot()->grab().toImage(), each.waterfallPlot()->grab().toImage());
+}
+
+void tst_TabPage::appendingDoesNotDraw()
+{
+    TabPage900 page(m_actions);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    for (int i = 0; i < 500; ++i)
+        page.onNewSpecScan(1000 + i, sweep(252, -60, i));
+    QCOMPARE(page.redrawCount(), 0); // drawing waits for the event loop
+    QTRY_COMPARE(page.redrawCount(), 1);
+}
+
+void tst_TabPage::qcLineOnce()
+{
+    TabPage900 page(m_actions);
+    QVERIFY(!page.hasQcPassLine());
+    page.addQcPassLine();
+    page.addQcPassLine();
+    QVERIFY(page.hasQcPassLine());
+    int markers = 0;
+    for (QwtPlotItem *item : page.spectroPlot()->itemList(QwtPlotItem::Rtti_PlotMarker))
+        if (static_cast<QwtPlotMarker *>(item)->label().text() == "QC Pass Line")
+            ++markers;
+    QCOMPARE(markers, 1);
+}
+
+QTEST_MAIN(tst_TabPage)
+#include "tst_tabpage.moc"
