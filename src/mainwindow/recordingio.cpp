@@ -52,11 +52,24 @@ void storeDirectory(const QString &key, const QString &filePath)
 
 } // namespace
 
+bool intervalContains(const QwtInterval &interval, double value)
+{
+    // QwtInterval's own contains() lives in the Widgets-linked Qwt library;
+    // this is the same rule from the header's inline parts.
+    if (!interval.isValid() || value < interval.minValue() || value > interval.maxValue())
+        return false;
+    if (value == interval.minValue() && (interval.borderFlags() & QwtInterval::ExcludeMinimum))
+        return false;
+    if (value == interval.maxValue() && (interval.borderFlags() & QwtInterval::ExcludeMaximum))
+        return false;
+    return true;
+}
+
 PageBand pageBandForInterval(const QwtInterval &frequencyInterval)
 {
-    if (frequencyInterval.contains(915.0))
+    if (intervalContains(frequencyInterval, 915.0))
         return PageBand::Band900;
-    if (frequencyInterval.contains(2450.0))
+    if (intervalContains(frequencyInterval, 2450.0))
         return PageBand::Band2400;
     return PageBand::None;
 }

@@ -31,6 +31,10 @@ enum class PageBand
 //! an invalid interval contains nothing, an excluded border does not count).
 PageBand pageBandForInterval(const QwtInterval &frequencyInterval);
 
+//! QwtInterval::contains() without the Qwt library: valid interval, value
+//! inside, a border counting only when it is not excluded.
+bool intervalContains(const QwtInterval &interval, double value);
+
 //! "2400MHz" for the first tab, "900MHz" for the second; a recording's tab
 //! is named after the band its frequency interval belongs to.
 QString bandTag(int currentTabIndex, const RfSpectrumHistory &history);
