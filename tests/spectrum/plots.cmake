@@ -7,4 +7,8 @@ orvanel_add_test(tst_tnwmatrixrasterdata SOURCES ${_t}/tst_tnwmatrixrasterdata.c
   LIBS orvanel_spectrum_plots)
 orvanel_add_test(tst_spectroplot SOURCES ${_t}/tst_spectroplot.cpp ${_t}/dialogscript.h
   LIBS orvanel_spectrum_plots orvanel_resources)
+orvanel_add_test(tst_waterfallplot SOURCES ${_t}/tst_waterfallplot.cpp ${_t}/dialogscript.h
+  LIBS orvanel_spectrum_plots orvanel_resources)
+orvanel_add_test(tst_plotrender SOURCES ${_t}/tst_plotrender.cpp
+  LIBS orvanel_spectrum_plots orvanel_resources)
 unset(_t)
