@@ -153,7 +153,9 @@ private slots:
     void sweepsFollowTheBand();
     void sceneDependsOnSeed();
     void reopenDropsStaleReplies();
-    void pacedByDefault();
+    void pacing_data();
+    void pacing();
+    void sceneFile();
     void noAck();
     void badCrc();
     void garbage();
@@ -327,20 +329,54 @@ void TestScannerSim::reopenDropsStaleReplies()
     QVERIFY(sim.standardError().contains("port closed"));
 }
 
-void TestScannerSim::pacedByDefault()
+void TestScannerSim::pacing_data()
 {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("minimumMs"); // for 5 sweeps: what the pacing cannot beat
+    // 523 bytes at 115200 baud take 45 ms, plus 5 ms of sweep time.
+    QTest::newRow("default") << QStringList() << 5 * 45;
+    QTest::newRow("sweep time") << QStringList{"--sweep-time", "60"} << 5 * 100;
+    // The first sweep comes at once, the next ones 1/rate apart.
+    QTest::newRow("rate") << QStringList{"--rate", "25"} << 4 * 39;
+    QTest::newRow("fast") << QStringList{"--fast"} << 0;
+}
+
+void TestScannerSim::pacing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, minimumMs);
     SimProcess sim;
-    QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+    QVERIFY2(sim.start(args), qPrintable(sim.errorText()));
     FramePort port;
     QVERIFY(port.open(sim.ptyPath()));
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < 5; ++i)
         QCOMPARE(port.sweep().size(), 501);
-    // 523 bytes at 115200 baud take 45 ms; the emulator cannot be quicker.
     const qint64 ms = t.elapsed();
-    qInfo("5 paced sweeps in %lld ms", ms);
-    QVERIFY(ms >= 5 * 45);
+    qInfo("5 sweeps in %lld ms", ms);
+    QVERIFY(ms >= minimumMs);
+}
+
+void TestScannerSim::sceneFile()
+{
+    QTemporaryDir dir;
+    QFile f(dir.path() + "/scene.json");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"({"noiseFloorDbm": -112,
+               "emitters": [{"type": "carrier", "centreMHz": 2450, "levelDbm": -30}]})");
+    f.close();
+    SimProcess sim;
+    QVERIFY2(sim.start({"--fast", "--scene", f.fileName()}), qPrintable(sim.errorText()));
+    FramePort port;
+    QVERIFY(port.open(sim.ptyPath()));
+    const QByteArray s = port.sweep();
+    QCOMPARE(s.size(), 501);
+    QVERIFY(qAbs(static_cast<qint8>(s.at(250)) + 30) <= 3); // 2450 MHz
+    for (int i = 0; i < s.size(); ++i) {
+        if (qAbs(i - 250) > 3)
+            QVERIFY2(static_cast<qint8>(s.at(i)) < -95, qPrintable(QString::number(i)));
+    }
 }
 
 void TestScannerSim::noAck()
