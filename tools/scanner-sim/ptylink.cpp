@@ -60,11 +60,13 @@ bool PtyLink::open(QString *error)
     m_writeNotifier->setEnabled(false);
     connect(m_writeNotifier, &QSocketNotifier::activated, this, &PtyLink::onWritable);
 
-    // No one has the slave open yet: wait for the first open like for a reopen.
-    m_readNotifier->setEnabled(false);
-    m_listening = false;
-    m_hangupPoll->start();
-    checkReopened();
+    // A fresh master reads as idle (no hang-up) until a slave has come and
+    // gone; after that it reports the hang-up until the next open.
+    pollfd p{m_master, POLLIN, 0};
+    m_listening = !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
+    m_readNotifier->setEnabled(m_listening);
+    if (!m_listening)
+        m_hangupPoll->start();
     return true;
 }
 
