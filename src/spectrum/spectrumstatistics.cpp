@@ -8,6 +8,29 @@ constexpr int Levels = 256;      //!< levels a signed byte can hold
 constexpr int LevelOffset = 128; //!< histogram index of level v is v + 128
 constexpr int MaxAlignmentTries = 4;
 
+//! 2^-(h-1) for a cell hit h times; beyond the table the value underflows to 0.
+struct HitValues
+{
+    static constexpr int Size = 1076;
+    double value[Size + 1];
+    HitValues()
+    {
+        value[0] = 0.0;
+        for (int h = 1; h <= Size; ++h)
+            value[h] = std::ldexp(1.0, 1 - h);
+    }
+    double operator()(qint32 hits) const { return hits <= Size ? value[hits] : 0.0; }
+};
+
+//! A buffer to write `size` values into: reused while nobody else holds it;
+//! a copy still held by a plot's raster is left alone.
+template <typename T> T *writable(QVector<T> &vector, int size)
+{
+    if (vector.size() != size || !vector.isDetached())
+        vector = QVector<T>(size);
+    return vector.data();
+}
+
 bool isLevel(int v)
 {
     return v >= -128 && v <= 127;
@@ -78,6 +101,7 @@ bool SpectrumStatisticsAccumulator::computeSpectrumStatistics(const RfSpectrumSa
 void SpectrumStatisticsAccumulator::clear()
 {
     m_stats = SpectrumStatistics();
+    m_spare = SpectrumStatistics();
     m_rows = StatisticsRows();
     m_columns = 0;
     m_selection.clear();
@@ -117,22 +141,23 @@ bool SpectrumStatisticsAccumulator::tryIncremental(const RfSpectrumSampleList &s
     int sStart = -1;
     int overlap = 0;
     int tries = 0;
-    // The new selection starts inside the old one (the live window sliding,
-    // growing at its end, or shrinking)...
-    for (int d = 0; d < m && tries < MaxAlignmentTries && overlap <= 0; ++d) {
-        if (sameLevels(old.at(d), selection.at(0))) {
+    // Either the new selection starts inside the old one (the live window
+    // sliding, growing at its end, shrinking) or the old one starts inside
+    // the new one (the view moved back). Look at small shifts both ways
+    // first: that is what drags, wheel steps and new sweeps produce.
+    const int longest = qMax(m, k);
+    for (int d = 0; d < longest && tries < MaxAlignmentTries && overlap <= 0; ++d) {
+        if (d < m && sameLevels(old.at(d), selection.at(0))) {
             ++tries;
             const int length = overlapAt(d, 0);
             if (length > 0) {
                 oStart = d;
                 sStart = 0;
                 overlap = length;
+                break;
             }
         }
-    }
-    // ...or the old one starts inside the new one (the view moved back).
-    for (int d = 1; d < k && tries < 2 * MaxAlignmentTries && overlap <= 0; ++d) {
-        if (sameLevels(selection.at(d), old.at(0))) {
+        if (d > 0 && d < k && sameLevels(selection.at(d), old.at(0))) {
             ++tries;
             const int length = overlapAt(0, d);
             if (length > 0) {
@@ -200,15 +225,30 @@ void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &se
     s.lowLevel = low;
     s.highLevel = high;
 
-    QVector<double> density(rows * columns, 0.0);
-    QVector<double> hits(rows * columns, 0.0);
-    QVector<double> average(columns, 0.0);
-    RfSpectrumScan maxHold(columns, NoDataLevel);
+    // The plot keeps the previous matrices until it is handed the new ones;
+    // alternating between two sets of buffers lets every update write into
+    // memory nobody holds any more, without allocating.
+    const auto useSpareWhenHeld = [](auto &current, auto &spare) {
+        if (current.isDetached())
+            return;
+        if (spare.isDetached())
+            current.swap(spare);
+        else
+            spare = current; // free once the plot lets go; current gets new memory
+    };
+    useSpareWhenHeld(s.densityMatrix, m_spare.densityMatrix);
+    useSpareWhenHeld(s.hitMatrix, m_spare.hitMatrix);
+    useSpareWhenHeld(s.averageTrace, m_spare.averageTrace);
+    useSpareWhenHeld(s.maxHoldTrace, m_spare.maxHoldTrace);
+
+    static const HitValues hitValue;
+    double *densityOut = writable(s.densityMatrix, rows * columns);
+    double *hitsOut = writable(s.hitMatrix, rows * columns);
+    double *average = writable(s.averageTrace, columns);
+    qint8 *maxHold = writable(s.maxHoldTrace, columns);
     qint8 peak = NoDataLevel;
 
     const qint32 *histogram = m_histogram.constData();
-    double *densityOut = density.data();
-    double *hitsOut = hits.data();
     for (int i = 0; i < columns; ++i) {
         const qint32 *bin = histogram + i * Levels + LevelOffset;
 
@@ -228,16 +268,12 @@ void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &se
         // A level v in [low, high) hits the row just below it, v - low - 1.
         for (int r = 0; r < rows; ++r) {
             const int v = low + 1 + r;
-            if (v >= high || !isLevel(v))
-                continue;
-            const qint32 h = bin[v];
-            if (h > 0)
-                hitsOut[i + r * columns] = std::ldexp(1.0, 1 - h);
+            hitsOut[i + r * columns] = (v < high && isLevel(v)) ? hitValue(bin[v]) : 0.0;
         }
 
         average[i] = double(m_levelSum.at(i)) / count;
         maxHold[i] = qint8(m_maxLevel.at(i));
-        peak = qMax(peak, maxHold.at(i));
+        peak = qMax(peak, maxHold[i]);
     }
 
     const RfSpectrumScan &last = selection.last().spectrum;
@@ -248,10 +284,6 @@ void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &se
         std::copy_n(last.constData(), qMin(last.size(), columns), current.data());
         s.currentTrace = current;
     }
-    s.densityMatrix = density;
-    s.hitMatrix = hits;
-    s.averageTrace = average;
-    s.maxHoldTrace = maxHold;
     s.peak = peak;
 }
 

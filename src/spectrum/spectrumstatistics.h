@@ -83,6 +83,7 @@ private:
     void deriveOutputs(const RfSpectrumSampleList &selection);
 
     SpectrumStatistics m_stats;
+    SpectrumStatistics m_spare; //!< the other set of output buffers, see deriveOutputs()
     StatisticsRows m_rows;
     int m_columns = 0;
     RfSpectrumSampleList m_selection; //!< kept so its spectra stay alive for identity checks

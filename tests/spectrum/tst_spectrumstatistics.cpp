@@ -94,6 +94,7 @@ private slots:
     void randomSelectionsMatchReference();
     void slidingLiveWindowIsIncremental();
     void sharedFillerSweepsMatchReference();
+    void heldResultsStayUntouched();
 };
 
 void tst_SpectrumStatistics::twoSweepWorkedExample()
@@ -361,6 +362,33 @@ void tst_SpectrumStatistics::sharedFillerSweepsMatchReference()
                              qPrintable(QStringLiteral("lower %1").arg(lower)));
         if (QTest::currentTestFailed())
             return;
+    }
+}
+
+void tst_SpectrumStatistics::heldResultsStayUntouched()
+{
+    // A plot's raster keeps the matrices it was given while the next updates
+    // are computed (render threads may read them): the accumulator reuses its
+    // buffers, but never ones somebody still holds.
+    QRandomGenerator rng(9);
+    RfSpectrumSampleList history;
+    for (int i = 0; i < 60; ++i)
+        history.append(RfSpectrumSample(i, randomSweep(rng, 12)));
+    SpectrumStatisticsAccumulator acc;
+    QList<QPair<SpectrumStatistics, SpectrumStatistics>> held; // {held copy, its expected value}
+    for (int step = 0; step < 30; ++step) {
+        const RfSpectrumSampleList window = history.mid(step, 20 + step % 3);
+        QVERIFY(acc.computeSpectrumStatistics(window, DefaultRange));
+        const SpectrumStatistics expected =
+            reference::computeSpectrumStatistics(window, DefaultRange);
+        compareWithReference(acc.statistics(), expected, "update");
+        for (const auto &h : held)
+            compareWithReference(h.first, h.second, "held copy");
+        if (QTest::currentTestFailed())
+            return;
+        held.append({acc.statistics(), expected});
+        while (held.size() > 1 + int(rng.bounded(3)))
+            held.removeFirst();
     }
 }
 
