@@ -16,7 +16,7 @@
 PtyLink::PtyLink(QObject *parent) : QObject(parent)
 {
     m_hangupPoll = new QTimer(this);
-    m_hangupPoll->setInterval(20);
+    m_hangupPoll->setInterval(10);
     connect(m_hangupPoll, &QTimer::timeout, this, &PtyLink::checkReopened);
 }
 
@@ -166,8 +166,20 @@ void PtyLink::checkReopened()
         return;
     }
     pollfd p{m_master, POLLIN, 0};
-    if (::poll(&p, 1, 0) < 0 || (p.revents & POLLHUP))
+    if (::poll(&p, 1, 0) < 0)
         return;
+    if (p.revents & POLLHUP) {
+        // The program may have opened the port, written and closed it again
+        // between two looks: take what it wrote, so the log shows it, even
+        // though no answer can reach it any more.
+        if (p.revents & POLLIN) {
+            char buf[4096];
+            ssize_t n;
+            while ((n = ::read(m_master, buf, sizeof buf)) > 0)
+                emit received(QByteArray(buf, static_cast<int>(n)));
+        }
+        return;
+    }
     m_hangupPoll->stop();
     m_listening = true;
     m_readNotifier->setEnabled(true);
