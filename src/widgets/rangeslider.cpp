@@ -30,7 +30,10 @@ int RangeSlider::valuePosition(qlonglong value) const
     if (m_interval <= 0)
         return 1;
     const double p = double(value - m_minimum) / double(m_interval) * (width() - PositionSlack);
-    return int(std::trunc(p)) + 1;
+    // setRange() does not clamp the values, so a value may lie far outside
+    // the limits for a moment; keep its position convertible to int.
+    constexpr double Far = 1 << 24;
+    return int(std::trunc(qBound(-Far, p, Far))) + 1;
 }
 
 QRectF RangeSlider::trackRect() const

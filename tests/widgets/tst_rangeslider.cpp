@@ -254,6 +254,12 @@ void tst_RangeSlider::emptyIntervalDrawsAtTheStart()
     QCOMPARE(s.lowerValue(), 0);
     QCOMPARE(s.upperValue(), 0);
 
+    // Values left far outside new limits (setRange does not clamp) still
+    // give a position that converts to int.
+    s.setRange(0, 1);
+    QCOMPARE(s.valuePosition(std::numeric_limits<qlonglong>::max()), (1 << 24) + 1);
+    QVERIFY(!s.grab().isNull());
+
     // A bar narrower than its margins cannot be dragged either.
     s.resize(10, 15);
     setUp(s, 0, 100, 0, 10);
