@@ -296,6 +296,10 @@ void TestRecordingStream::roundTrip()
     }
     QCOMPARE(back.projectInfo, original.projectInfo);
     QVERIFY(back == original);
+    // networks carried from sweep to sweep share one list again, as they did live
+    QVERIFY(back.samples.at(2).wifiNetworks.isSharedWith(back.samples.at(1).wifiNetworks));
+    QVERIFY(back.samples.at(3).wifiNetworks.isSharedWith(back.samples.at(1).wifiNetworks));
+    QVERIFY(!back.samples.at(4).wifiNetworks.isSharedWith(back.samples.at(3).wifiNetworks));
 }
 
 void TestRecordingStream::truncatedAnywhere()
