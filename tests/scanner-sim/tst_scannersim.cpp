@@ -333,7 +333,7 @@ void TestScannerSim::pacing_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("minimumMs"); // for 5 sweeps: what the pacing cannot beat
-    // 523 bytes at 115200 baud take 45 ms, plus 5 ms of sweep time.
+    // 523 bytes at 115200 baud take 45 ms, plus 4 ms of sweep time.
     QTest::newRow("default") << QStringList() << 5 * 45;
     QTest::newRow("sweep time") << QStringList{"--sweep-time", "60"} << 5 * 100;
     // The first sweep comes at once, the next ones 1/rate apart.

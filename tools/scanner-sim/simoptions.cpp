@@ -241,7 +241,7 @@ QString SimOptions::helpText()
         "  --scene FILE           JSON file describing the emitters (see README)\n"
         "\n"
         "Pacing (default: bytes at 115200 baud 8N1 plus the sweep time):\n"
-        "  --sweep-time MS        measurement time per sweep (default 5, about 20/s on 2.4 GHz)\n"
+        "  --sweep-time MS        measurement time per sweep (default 4, about 20/s on 2.4 GHz)\n"
         "  --rate N               deliver N sweeps per second regardless of the baud rate\n"
         "  --fast                 no pacing at all\n"
         "\n"

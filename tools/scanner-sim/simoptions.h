@@ -34,7 +34,7 @@ struct SimOptions
 
     // Pacing: the serial line's byte time plus a measurement time per sweep,
     // or a fixed sweep rate, or nothing at all.
-    double sweepTimeMs = 5.0; //!< with 523 bytes per 2.4 GHz sweep: about 20 sweeps/s
+    double sweepTimeMs = 4.0; //!< with 523 bytes per 2.4 GHz sweep: about 20 sweeps/s
     double rate = 0;          //!< sweeps per second; 0 = paced by the line
     bool fast = false;
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -105,6 +106,7 @@ void SimServer::onHungUp()
         qCInfo(lcSim, "port closed");
     m_queue.clear();
     m_out.clear();
+    m_outKinds.clear();
     m_sendTimer->stop();
     m_staleTimer->stop();
     m_device.resetLink();
@@ -135,24 +137,33 @@ void SimServer::enqueue(const SimReply &reply)
 
 void SimServer::pump()
 {
-    while (!m_queue.isEmpty() && m_link->listening()) {
+    while (m_link->listening()) {
         if (m_out.isEmpty()) {
-            const double wait = m_queue.head().dueMs - nowMs();
-            if (wait > 0.2) {
-                m_sendTimer->start(static_cast<int>(std::ceil(wait)));
+            // Everything that is due goes out in one write: fewer wake-ups
+            // on both sides when unpaced.
+            double wait = 0;
+            while (!m_queue.isEmpty()) {
+                wait = m_queue.head().dueMs - nowMs();
+                if (wait > 0.2)
+                    break;
+                Pending p = m_queue.dequeue();
+                ++m_framesSent;
+                if (m_framesSent == m_options.garbageFrame) {
+                    m_log.write("TX-JUNK", junkBytes);
+                    m_out.append(junkBytes);
+                }
+                if (m_framesSent == m_options.badCrcFrame)
+                    p.frame[p.frame.size() - 1] =
+                        static_cast<char>(p.frame.at(p.frame.size() - 1) ^ 0x5A);
+                m_log.write("TX", p.frame);
+                m_out.append(p.frame);
+                m_outKinds.append(p.kind);
+            }
+            if (m_out.isEmpty()) {
+                if (!m_queue.isEmpty())
+                    m_sendTimer->start(static_cast<int>(std::ceil(wait)));
                 return;
             }
-            Pending &p = m_queue.head();
-            ++m_framesSent;
-            if (m_framesSent == m_options.garbageFrame) {
-                m_log.write("TX-JUNK", junkBytes);
-                m_out = junkBytes;
-            }
-            if (m_framesSent == m_options.badCrcFrame)
-                p.frame[p.frame.size() - 1] =
-                    static_cast<char>(p.frame.at(p.frame.size() - 1) ^ 0x5A);
-            m_log.write("TX", p.frame);
-            m_out.append(p.frame);
         }
         const qint64 n = m_link->write(m_out.constData(), m_out.size());
         if (n < 0)
@@ -162,16 +173,17 @@ void SimServer::pump()
             m_link->waitWritable();
             return;
         }
-        const Pending done = m_queue.dequeue();
-        transmitted(done);
+        const QVector<SimReply::Kind> kinds = std::exchange(m_outKinds, {});
+        for (SimReply::Kind kind : kinds)
+            transmitted(kind);
         if (m_pulling)
             return;
     }
 }
 
-void SimServer::transmitted(const Pending &p)
+void SimServer::transmitted(SimReply::Kind kind)
 {
-    if (p.kind != SimReply::Kind::SweepEnd)
+    if (kind != SimReply::Kind::SweepEnd)
         return;
     ++m_sweepsSent;
     if (m_options.hangupAfter > 0 && m_sweepsSent == m_options.hangupAfter) {

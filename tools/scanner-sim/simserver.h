@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QQueue>
+#include <QVector>
 
 class PtyLink;
 class QTimer;
@@ -43,7 +44,7 @@ private:
     double nowMs() const { return m_clock.nsecsElapsed() / 1e6; }
     void enqueue(const SimReply &reply);
     void pump();
-    void transmitted(const Pending &p);
+    void transmitted(SimReply::Kind kind);
     void onReceived(const QByteArray &bytes);
     void onHungUp();
     void pullCable();
@@ -57,8 +58,9 @@ private:
     QTimer *m_staleTimer = nullptr;
 
     QQueue<Pending> m_queue;
-    QByteArray m_out;          //!< bytes of the head frame not yet taken by the terminal
-    double m_lineFreeAtMs = 0; //!< when the emulated line has sent everything queued
+    QByteArray m_out;                   //!< bytes handed over but not yet taken by the terminal
+    QVector<SimReply::Kind> m_outKinds; //!< the frames in m_out
+    double m_lineFreeAtMs = 0;          //!< when the emulated line has sent everything queued
     double m_lastSweepEndMs = -1e12;
     int m_framesSent = 0;
     int m_sweepsSent = 0;
