@@ -18,3 +18,8 @@ if(TARGET orvanel_recording_ui AND TARGET orvanel_resources)
   orvanel_add_test(tst_projectinfodialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_projectinfodialog.cpp
     LIBS orvanel_recording_ui)
 endif()
+if(TARGET orvanel_recording AND TARGET orvanel_spectrum_pages AND TARGET orvanel_resources)
+  orvanel_add_test(tst_recordingpages
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recordingpages.cpp ${CMAKE_CURRENT_LIST_DIR}/recordingtestdata.h
+    LIBS orvanel_recording orvanel_spectrum_pages orvanel_resources)
+endif()
