@@ -1,0 +1,217 @@
+#include "mainwindow.h"
+
+#include "devicecomms.h"
+#include "dialogseam.h"
+#include "instancechannel.h"
+#include "projectinfodialog.h"
+#include "tabpage2400.h"
+#include "tabpage900.h"
+#include "tnwtabwidget.h"
+
+#include "mainwindowlog.h"
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QLabel>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QUrl>
+
+const char *const MainWindow::applicationVersion = "1.0.0.9.0.281";
+const char *const MainWindow::expectedRadioVersion = "1.0.0.9.0.0";
+const char *const MainWindow::expectedHostVersion = "1.0.0.9.0.69";
+
+MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(parent)
+{
+    m_device = new DeviceComms(this);
+    buildForm();
+    m_form.dockWidgetWifiList->hide();
+    m_form.dockWidgetKivoIds->hide();
+    tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
+
+    restoreWindowGeometry();
+
+    m_channel = new InstanceChannel(this);
+    m_channel->listen();
+
+    m_restartTimer.setSingleShot(true);
+    m_restartTimer.setInterval(750);
+    connect(&m_restartTimer, &QTimer::timeout, this, &MainWindow::onRestartTimeout);
+
+    if (qApp) {
+        connect(qApp, &QCoreApplication::aboutToQuit, m_device, &DeviceComms::shutdown);
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::saveWindowGeometry);
+    }
+    connect(m_device, &DeviceComms::busyChanged, this, &MainWindow::onDcBusyChanged);
+    connect(m_device, &DeviceComms::connectedChanged, this, &MainWindow::onDcConnectedChanged);
+    connect(m_device, &DeviceComms::scanningChanged, this, &MainWindow::onDcScanningChanged);
+    connect(m_device, &DeviceComms::scanningChanged, m_form.actionUpdate_Firmware,
+            &QAction::setDisabled);
+    connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
+            &MainWindow::onDcNewSpecScanAvailable);
+    connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
+    connect(m_device, &DeviceComms::rfsaGetInfoStrDone, this, &MainWindow::onRfsaGetInfoStrDone);
+    connect(m_channel, &InstanceChannel::argumentsReceived, this,
+            &MainWindow::onNewLocalConnection);
+
+    buildHelpMenu();
+
+    m_lblAppVersion = new QLabel(QStringLiteral("A: v") + QLatin1String(applicationVersion), this);
+    m_lblRadioVersion = new QLabel(QStringLiteral("R: v---"), this);
+    m_lblHostVersion = new QLabel(QStringLiteral("H: v---"), this);
+    statusBar()->addPermanentWidget(m_lblAppVersion);
+    statusBar()->addPermanentWidget(m_lblRadioVersion);
+    statusBar()->addPermanentWidget(m_lblHostVersion);
+
+    buildPages();
+
+    statusBar()->showMessage(tr("Ready to connect"));
+    m_form.actionPause->setEnabled(false);
+    updateActionStates();
+
+    m_projectInfoDialog = new ProjectInfoDialog(this);
+    connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
+
+    QMetaObject::connectSlotsByName(this);
+
+    if (runStartupActions)
+        QTimer::singleShot(0, this, &MainWindow::startupActions);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildPages()
+{
+    const PageActions actions = m_form.pageActions();
+    m_page2400 = new TabPage2400(actions, m_form.tabWidget);
+    m_page900 = new TabPage900(actions, m_form.tabWidget);
+    // Block currentChanged while the band tabs go in: nothing is scanning yet.
+    const bool blocked = m_form.tabWidget->blockSignals(true);
+    m_form.tabWidget->addTab(m_page2400, tr("2.4 GHz"));
+    m_form.tabWidget->addTab(m_page900, tr("900 MHz"));
+    m_form.tabWidget->blockSignals(blocked);
+    for (int i = 0; i < 2; ++i) {
+        m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::LeftSide, nullptr);
+        m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::RightSide, nullptr);
+    }
+}
+
+void MainWindow::restoreWindowGeometry()
+{
+    QRect defaultRect;
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        defaultRect = QRect(0, 0, avail.width(), int(avail.height() * 0.66));
+        defaultRect.moveCenter(avail.center());
+    }
+    QSettings settings;
+    const QRect rect = settings.value(QStringLiteral("WindowGeometry"), defaultRect).toRect();
+    if (rect.isValid())
+        setGeometry(rect);
+    if (settings.value(QStringLiteral("WindowMaximized"), false).toBool())
+        showMaximized();
+}
+
+void MainWindow::saveWindowGeometry()
+{
+    QSettings settings;
+    settings.setValue(QStringLiteral("WindowMaximized"), isMaximized());
+    if (!isMaximized())
+        settings.setValue(QStringLiteral("WindowGeometry"), geometry());
+}
+
+void MainWindow::onDcBusyChanged(bool busy)
+{
+    if (busy)
+        statusBar()->showMessage(tr("Busy"));
+    else
+        statusBar()->clearMessage();
+}
+
+void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
+{
+    if (cpu == 0 && str == 0)
+        m_lblRadioVersion->setText(QStringLiteral("R: v") + data);
+    else if (cpu == 1 && str == 0)
+        m_lblHostVersion->setText(QStringLiteral("H: v") + data);
+    // The firmware update dialog (offered when a version differs from the
+    // carried images) joins here when it exists.
+}
+
+void MainWindow::startBootloader()
+{
+    m_device->disconnectFromDevice();
+}
+
+void MainWindow::onNewLocalConnection(const QStringList &arguments)
+{
+    m_receivedArguments = arguments;
+    qCDebug(lcMainWindow) << "Arguments from another instance:" << arguments;
+    processArguments(QStringList(m_receivedArguments), nullptr);
+}
+
+void MainWindow::onKivoIdSelected(int id)
+{
+    for (int i = 0; i < m_form.tabWidget->count(); ++i)
+        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
+            page->kivoIdSelected(id);
+}
+
+void MainWindow::onKivoIdDeselected(int id)
+{
+    for (int i = 0; i < m_form.tabWidget->count(); ++i)
+        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
+            page->kivoIdDeselected(id);
+}
+
+void MainWindow::on_actionQuit_triggered()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::on_actionToggle_View_triggered()
+{
+    if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget()))
+        page->toggleView();
+    QAction *a = m_form.actionToggle_View;
+    a->setText(a->text() == tr("Waterfall View") ? tr("Spectrogram View") : tr("Waterfall View"));
+}
+
+void MainWindow::on_actionToggle_Wifi_List_toggled(bool enabled)
+{
+    if (!qobject_cast<TabPage2400 *>(m_form.tabWidget->currentWidget()))
+        return;
+    m_form.dockWidgetWifiList->setVisible(enabled);
+    if (enabled)
+        m_form.dockWidgetWifiList->raise();
+}
+
+void MainWindow::on_actionLumaweave_KivoIds_toggled(bool enabled)
+{
+    m_form.dockWidgetKivoIds->setVisible(enabled);
+    if (enabled)
+        m_form.dockWidgetKivoIds->raise();
+}
+
+void MainWindow::on_actionUpdate_Firmware_triggered() {}
+
+void MainWindow::on_tabWidget_tabCloseRequested(int index)
+{
+    if (index < 2)
+        return; // band tabs have no close button
+    QWidget *page = m_form.tabWidget->widget(index);
+    m_form.tabWidget->removeTab(index);
+    if (page)
+        page->deleteLater();
+}
+
+void MainWindow::on_actionUser_Manual_triggered() {}
+
+void MainWindow::on_actionTarnwell_Website_triggered()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.tarnwell.com/")));
+}
+
+void MainWindow::on_actionAbout_triggered() {}

@@ -1,0 +1,178 @@
+#pragma once
+
+#include "devicetypes.h"
+#include "projectinfodata.h"
+#include "scanplan.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+class DeviceComms;
+class InstanceChannel;
+class ProjectInfoDialog;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QToolBar;
+class QToolButton;
+class TabPage;
+class TabPage2400;
+class TabPage900;
+class TnwTabWidget;
+struct PageActions;
+
+//! The window's form: every action and widget, by the object names it gives.
+struct MainWindowForm
+{
+    QAction *actionConnect = nullptr;
+    QAction *actionQuit = nullptr;
+    QAction *actionDisconnect = nullptr;
+    QAction *actionSnapshot = nullptr;
+    QAction *actionSave = nullptr;
+    QAction *actionRecord = nullptr;
+    QAction *actionStop = nullptr;
+    QAction *actionOpen = nullptr;
+    QAction *actionToggle_View = nullptr;
+    QAction *actionShow_Wifi = nullptr;
+    QAction *actionToggle_Wifi_List = nullptr;
+    QAction *actionUpdate_Firmware = nullptr;
+    QAction *actionLumaweave_KivoIds = nullptr;
+    QAction *actionAbout = nullptr;
+    QAction *actionUser_Manual = nullptr;
+    QAction *actionToggle_Channels = nullptr;
+    QAction *actionTarnwell_Website = nullptr;
+    QAction *actionProject_Info = nullptr;
+    QAction *actionPlay = nullptr;
+    QAction *actionPause = nullptr;
+    QAction *actionSnapshotEmail = nullptr;
+
+    QWidget *centralwidget = nullptr;
+    TnwTabWidget *tabWidget = nullptr;
+    QToolBar *toolBar = nullptr;
+    QToolButton *helpButton = nullptr;
+    QDockWidget *dockWidgetWifiList = nullptr;
+    QWidget *dockWidgetContentsWifiList = nullptr;
+    QDockWidget *dockWidgetKivoIds = nullptr;
+    QWidget *dockWidgetContentsKivoIds = nullptr;
+
+    PageActions pageActions() const;
+};
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static const char *const applicationVersion;
+    static const char *const expectedRadioVersion;
+    static const char *const expectedHostVersion;
+
+    //! `runStartupActions` false leaves out the zero-delay start-up (argument
+    //! processing and automatic connect); tests drive those themselves.
+    explicit MainWindow(QWidget *parent = nullptr, bool runStartupActions = true);
+    ~MainWindow() override;
+
+    const MainWindowForm *form() const { return &m_form; }
+    DeviceComms *deviceComms() const { return m_device; }
+    InstanceChannel *instanceChannel() const { return m_channel; }
+    TabPage2400 *page2400() const { return m_page2400; }
+    TabPage900 *page900() const { return m_page900; }
+
+    //! Carries out a command line (the first entry is the program path).
+    //! `fileOpened`, when given, becomes true if a named file existed.
+    void processArguments(const QStringList &arguments, bool *fileOpened = nullptr);
+
+    //! Opens a ".vozi" recording as a new tab; false when it cannot be read.
+    bool openRecordingFile(const QString &path);
+
+    bool debugMode() const { return m_debugMode; }
+    bool qcMode() const { return m_qcMode; }
+    int rbwOverride() const { return m_rbwOverride; }
+    int amplitudeOffset() const { return m_amplitudeOffset; }
+    double fStepOverride() const { return m_fStepOverride; }
+    QString portOverride() const { return m_portOverride; }
+    //! True from Scan until Stop, across the pause of a tab switch.
+    bool scanWanted() const { return m_scanWanted; }
+    bool restartPending() const { return m_restartTimer.isActive(); }
+    ProjectInfoData projectInfo() const { return m_projectInfo; }
+
+public slots:
+    void onDcBusyChanged(bool busy);
+    void onDcConnectedChanged(bool connected);
+    void onDcScanningChanged(bool scanning);
+    void onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spectrum);
+    void startBootloader();
+    void onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data);
+    void saveWindowGeometry();
+    void onNewLocalConnection(const QStringList &arguments);
+    void onKivoIdSelected(int id);
+    void onKivoIdDeselected(int id);
+    void startupActions();
+    void setProjectInfoToHist();
+
+private slots:
+    void on_actionQuit_triggered();
+    void on_actionConnect_triggered();
+    void on_actionDisconnect_triggered();
+    void on_actionRecord_triggered();
+    void on_actionStop_triggered();
+    void on_actionSnapshot_triggered();
+    void on_actionSave_triggered();
+    void on_actionOpen_triggered();
+    void on_actionToggle_View_triggered();
+    void on_actionToggle_Wifi_List_toggled(bool enabled);
+    void on_actionLumaweave_KivoIds_toggled(bool enabled);
+    void on_actionUpdate_Firmware_triggered();
+    void on_tabWidget_tabCloseRequested(int index);
+    void on_tabWidget_currentChanged(int index);
+    void on_actionUser_Manual_triggered();
+    void on_actionTarnwell_Website_triggered();
+    void on_actionAbout_triggered();
+    void on_actionProject_Info_triggered();
+
+private:
+    void buildForm();
+    void buildHelpMenu();
+    void buildPages();
+    void restoreWindowGeometry();
+    void updateActionStates();
+    void setBandTabsEnabled(bool enabled);
+    void onRestartTimeout();
+    void sendScan(ScanPlan::Band band, const QVariantMap &parameters);
+    void endScanIntent();
+    TabPage *bandPage(ScanPlan::Band band) const;
+    QString proposedBaseName(const TabPage *page) const;
+    void applyQcMode();
+
+    MainWindowForm m_form;
+    DeviceComms *m_device = nullptr;
+    QLabel *m_lblAppVersion = nullptr;
+    QLabel *m_lblRadioVersion = nullptr;
+    QLabel *m_lblHostVersion = nullptr;
+    ProjectInfoDialog *m_projectInfoDialog = nullptr;
+    ProjectInfoData m_projectInfo;
+    InstanceChannel *m_channel = nullptr;
+    QStringList m_receivedArguments;
+    bool m_debugMode = false;
+    bool m_qcMode = false;
+    int m_rbwOverride = -1;
+    int m_amplitudeOffset = 0;
+    double m_fStepOverride = -1.0;
+    QString m_portOverride; //!< "-port": used as is, no discovery
+
+    TabPage2400 *m_page2400 = nullptr;
+    TabPage900 *m_page900 = nullptr;
+
+    // Scan control. The session scans one band at a time; these keep what the
+    // window asked for, so sweeps are checked against what was really sent.
+    bool m_scanWanted = false;
+    ScanPlan::Band m_lastBandShown = ScanPlan::Band2400; //!< band of the last band tab shown
+    int m_scanBand = -1;       //!< band of the last setup sent, -1 before any
+    int m_scanPointCount = -1; //!< points a sweep of that setup has
+    bool m_otherBandTabDisabled = false;
+    QTimer m_restartTimer;           //!< the one pending (re)start: after a tab switch or a Stop
+    bool m_pendingOverrides = false; //!< the pending start is Scan's, with its overrides
+    QElapsedTimer m_sinceStop;       //!< since Stop ended a running scan
+};

@@ -1,0 +1,70 @@
+// The command line and the start-up actions.
+#include "mainwindow.h"
+
+#include "commandline.h"
+#include "devicecomms.h"
+#include "tabpage.h"
+#include "tnwtabwidget.h"
+
+#include "mainwindowlog.h"
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened)
+{
+    if (arguments.size() <= 1)
+        return;
+    const QVector<CommandLine::Step> steps = CommandLine::parse(arguments);
+    for (const CommandLine::Step &step : steps) {
+        switch (step.kind) {
+        case CommandLine::Step::OpenFile:
+            if (QFileInfo(step.text).isFile()) {
+                openRecordingFile(step.text);
+                if (fileOpened)
+                    *fileOpened = true;
+            }
+            break;
+        case CommandLine::Step::Debug:
+            // The debug window joins here when it exists.
+            m_debugMode = true;
+            DeviceComms::logPortInfo();
+            break;
+        case CommandLine::Step::Rbw:
+            m_rbwOverride = step.intValue;
+            break;
+        case CommandLine::Step::Ampl:
+            m_amplitudeOffset = step.intValue;
+            break;
+        case CommandLine::Step::FStep:
+            m_fStepOverride = step.doubleValue;
+            break;
+        case CommandLine::Step::Qc:
+            m_qcMode = true;
+            applyQcMode();
+            break;
+        case CommandLine::Step::Port:
+            m_portOverride = step.text;
+            break;
+        case CommandLine::Step::Help:
+            break; // main() prints the help before any window exists
+        }
+    }
+}
+
+void MainWindow::applyQcMode()
+{
+    for (int i = 0; i < m_form.tabWidget->count(); ++i)
+        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
+            page->addQcPassLine();
+    m_device->setQcMode(true);
+}
+
+void MainWindow::startupActions()
+{
+    bool fileOpened = false;
+    processArguments(QCoreApplication::arguments(), &fileOpened);
+    if (!fileOpened)
+        m_form.actionConnect->trigger();
+    m_form.actionShow_Wifi->trigger();
+}

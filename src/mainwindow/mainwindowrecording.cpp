@@ -1,0 +1,78 @@
+// Recordings, snapshots and project information as the window offers them.
+#include "mainwindow.h"
+
+#include "devicecomms.h"
+#include "mainwindowlog.h"
+#include "projectinfodialog.h"
+#include "recordingio.h"
+#include "recordingui.h"
+#include "snapshot.h"
+#include "tabpage2400.h"
+#include "tabpage900.h"
+#include "tnwtabwidget.h"
+
+#include <QAction>
+
+bool MainWindow::openRecordingFile(const QString &path)
+{
+    const RecordingIo::Recording recording = RecordingIo::loadFile(path);
+    if (recording.band == RecordingIo::PageBand::None)
+        return false;
+    TabPage *page = nullptr;
+    if (recording.band == RecordingIo::PageBand::Band900)
+        page = new TabPage900(recording.history, m_form.pageActions(), m_form.tabWidget);
+    else
+        page = new TabPage2400(recording.history, m_form.pageActions(), m_form.tabWidget);
+    const QString title = RecordingIo::tabTitle(path);
+    const int index = m_form.tabWidget->addTab(page, title);
+    m_form.tabWidget->setTabToolTip(index, title);
+    qCDebug(lcMainWindow) << "Opened recording" << path << "as tab" << index;
+    if (m_scanWanted)
+        m_form.tabWidget->setTabEnabled(index, false); // Stop enables it
+    else
+        m_form.tabWidget->setCurrentIndex(index);
+    return true;
+}
+
+QString MainWindow::proposedBaseName(const TabPage *page) const
+{
+    const RfSpectrumHistory history = page->history();
+    return RecordingIo::proposedBaseName(
+        m_projectInfo.projectName, history.projectInfo.projectName,
+        RecordingIo::bandTag(m_form.tabWidget->currentIndex(), history));
+}
+
+void MainWindow::on_actionSave_triggered()
+{
+    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    if (!page)
+        return;
+    RecordingUi::save(this, page->history(), proposedBaseName(page));
+}
+
+void MainWindow::on_actionOpen_triggered()
+{
+    RecordingUi::open(this, [this](const QString &path) { return openRecordingFile(path); });
+}
+
+void MainWindow::on_actionSnapshot_triggered()
+{
+    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    if (!page)
+        return;
+    Snapshot::save(this, page->snapshotPixmap(), proposedBaseName(page));
+}
+
+void MainWindow::on_actionProject_Info_triggered()
+{
+    m_projectInfoDialog->setData(m_projectInfo);
+    m_projectInfoDialog->show();
+    m_projectInfoDialog->raise();
+}
+
+void MainWindow::setProjectInfoToHist()
+{
+    m_projectInfo = m_projectInfoDialog->getData();
+    m_page2400->setProjectInfo(m_projectInfo);
+    m_page900->setProjectInfo(m_projectInfo);
+}

@@ -1,0 +1,272 @@
+// Connecting, scanning and routing sweeps. The session runs one sequence at a
+// time on one port, so nothing here starts a sequence while it is busy, and
+// the window remembers what it asked for (band, points per sweep) instead of
+// guessing from the tab that happens to be shown.
+#include "mainwindow.h"
+
+#include "devicecomms.h"
+#include "dialogseam.h"
+#include "tabpage2400.h"
+#include "tabpage900.h"
+#include "tnwtabwidget.h"
+
+#include "mainwindowlog.h"
+#include <QAction>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+
+// How soon a restart looks again when the session is still finishing the
+// stopped scan.
+static constexpr int RestartRetryMs = 50;
+// A stopped scan ends at once, but the sweep the device was sending goes on
+// arriving for a while; a setup sent into it loses its acknowledgements. A
+// Scan this soon after a Stop waits for the rest of this time.
+static constexpr int SettleAfterStopMs = 300;
+
+TabPage *MainWindow::bandPage(ScanPlan::Band band) const
+{
+    if (band == ScanPlan::Band900)
+        return m_page900;
+    return m_page2400;
+}
+
+void MainWindow::setBandTabsEnabled(bool enabled)
+{
+    m_form.tabWidget->setTabEnabled(0, enabled);
+    m_form.tabWidget->setTabEnabled(1, enabled);
+}
+
+void MainWindow::updateActionStates()
+{
+    const bool connected = m_device->connected();
+    m_form.actionConnect->setEnabled(!connected);
+    m_form.actionDisconnect->setEnabled(connected && !m_scanWanted);
+    m_form.actionRecord->setEnabled(!m_scanWanted);
+    m_form.actionStop->setEnabled(m_scanWanted);
+    m_form.actionOpen->setEnabled(!m_scanWanted);
+    if (!connected) {
+        m_otherBandTabDisabled = false;
+        setBandTabsEnabled(false);
+    } else if (!m_otherBandTabDisabled) {
+        setBandTabsEnabled(true);
+    }
+    for (int i = 2; i < m_form.tabWidget->count(); ++i)
+        m_form.tabWidget->setTabEnabled(i, !m_scanWanted);
+}
+
+void MainWindow::on_actionConnect_triggered()
+{
+    // A second connect sequence on the same port (autoconnect plus a click)
+    // would fight the first over it.
+    if (m_device->busy() || m_device->connected())
+        return;
+
+    QString port = m_portOverride;
+    if (port.isEmpty()) {
+        QStringList ports = m_debugMode ? DeviceComms::availablePortNames()
+                                        : DeviceComms::findDevicePorts(QStringLiteral("Orvanel"));
+        if (ports.isEmpty())
+            ports = DeviceComms::availablePortNames();
+        if (ports.isEmpty()) {
+            DialogSeam::critical(tr("Error"), tr("Unable to find any Orvanel device!"));
+            return;
+        }
+        if (ports.size() == 1) {
+            port = ports.constFirst();
+        } else {
+            DialogSeam::Request r;
+            r.kind = DialogSeam::Request::GetItem;
+            r.title = tr("Connect to device");
+            r.text = tr("Serial Port");
+            r.items = DeviceComms::availablePortNames();
+            r.current = 0;
+            const QVariant answer = DialogSeam::ask(r);
+            if (!answer.isValid())
+                return;
+            port = answer.toString();
+        }
+    }
+    m_device->setPortName(port);
+    m_device->connectToDevice(m_debugMode);
+}
+
+void MainWindow::on_actionDisconnect_triggered()
+{
+    if (m_device->busy())
+        return;
+    m_device->disconnectFromDevice();
+}
+
+void MainWindow::onDcConnectedChanged(bool connected)
+{
+    if (!connected) {
+        m_lblRadioVersion->setText(QStringLiteral("R: v---"));
+        m_lblHostVersion->setText(QStringLiteral("H: v---"));
+        endScanIntent();
+    }
+    updateActionStates();
+    if (connected) {
+        // The session clears its busy flag right after announcing the
+        // connection; scanning starts once it has.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_device->connected() && !m_scanWanted)
+                    m_form.actionRecord->trigger();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::endScanIntent()
+{
+    m_restartTimer.stop();
+    m_pendingOverrides = false;
+    m_scanWanted = false;
+    m_otherBandTabDisabled = false;
+}
+
+void MainWindow::onDcScanningChanged(bool scanning)
+{
+    if (scanning) {
+        // A stop or a tab switch came while the setup ran: the scan that the
+        // setup starts is not wanted (any more) for this band.
+        if (!m_scanWanted || m_restartTimer.isActive())
+            emit m_device->stopScanning();
+    } else if (m_scanWanted && !m_restartTimer.isActive()) {
+        // The scan ended without Stop (time-out, error, lost device).
+        endScanIntent();
+    }
+    updateActionStates();
+}
+
+void MainWindow::sendScan(ScanPlan::Band band, const QVariantMap &parameters)
+{
+    m_scanBand = band;
+    m_scanPointCount = ScanPlan::pointCount(parameters);
+    qCDebug(lcMainWindow) << "Scanning band" << band << "expecting" << m_scanPointCount << "points";
+    m_device->sendRfSetupAndScan(parameters);
+}
+
+void MainWindow::on_actionRecord_triggered()
+{
+    if (!m_device->connected() || m_device->busy() || m_scanWanted || m_device->scanning())
+        return;
+
+    // Scanning always programs a band: the one last shown. Show it, so the
+    // live view is what the user looks at.
+    if (m_form.tabWidget->currentIndex() != int(m_lastBandShown)) {
+        const bool blocked = m_form.tabWidget->blockSignals(true);
+        m_form.tabWidget->setCurrentIndex(int(m_lastBandShown));
+        m_form.tabWidget->blockSignals(blocked);
+    }
+
+    m_page2400->clearHist();
+    m_page900->clearHist();
+    setProjectInfoToHist();
+
+    m_scanWanted = true;
+    const qint64 sinceStop = m_sinceStop.isValid() ? m_sinceStop.elapsed() : SettleAfterStopMs;
+    if (sinceStop < SettleAfterStopMs) {
+        m_pendingOverrides = true;
+        m_restartTimer.start(int(SettleAfterStopMs - sinceStop));
+    } else {
+        sendScan(m_lastBandShown,
+                 ScanPlan::withOverrides(ScanPlan::defaultParameters(m_lastBandShown),
+                                         m_rbwOverride, m_fStepOverride));
+    }
+    updateActionStates();
+
+    if (m_projectInfo.projectName.isEmpty())
+        m_form.actionProject_Info->trigger();
+}
+
+void MainWindow::on_actionStop_triggered()
+{
+    const bool wasWanted = m_scanWanted;
+    endScanIntent();
+    if (m_device->scanning()) {
+        emit m_device->stopScanning();
+        m_sinceStop.start();
+    }
+    updateActionStates();
+    if (!wasWanted || m_qcMode)
+        return;
+    const int answer =
+        DialogSeam::question(tr("Recording stopped"), tr("Do you want to save the recording?"),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        m_form.actionSave->trigger();
+}
+
+void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spectrum)
+{
+    // The communication thread waits for this slot: keep it short.
+    //
+    // A stop emitted before the scan sequence existed on its thread (Stop
+    // during the setup, or a switch right as scanning began) reached nothing;
+    // a sweep proves the sequence listens now, so say it again.
+    if ((!m_scanWanted || m_restartTimer.isActive()) && m_device->scanning())
+        emit m_device->stopScanning();
+    if (m_otherBandTabDisabled && m_device->connected()) {
+        m_otherBandTabDisabled = false;
+        setBandTabsEnabled(true);
+    }
+    if (m_scanBand < 0)
+        return;
+    const auto band = ScanPlan::Band(m_scanBand);
+    if (band == ScanPlan::Band2400 && m_amplitudeOffset != 0)
+        ScanPlan::applyAmplitudeOffset(spectrum, m_amplitudeOffset);
+    if (spectrum.size() != m_scanPointCount)
+        return;
+    bandPage(band)->onNewSpecScan(timeStamp, spectrum);
+}
+
+void MainWindow::on_tabWidget_currentChanged(int index)
+{
+    QWidget *page = m_form.tabWidget->widget(index);
+    if (qobject_cast<TabPage2400 *>(page))
+        m_form.dockWidgetWifiList->setVisible(m_form.actionToggle_Wifi_List->isChecked());
+
+    if (index == 0 || index == 1) {
+        m_lastBandShown = ScanPlan::Band(index);
+        if (m_scanWanted) {
+            if (m_device->scanning())
+                emit m_device->stopScanning();
+            bandPage(m_lastBandShown)->fillMissingHist();
+            // One pending restart; a newer switch replaces it, and it reads
+            // the band shown when it fires. The overrides belong to Scan only.
+            m_pendingOverrides = false;
+            m_restartTimer.start(750);
+            m_form.tabWidget->setTabEnabled(index ^ 1, false);
+            m_otherBandTabDisabled = true;
+        }
+    }
+    if (auto *tab = qobject_cast<TabPage *>(page))
+        m_projectInfo = tab->history().projectInfo;
+}
+
+void MainWindow::onRestartTimeout()
+{
+    if (!m_scanWanted)
+        return;
+    if (!m_device->connected()) {
+        endScanIntent();
+        updateActionStates();
+        return;
+    }
+    if (m_device->scanning() || m_device->busy()) {
+        // The stopped scan has not ended yet (or its setup still runs).
+        if (m_device->scanning())
+            emit m_device->stopScanning();
+        m_restartTimer.start(RestartRetryMs);
+        return;
+    }
+    QVariantMap parameters = ScanPlan::defaultParameters(m_lastBandShown);
+    if (m_pendingOverrides)
+        parameters = ScanPlan::withOverrides(parameters, m_rbwOverride, m_fStepOverride);
+    m_pendingOverrides = false;
+    sendScan(m_lastBandShown, parameters);
+}

@@ -1,0 +1,354 @@
+#include "devicecomms.h"
+#include "dialogseam.h"
+#include "instancechannel.h"
+#include "mainwindow.h"
+#include "rangeslider.h"
+#include "simprocess.h"
+#include "tabpage2400.h"
+#include "tabpage900.h"
+#include "tnwtabwidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+// The main window against the scanner emulator: the action states, what a
+// scan sends (the emulator's frame log is the evidence), the tab switch with
+// its delayed restart, and the routing of sweeps.
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startState();
+    void scanSendsOverridesAndStates();
+    void tabSwitchRestartsOtherBand();
+    void spaceDuringRestartStops();
+    void stopDuringSetupCancelsScan();
+    void amplitudeOffsetAndLengths();
+    void oneConnectSequence();
+    void qcThroughSecondInstance();
+
+private:
+    bool startWindow(const QStringList &options, const QStringList &simOptions = {});
+    bool connectAndScan();
+    QStringList payloads(const QString &command) const; //!< RX payloads of one command
+    int questionsAsked(const QString &title) const;
+
+    QTemporaryDir m_home;
+    SimProcess m_sim;
+    QScopedPointer<MainWindow> m_w;
+    QList<DialogSeam::Request> m_asked;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    QVERIFY(m_home.isValid());
+    qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", m_home.path().toLocal8Bit());
+    registerDeviceMetaTypes();
+    registerSpectrumMetaTypes();
+    DialogSeam::setHandler([this](const DialogSeam::Request &r) -> QVariant {
+        m_asked.append(r);
+        if (r.kind == DialogSeam::Request::Message)
+            return r.buttons & QMessageBox::No ? int(QMessageBox::No) : r.defaultButton;
+        return QVariant(); // every other dialog is cancelled
+    });
+}
+
+void tst_MainWindow::init()
+{
+    m_asked.clear();
+}
+
+void tst_MainWindow::cleanup()
+{
+    if (QTest::currentTestFailed()) {
+        for (const auto &r : m_asked)
+            qWarning() << "asked:" << r.title << r.text;
+        const QStringList log = m_sim.logLines();
+        for (const QString &line : log.mid(qMax(0, log.size() - 40)))
+            qWarning().noquote() << "sim:" << line.left(120);
+    }
+    if (m_w) {
+        // What quitting does: the session ends its thread, with a disconnect.
+        m_w->deviceComms()->shutdown();
+        m_w.reset();
+    }
+    m_sim.stop();
+}
+
+bool tst_MainWindow::startWindow(const QStringList &options, const QStringList &simOptions)
+{
+    if (!m_sim.start(simOptions))
+        return false;
+    m_w.reset(new MainWindow(nullptr, false));
+    m_w->processArguments(QStringList{"orvanel", "-port", m_sim.ptyPath()} + options);
+    m_w->resize(900, 600);
+    m_w->show();
+    return true;
+}
+
+bool tst_MainWindow::connectAndScan()
+{
+    m_w->form()->actionConnect->trigger();
+    QDeadlineTimer deadline(15000);
+    while (!m_w->deviceComms()->scanning() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return m_w->deviceComms()->scanning();
+}
+
+QStringList tst_MainWindow::payloads(const QString &command) const
+{
+    QStringList out;
+    for (const QString &hex : m_sim.logLines("RX"))
+        if (hex.size() >= 10 && hex.mid(4, 2) == command)
+            out << hex.mid(6, hex.size() - 10);
+    return out;
+}
+
+int tst_MainWindow::questionsAsked(const QString &title) const
+{
+    int n = 0;
+    for (const auto &r : m_asked)
+        n += r.title == title;
+    return n;
+}
+
+struct ActionStates
+{
+    bool connect, disconnect, scan, stop, open, bandTabs;
+};
+
+static void checkStates(MainWindow *w, const ActionStates &s, int line)
+{
+    const MainWindowForm *f = w->form();
+    const QString where = QString("line %1").arg(line);
+    QVERIFY2(f->actionConnect->isEnabled() == s.connect, qPrintable(where + " Connect"));
+    QVERIFY2(f->actionDisconnect->isEnabled() == s.disconnect, qPrintable(where + " Disconnect"));
+    QVERIFY2(f->actionRecord->isEnabled() == s.scan, qPrintable(where + " Scan"));
+    QVERIFY2(f->actionStop->isEnabled() == s.stop, qPrintable(where + " Stop"));
+    QVERIFY2(f->actionOpen->isEnabled() == s.open, qPrintable(where + " Open"));
+    QVERIFY2(f->tabWidget->isTabEnabled(0) == s.bandTabs, qPrintable(where + " tab 0"));
+    QVERIFY2(f->tabWidget->isTabEnabled(1) == s.bandTabs, qPrintable(where + " tab 1"));
+}
+#define CHECK_STATES(...)                                                                          \
+    do {                                                                                           \
+        checkStates(m_w.data(), ActionStates{__VA_ARGS__}, __LINE__);                              \
+        if (QTest::currentTestFailed())                                                            \
+            return;                                                                                \
+    } while (0)
+
+void tst_MainWindow::startState()
+{
+    MainWindow w(nullptr, false);
+    m_w.reset(); // checkStates below works on `w`
+    const MainWindowForm *f = w.form();
+    QCOMPARE(w.objectName(), QString("MainWindow"));
+    QCOMPARE(f->tabWidget->count(), 2);
+    QCOMPARE(f->tabWidget->tabText(0), QString("2.4 GHz"));
+    QCOMPARE(f->tabWidget->tabText(1), QString("900 MHz"));
+    QVERIFY(qobject_cast<TabPage2400 *>(f->tabWidget->widget(0)));
+    QVERIFY(qobject_cast<TabPage900 *>(f->tabWidget->widget(1)));
+    QVERIFY(!f->tabWidget->tabBar()->tabButton(0, QTabBar::RightSide));
+    checkStates(&w, ActionStates{true, false, true, false, true, false}, __LINE__);
+    QVERIFY(!f->toolBar->toggleViewAction()->isEnabled());
+    QCOMPARE(f->actionRecord->shortcut(), QKeySequence(Qt::Key_Space));
+    QCOMPARE(f->actionStop->shortcut(), QKeySequence(Qt::Key_Space));
+    QVERIFY(f->dockWidgetWifiList->isHidden());
+    QVERIFY(f->dockWidgetKivoIds->isHidden());
+}
+
+void tst_MainWindow::scanSendsOverridesAndStates()
+{
+    if (!startWindow({"-rbw", "40", "-fstep", "100"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    CHECK_STATES(true, false, true, false, true, false);
+    QVERIFY(connectAndScan());
+    CHECK_STATES(false, false, false, true, false, true);
+
+    // 2.4 GHz, with both overrides: RBW 40 and a 100 kHz step (16.16 MHz).
+    QCOMPARE(payloads("14").value(0), QString("02"));
+    QCOMPARE(payloads("19").value(0), QString("28"));
+    QCOMPARE(payloads("18").value(0), QString("0000199a"));
+
+    // A 100 kHz step over 100 MHz gives 1001 points, and they are taken.
+    TabPage2400 *page = m_w->page2400();
+    QTRY_VERIFY_WITH_TIMEOUT(page->bandHistory().sampleCount() >= 3, 10000);
+    QCOMPARE(page->history().samples.last().spectrum.size(), 1001);
+    QCOMPARE(m_w->page900()->bandHistory().sampleCount(), 0);
+
+    m_w->form()->actionStop->trigger();
+    QCOMPARE(questionsAsked("Recording stopped"), 1);
+    QTRY_VERIFY(!m_w->deviceComms()->scanning());
+    CHECK_STATES(false, true, true, false, true, true);
+
+    // Scan again: the histories start afresh.
+    const int before = page->bandHistory().sampleCount();
+    QVERIFY(before >= 3);
+    m_w->form()->actionRecord->trigger();
+    QCOMPARE(page->bandHistory().sampleCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->deviceComms()->scanning(), 10000);
+}
+
+void tst_MainWindow::tabSwitchRestartsOtherBand()
+{
+    if (!startWindow({"-rbw", "40", "-fstep", "100"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QVERIFY(connectAndScan());
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page2400()->bandHistory().sampleCount() >= 2, 10000);
+    const int setups = payloads("14").size();
+
+    m_w->form()->tabWidget->setCurrentIndex(1);
+    QVERIFY(m_w->restartPending());
+    QVERIFY(!m_w->form()->tabWidget->isTabEnabled(0));
+    QVERIFY(m_w->form()->tabWidget->isTabEnabled(1));
+    QVERIFY(!m_w->form()->actionRecord->isEnabled());
+    QVERIFY(m_w->form()->actionStop->isEnabled());
+    // Nothing is sent before the pause is over (the restart is 750 ms away).
+    QTest::qWait(300);
+    QCOMPARE(payloads("14").size(), setups);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page900()->bandHistory().sampleCount() >= 1, 10000);
+    QCOMPARE(payloads("14").size(), setups + 1);
+    QCOMPARE(payloads("14").last(), QString("01"));       // 900 MHz
+    QCOMPARE(payloads("19").last(), QString("24"));       // its own RBW 36, no override
+    QCOMPARE(payloads("18").last(), QString("00001a6f")); // 103.25 kHz, no override
+    QCOMPARE(m_w->page900()->history().samples.last().spectrum.size(), 252);
+    QVERIFY(m_w->form()->tabWidget->isTabEnabled(0)); // back with the first sweep
+
+    // Back to 2.4 GHz: the time it spent in the background is padded.
+    const int had = m_w->page2400()->bandHistory().sampleCount();
+    QTest::qWait(500);
+    m_w->form()->tabWidget->setCurrentIndex(0);
+    const RfSpectrumSampleList samples = m_w->page2400()->history().samples;
+    QVERIFY(samples.size() > had);
+    QCOMPARE(samples.last().spectrum, RfSpectrumScan(1001, qint8(-128)));
+    QTRY_VERIFY_WITH_TIMEOUT(payloads("14").size() == setups + 2, 10000);
+    QCOMPARE(payloads("14").last(), QString("02"));
+    QCOMPARE(payloads("18").last(), QString("00003333")); // 200 kHz: the band's own step
+}
+
+void tst_MainWindow::spaceDuringRestartStops()
+{
+    if (!startWindow({}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QVERIFY(connectAndScan());
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page2400()->bandHistory().sampleCount() >= 2, 10000);
+    m_w->form()->tabWidget->setCurrentIndex(1);
+    QVERIFY(m_w->restartPending());
+    const int kept = m_w->page2400()->bandHistory().sampleCount();
+    const int setups = payloads("14").size();
+
+    QApplication::setActiveWindow(m_w.data());
+    QTest::keyClick(m_w.data(), Qt::Key_Space);
+    QVERIFY(!m_w->restartPending());
+    QVERIFY(!m_w->scanWanted());
+    QCOMPARE(questionsAsked("Recording stopped"), 1);
+    QTest::qWait(1200);
+    QCOMPARE(payloads("14").size(), setups); // no scan of either band follows
+    QVERIFY(!m_w->deviceComms()->scanning());
+    QVERIFY(m_w->page2400()->bandHistory().sampleCount() >= kept); // nothing cleared
+    QVERIFY(m_w->form()->actionRecord->isEnabled());
+    QVERIFY(m_w->form()->tabWidget->isTabEnabled(0));
+}
+
+void tst_MainWindow::stopDuringSetupCancelsScan()
+{
+    // The step acknowledgement comes late, so Stop lands inside the setup.
+    if (!startWindow({}, {"--delay-cmd", "18=600"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    m_w->form()->actionConnect->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->scanWanted() && m_w->deviceComms()->busy(), 15000);
+    QVERIFY(!m_w->deviceComms()->scanning());
+    QVERIFY(m_w->form()->actionStop->isEnabled());
+    m_w->form()->actionStop->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_w->deviceComms()->busy(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_w->deviceComms()->scanning(), 10000);
+    const int requests = payloads("1f").size();
+    QTest::qWait(500);
+    QCOMPARE(payloads("1f").size(), requests); // no sweeps requested any more
+    // The sweep that proves the scan sequence listens may be followed by
+    // one request already on its way.
+    QVERIFY(requests <= 2);
+    QVERIFY(m_w->form()->actionRecord->isEnabled());
+}
+
+void tst_MainWindow::amplitudeOffsetAndLengths()
+{
+    if (!startWindow({"-ampl", "3"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QCOMPARE(m_w->amplitudeOffset(), 3);
+    QVERIFY(connectAndScan());
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page2400()->bandHistory().sampleCount() >= 1, 10000);
+    m_w->form()->actionStop->trigger();
+    QTRY_VERIFY(!m_w->deviceComms()->scanning());
+
+    TabPage *p24 = m_w->page2400();
+    const qint64 t = QDateTime::currentMSecsSinceEpoch() + 100000;
+    RfSpectrumScan s(501, 126);
+    s[0] = -128;
+    m_w->onDcNewSpecScanAvailable(t, s);
+    const RfSpectrumScan got = p24->history().samples.last().spectrum;
+    QCOMPARE(p24->history().samples.last().timeStamp, t);
+    QCOMPARE(got.at(0), qint8(-128)); // no data stays no data
+    QCOMPARE(got.at(1), qint8(-127)); // 126 + 3 wraps
+    const int n24 = p24->bandHistory().sampleCount();
+    m_w->onDcNewSpecScanAvailable(t + 1, RfSpectrumScan(500, -60));
+    m_w->onDcNewSpecScanAvailable(t + 2, RfSpectrumScan(252, -60));
+    QCOMPARE(p24->bandHistory().sampleCount(), n24); // wrong lengths are dropped
+
+    // 900 MHz is never offset.
+    m_w->form()->tabWidget->setCurrentIndex(1);
+    m_w->form()->actionRecord->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page900()->bandHistory().sampleCount() >= 1, 10000);
+    m_w->form()->actionStop->trigger();
+    QTRY_VERIFY(!m_w->deviceComms()->scanning());
+    TabPage *p9 = m_w->page900();
+    m_w->onDcNewSpecScanAvailable(t + 3, RfSpectrumScan(252, 126));
+    QCOMPARE(p9->history().samples.last().spectrum, RfSpectrumScan(252, 126));
+    const int n9 = p9->bandHistory().sampleCount();
+    m_w->onDcNewSpecScanAvailable(t + 4, RfSpectrumScan(501, -60));
+    QCOMPARE(p9->bandHistory().sampleCount(), n9);
+    QCOMPARE(p24->bandHistory().sampleCount(), 0); // Scan cleared it
+}
+
+void tst_MainWindow::oneConnectSequence()
+{
+    if (!startWindow({}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    // The automatic connect plus an impatient click.
+    m_w->form()->actionConnect->trigger();
+    m_w->form()->actionConnect->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->deviceComms()->scanning(), 15000);
+    QCOMPARE(payloads("01").size(), 1);
+    // Scan while the session scans starts nothing either.
+    m_w->form()->actionRecord->trigger();
+    QTest::qWait(200);
+    QCOMPARE(payloads("14").size(), 1);
+}
+
+void tst_MainWindow::qcThroughSecondInstance()
+{
+    if (!startWindow({}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QVERIFY(!m_w->qcMode());
+    QVERIFY(InstanceChannel::forwardArguments({"/usr/bin/orvanel", "-qc"}));
+    QTRY_VERIFY(m_w->qcMode());
+    QVERIFY(m_w->page2400()->hasQcPassLine());
+    QVERIFY(m_w->page900()->hasQcPassLine());
+    QVERIFY(m_w->deviceComms()->connected() == false); // forwarded lines never connect
+
+    QVERIFY(connectAndScan());
+    m_w->form()->actionStop->trigger();
+    QCOMPARE(questionsAsked("Recording stopped"), 0);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,70 @@
+#include "scanplan.h"
+
+#include <QTest>
+
+class tst_ScanPlan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pointCount_data();
+    void pointCount();
+    void overrides();
+    void amplitudeOffset_data();
+    void amplitudeOffset();
+};
+
+void tst_ScanPlan::pointCount_data()
+{
+    QTest::addColumn<QVariantMap>("parameters");
+    QTest::addColumn<int>("points");
+    QTest::newRow("2.4 GHz defaults") << ScanPlan::defaultParameters(ScanPlan::Band2400) << 501;
+    QTest::newRow("900 MHz defaults") << ScanPlan::defaultParameters(ScanPlan::Band900) << 252;
+    QTest::newRow("-fstep 100 on 2.4 GHz")
+        << ScanPlan::withOverrides(ScanPlan::defaultParameters(ScanPlan::Band2400), -1, 100)
+        << 1001;
+    QTest::newRow("empty map") << QVariantMap() << -1;
+    QTest::newRow("zero step") << QVariantMap{{"Span", 100}, {"FStep", 0.0}} << -1;
+}
+
+void tst_ScanPlan::pointCount()
+{
+    QFETCH(QVariantMap, parameters);
+    QFETCH(int, points);
+    QCOMPARE(ScanPlan::pointCount(parameters), points);
+}
+
+void tst_ScanPlan::overrides()
+{
+    const QVariantMap d = ScanPlan::defaultParameters(ScanPlan::Band2400);
+    QCOMPARE(ScanPlan::withOverrides(d, -1, -1.0), d);
+    QCOMPARE(ScanPlan::withOverrides(d, 31, 0.0), d); // below 32 and not positive: none
+    const QVariantMap o = ScanPlan::withOverrides(d, 40, 150.5);
+    QCOMPARE(o.value("RBW").toInt(), 40);
+    QCOMPARE(o.value("FStep").toDouble(), 150.5);
+    QCOMPARE(o.value("FBand"), d.value("FBand"));
+}
+
+void tst_ScanPlan::amplitudeOffset_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("in");
+    QTest::addColumn<int>("out");
+    QTest::newRow("126 + 3 wraps") << 3 << 126 << -127;
+    QTest::newRow("no data stays") << 3 << -128 << -128;
+    QTest::newRow("negative") << -10 << -60 << -70;
+    QTest::newRow("only the low 8 bits") << 259 << -60 << -57;
+    QTest::newRow("256 is none") << 256 << -60 << -60;
+}
+
+void tst_ScanPlan::amplitudeOffset()
+{
+    QFETCH(int, offset);
+    QFETCH(int, in);
+    QFETCH(int, out);
+    RfSpectrumScan s(3, qint8(in));
+    ScanPlan::applyAmplitudeOffset(s, offset);
+    QCOMPARE(s, RfSpectrumScan(3, qint8(out)));
+}
+
+QTEST_GUILESS_MAIN(tst_ScanPlan)
+#include "tst_scanplan.moc"
