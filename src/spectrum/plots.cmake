@@ -11,6 +11,9 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/spectrogramdata.cpp ${_p}/spectrogramdata.h
   ${_p}/waterfalldata.cpp ${_p}/waterfalldata.h
   ${_p}/tnwmatrixrasterdata.cpp ${_p}/tnwmatrixrasterdata.h
+  ${_p}/linearcolorlookup.cpp ${_p}/linearcolorlookup.h
+  ${_p}/matrixgrid.cpp ${_p}/matrixgrid.h
+  ${_p}/rasterspectrogram.cpp ${_p}/rasterspectrogram.h
   ${_p}/highlightspectrogram.cpp ${_p}/highlightspectrogram.h
   ${_p}/rightclickmachine.cpp ${_p}/rightclickmachine.h
   ${_p}/trackerbox.h

@@ -6,6 +6,7 @@
 #include "notestyle.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
+#include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "spectrocolormap.h"
 #include "spectrogramdata.h"
@@ -25,7 +26,7 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
 
-    m_density = new QwtPlotSpectrogram;
+    m_density = new RasterSpectrogram;
     m_density->setRenderThreadCount(0);
     m_densityData = new SpectrogramData;
     m_density->setData(m_densityData);

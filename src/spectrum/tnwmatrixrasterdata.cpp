@@ -228,22 +228,26 @@ void TnwMatrixRasterData::sampleGrid(const QVector<double> &xs, const QVector<do
     }
     QVector<CubicTaps> rowTaps(ny);
     QVector<bool> rowInside(ny);
-    QVector<bool> rowNeeded(rows, false);
+    QVector<int> slot(rows, -1); //!< matrix row -> its line in alongX
+    int needed = 0;
     for (int j = 0; j < ny; ++j) {
         rowInside[j] = yi.contains(ys.at(j));
         if (!rowInside[j])
             continue;
         const CubicTaps &r = rowTaps[j] = cubicTaps(ys.at(j), yi.minValue(), d->dy, rows);
-        rowNeeded[r.i0] = rowNeeded[r.i1] = rowNeeded[r.i2] = rowNeeded[r.i3] = true;
+        for (int k : {r.i0, r.i1, r.i2, r.i3})
+            if (slot[k] < 0)
+                slot[k] = needed++;
     }
 
-    // Each matrix row interpolated along x at every output column: the same
-    // operands in the same order as value() uses, so the results are identical.
-    QVector<double> alongX(rows * nx);
+    // Each needed matrix row interpolated along x at every output column: the
+    // same operands in the same order as value() uses, so the results are
+    // identical.
+    QVector<double> alongX(needed * nx);
     for (int k = 0; k < rows; ++k) {
-        if (!rowNeeded[k])
+        if (slot[k] < 0)
             continue;
-        double *q = alongX.data() + k * nx;
+        double *q = alongX.data() + slot[k] * nx;
         for (int i = 0; i < nx; ++i) {
             if (!colInside[i])
                 continue;
@@ -261,10 +265,10 @@ void TnwMatrixRasterData::sampleGrid(const QVector<double> &xs, const QVector<do
             continue;
         }
         const CubicTaps &r = rowTaps[j];
-        const double *q0 = q + r.i0 * nx;
-        const double *q1 = q + r.i1 * nx;
-        const double *q2 = q + r.i2 * nx;
-        const double *q3 = q + r.i3 * nx;
+        const double *q0 = q + slot[r.i0] * nx;
+        const double *q1 = q + slot[r.i1] * nx;
+        const double *q2 = q + slot[r.i2] * nx;
+        const double *q3 = q + slot[r.i3] * nx;
         for (int i = 0; i < nx; ++i)
             line[i] = colInside[i] ? cubic(q0[i], q1[i], q2[i], q3[i], r.t) : kNaN;
     }

@@ -4,6 +4,7 @@
 #include "notestyle.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
+#include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "timescaledraw.h"
 #include "waterfallcolormap.h"
@@ -24,7 +25,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
 
-    m_spectrogram = new QwtPlotSpectrogram;
+    m_spectrogram = new RasterSpectrogram;
     m_spectrogram->setRenderThreadCount(0);
     m_spectrogram->setColorMap(new WaterfallColorMap);
     m_data = new WaterfallData;

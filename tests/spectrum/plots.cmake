@@ -11,4 +11,6 @@ orvanel_add_test(tst_waterfallplot SOURCES ${_t}/tst_waterfallplot.cpp ${_t}/dia
   LIBS orvanel_spectrum_plots orvanel_resources)
 orvanel_add_test(tst_plotrender SOURCES ${_t}/tst_plotrender.cpp
   LIBS orvanel_spectrum_plots orvanel_resources)
+orvanel_add_test(tst_rasterspectrogram SOURCES ${_t}/tst_rasterspectrogram.cpp
+  LIBS orvanel_spectrum_plots orvanel_resources)
 unset(_t)

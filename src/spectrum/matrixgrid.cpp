@@ -1,0 +1,79 @@
+#include "matrixgrid.h"
+
+#include <qwt_matrix_raster_data.h>
+
+#include <QtMath>
+
+#include <algorithm>
+#include <limits>
+
+// Mirrors QwtMatrixRasterData::value()'s bilinear mode step for step, so
+// that the picture does not change; the unit test compares the two bit for bit.
+void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs,
+                      const QVector<double> &ys, double *out)
+{
+    const int nx = xs.size();
+    const int ny = ys.size();
+    const int cols = data.numColumns();
+    const int rows = data.numRows();
+    const QwtInterval xi = data.interval(Qt::XAxis);
+    const QwtInterval yi = data.interval(Qt::YAxis);
+    const double dx = xi.isValid() && cols > 0 ? xi.width() / cols : 0.0;
+    const double dy = yi.isValid() && rows > 0 ? yi.width() / rows : 0.0;
+    if (data.resampleMode() != QwtMatrixRasterData::BilinearInterpolation || cols < 1 || rows < 1 ||
+        !(dx > 0.0) || !(dy > 0.0)) {
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i)
+                out[j * nx + i] = data.value(xs.at(i), ys.at(j));
+        return;
+    }
+    const double *v = data.valueMatrix().constData();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    struct Taps
+    {
+        int i1, i2;
+        double r; //!< weight of i1
+    };
+    auto taps = [](double pos, double min, double step, int count) {
+        Taps t;
+        t.i1 = qRound((pos - min) / step) - 1;
+        t.i2 = t.i1 + 1;
+        if (t.i1 < 0)
+            t.i1 = t.i2;
+        else if (t.i2 >= count)
+            t.i2 = t.i1;
+        const double p2 = min + (t.i2 + 0.5) * step;
+        t.r = (p2 - pos) / step;
+        return t;
+    };
+
+    QVector<Taps> colTaps(nx);
+    QVector<bool> colInside(nx);
+    for (int i = 0; i < nx; ++i) {
+        colInside[i] = xi.contains(xs.at(i));
+        if (colInside[i])
+            colTaps[i] = taps(xs.at(i), xi.minValue(), dx, cols);
+    }
+    // Two matrix rows per line, blended in the order value() uses.
+    for (int j = 0; j < ny; ++j) {
+        double *line = out + j * nx;
+        if (!yi.contains(ys.at(j))) {
+            std::fill(line, line + nx, nan);
+            continue;
+        }
+        const Taps r = taps(ys.at(j), yi.minValue(), dy, rows);
+        const double *row1 = v + r.i1 * cols;
+        const double *row2 = v + r.i2 * cols;
+        for (int i = 0; i < nx; ++i) {
+            if (!colInside[i]) {
+                line[i] = nan;
+                continue;
+            }
+            const Taps &c = colTaps[i];
+            const double vr1 = c.r * row1[c.i1] + (1.0 - c.r) * row1[c.i2];
+            const double vr2 = c.r * row2[c.i1] + (1.0 - c.r) * row2[c.i2];
+            line[i] = r.r * vr1 + (1.0 - r.r) * vr2;
+        }
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QVector>
+
+class QwtMatrixRasterData;
+
+// Samples a Qwt matrix raster on a whole pixel grid:
+// out[j * xs.size() + i] = data.value(xs[i], ys[j]), with bit-identical
+// results. The bilinear mode works out each column's cells and weights once
+// for the whole grid; other modes (and rasters without cell size) go point
+// by point through value().
+void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs,
+                      const QVector<double> &ys, double *out);
