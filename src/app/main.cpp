@@ -1,0 +1,62 @@
+#include "commandline.h"
+#include "devicetypes.h"
+#include "instancechannel.h"
+#include "mainwindow.h"
+#include "messageboxhandler.h"
+#include "tnwapp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTextStream>
+
+#include <cstdio>
+
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
+
+static bool wantsHelp(const QStringList &arguments)
+{
+    for (const CommandLine::Step &step : CommandLine::parse(arguments))
+        if (step.kind == CommandLine::Step::Help)
+            return true;
+    return false;
+}
+
+int main(int argc, char *argv[])
+{
+    TnwApp app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("tarnwell.com"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvanel"));
+
+    const QStringList arguments = QCoreApplication::arguments();
+    if (wantsHelp(arguments)) {
+        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        return 0;
+    }
+
+    // The web engine's settings are touched when the manual is first opened:
+    // doing it here would cost every start a large share of a second.
+
+    if (InstanceChannel::forwardArguments(
+            CommandLine::withAbsoluteFileNames(arguments, QDir::currentPath()), 1000)) {
+        qCDebug(lcApp) << "Handed the command line to the running instance";
+        return 0;
+    }
+
+    QFile styleSheet(QStringLiteral(":qdarkstyle/style.qss"));
+    if (styleSheet.exists() && styleSheet.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        app.setStyleSheet(QTextStream(&styleSheet).readAll());
+    } else {
+        qCWarning(lcApp) << "Unable to set stylesheet, file not found";
+    }
+
+    registerDeviceMetaTypes();
+    MessageBoxHandler::install();
+
+    MainWindow window;
+    QObject::connect(&app, &TnwApp::fileOpenRequested, &window,
+                     [&window](QFile &file) { window.openRecordingFile(file.fileName()); });
+    window.show();
+    return app.exec();
+}

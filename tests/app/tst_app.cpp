@@ -1,0 +1,121 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The real program, started twice: the second start hands its command line
+// to the first and exits 0 without a window.
+class tst_App : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void help();
+    void secondInstanceForwardsFile();
+
+private:
+    QProcessEnvironment environment() const;
+    QString m_exe;
+    QTemporaryDir m_dir;
+};
+
+void tst_App::initTestCase()
+{
+    m_exe = QProcessEnvironment::systemEnvironment().value("ORVANEL_APP");
+    if (m_exe.isEmpty())
+        QSKIP("ORVANEL_APP is not set");
+    QVERIFY(m_dir.isValid());
+}
+
+QProcessEnvironment tst_App::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", m_dir.path());
+    env.insert("XDG_CONFIG_HOME", m_dir.path() + "/config");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_LOGGING_RULES", "orvanel.mainwindow.debug=true");
+    return env;
+}
+
+void tst_App::help()
+{
+    for (const char *option : {"-h", "--help"}) {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(m_exe, {option});
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        for (const char *documented : {"-port", "-debug", "-rbw", "-fstep", "-ampl", "-qc"})
+            QVERIFY2(out.contains(documented), documented);
+    }
+}
+
+void tst_App::secondInstanceForwardsFile()
+{
+    // A recording named on the first command line: no automatic connect.
+    const QString first = m_dir.filePath("first.vozi");
+    QFile f(first);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QDir().mkpath(m_dir.filePath("sub"));
+    QFile g(m_dir.filePath("sub/second.vozi"));
+    QVERIFY(g.open(QIODevice::WriteOnly));
+    g.close();
+
+    QProcess running;
+    running.setProcessEnvironment(environment());
+    running.setProcessChannelMode(QProcess::SeparateChannels);
+    running.start(m_exe, {first});
+    QVERIFY(running.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath("Orvanel")), 15000);
+
+    // Started elsewhere with a relative name: the path arrives absolute.
+    QProcess second;
+    second.setProcessEnvironment(environment());
+    second.setWorkingDirectory(m_dir.filePath("sub"));
+    second.start(m_exe, {"second.vozi", "-qc"});
+    QVERIFY(second.waitForFinished(15000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+
+    QString log;
+    const QString expected = QDir::cleanPath(m_dir.filePath("sub/second.vozi"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (log += QString::fromLocal8Bit(running.readAllStandardError())).contains(expected), 10000);
+    QVERIFY(log.contains("-qc"));
+    QVERIFY(running.state() == QProcess::Running);
+
+    running.terminate();
+    QVERIFY(running.waitForFinished(15000));
+
+    // The socket of a crashed instance does not keep the next one out.
+    QProcess crashed;
+    crashed.setProcessEnvironment(environment());
+    crashed.start(m_exe, {first});
+    QVERIFY(crashed.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath("Orvanel")), 15000);
+    crashed.kill();
+    QVERIFY(crashed.waitForFinished(10000));
+    QVERIFY(QFile::exists(m_dir.filePath("Orvanel"))); // left behind
+
+    QProcess next;
+    next.setProcessEnvironment(environment());
+    next.start(m_exe, {first});
+    QVERIFY(next.waitForStarted(10000));
+    QTest::qWait(1500); // it probes the dead socket, then listens itself
+    QVERIFY(next.state() == QProcess::Running);
+    QProcess third;
+    third.setProcessEnvironment(environment());
+    third.start(m_exe, {first});
+    QVERIFY(third.waitForFinished(15000));
+    QCOMPARE(third.exitCode(), 0); // the new first instance answered
+    next.terminate();
+    QVERIFY(next.waitForFinished(15000));
+}
+
+QTEST_GUILESS_MAIN(tst_App)
+#include "tst_app.moc"
