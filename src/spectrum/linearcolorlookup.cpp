@@ -38,6 +38,17 @@ LinearColorLookup::LinearColorLookup(const QwtColorMap *map)
         s.posStep = next.pos - s.pos;
     }
 
+    // Bucket b covers [b / Buckets, (b + 1) / Buckets): its search starts at
+    // the first stop above b / Buckets (never past the last stop).
+    m_firstUpper.resize(Buckets + 1);
+    const int last = int(m_stops.size()) - 1;
+    for (int b = 0; b <= Buckets; ++b) {
+        int upper = 1;
+        while (upper < last && m_stops[upper].pos <= double(b) / Buckets)
+            ++upper;
+        m_firstUpper[b] = upper;
+    }
+
     // Usable only when it gives the map's own colours.
     m_usable = true;
     const QwtInterval range(-100.0, -30.0);

@@ -44,6 +44,10 @@ private:
         double rStep = 0, gStep = 0, bStep = 0, aStep = 0, posStep = 0;
     };
 
+    //! The first stop to test for each 1/Buckets of 0..1, so the search for
+    //! the stop above a position starts next to it.
+    static constexpr int Buckets = 1024;
+    std::vector<int> m_firstUpper;
     std::vector<Stop> m_stops;
     bool m_doAlpha = false;
     bool m_usable = false;
@@ -57,7 +61,7 @@ inline QRgb LinearColorLookup::rgbAt(double pos) const
         return stops[0].rgb;
     if (pos >= 1.0)
         return stops[last].rgb;
-    int upper = 1;
+    int upper = m_firstUpper[int(pos * Buckets)];
     while (upper < last && stops[upper].pos <= pos)
         ++upper;
     const Stop &s = stops[upper - 1];

@@ -72,7 +72,9 @@ QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap
     // the cache between sampling and colouring.
     auto renderLines = [&](int j0, int j1) {
         constexpr int Block = 32;
-        QVector<double> values(w * Block);
+        // Kept per thread, so replots do not map and fault in fresh pages.
+        thread_local QVector<double> values;
+        values.resize(w * Block);
         for (int b0 = j0; b0 < j1; b0 += Block) {
             const int n = qMin(Block, j1 - b0);
             sampler(xs, ys.mid(b0, n), values.data());

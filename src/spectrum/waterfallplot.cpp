@@ -19,6 +19,8 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 {
     setAutoReplot(false);
@@ -90,19 +92,32 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
         // N comes from the first sample; every row is padded with no-data or
         // cut to N, so a damaged recording whose samples differ in length
         // never writes past the matrix.
-        QVector<double> matrix(rows * columns, double(NoDataLevel));
+        // The raster and the tracker share the matrix; they let go of it first
+        // so that it is rewritten in place instead of allocated anew for
+        // every update.
+        m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
+        m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+        // A very long selection (hours of a recording) is thinned to every
+        // stride-th sample: the screen shows far fewer rows than that anyway,
+        // and the matrix stays a bounded size.
+        const int stride = int((qint64(rows) * columns + MaxCells - 1) / MaxCells);
+        const int shownRows = (rows + stride - 1) / stride;
+        QVector<double> &matrix = m_matrix;
+        matrix.resize(shownRows * columns);
         double *cell = matrix.data();
-        for (const RfSpectrumSample &sample : data) {
-            const int n = qMin(columns, sample.spectrum.size());
-            const qint8 *bins = sample.spectrum.constData();
+        for (int r = 0; r < rows; r += stride) {
+            const RfSpectrumScan &spectrum = data.at(r).spectrum;
+            const int n = qMin(columns, spectrum.size());
+            const qint8 *bins = spectrum.constData();
             for (int i = 0; i < n; ++i)
                 cell[i] = bins[i];
+            std::fill(cell + n, cell + columns, double(NoDataLevel));
             cell += columns;
         }
         m_data->setValueMatrix(matrix, columns);
 
         const double cellWidth = axisScaleDiv(QwtPlot::xBottom).interval().width() / columns;
-        const double cellHeight = double((last - first) / rows);
+        const double cellHeight = double((last - first) / shownRows);
         m_tracker->setTrackData(columns, matrix, cellWidth, cellHeight);
     }
 

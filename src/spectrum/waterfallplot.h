@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QVector>
 
 class QwtPlotMarker;
 class QwtPlotPicker;
@@ -40,6 +41,9 @@ public:
     //! Height given to a selection whose samples share one moment (a single
     //! sweep): without it the raster has no height and shows nothing.
     static constexpr qint64 SingleRowSpanMs = 1000;
+    //! At most this many cells in the raster (128 MB of levels); longer
+    //! selections show every n-th sample.
+    static constexpr qint64 MaxCells = 16 * 1024 * 1024;
 
     //! A click at `pos` hits the 5 s band just below an event's line.
     static bool eventHit(const TimeEvent &event, const QPointF &pos);
@@ -73,4 +77,5 @@ private:
     QwtPlotPicker *m_leftPicker = nullptr;
     QwtPlotPicker *m_rightPicker = nullptr;
     QList<EventEntry> m_events; //!< in the order created
+    QVector<double> m_matrix;   //!< the levels shown, shared with the raster and the tracker
 };
