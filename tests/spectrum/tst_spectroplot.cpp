@@ -1,5 +1,7 @@
 #include "dialogscript.h"
+#include "frequencyscaledraw.h"
 #include "highlightspectrogram.h"
+#include "rightclickmachine.h"
 #include "spectrogramdata.h"
 #include "spectroplot.h"
 #include "sptrackpicker.h"
@@ -10,6 +12,7 @@
 #include <qwt_text.h>
 
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -269,6 +272,35 @@ private slots:
         QCOMPARE(TnwPlotMarker::wrappedSize(QSizeF(400.0, 20.0), 200.0), QSizeF(200.0, 60.0));
         QCOMPARE(TnwPlotMarker::wrappedSize(QSizeF(150.0, 20.0), 200.0), QSizeF(150.0, 20.0));
         QCOMPARE(TnwPlotMarker::wrappedSize(QSizeF(450.0, 20.0), 0.0), QSizeF(450.0, 20.0));
+    }
+
+    void rightPressSelectsAtOnce()
+    {
+        RightClickMachine machine;
+        QCOMPARE(machine.selectionType(), QwtPickerMachine::PointSelection);
+        QwtEventPattern pattern; // default: select 2 is the right button
+        const QMouseEvent right(QEvent::MouseButtonPress, QPointF(5, 5), Qt::RightButton,
+                                Qt::RightButton, Qt::NoModifier);
+        const QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), Qt::LeftButton,
+                               Qt::LeftButton, Qt::NoModifier);
+        const QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), Qt::RightButton,
+                                  Qt::NoButton, Qt::NoModifier);
+        using C = QwtPickerMachine::Command;
+        QCOMPARE(
+            machine.transition(pattern, &right),
+            (QList<C>{QwtPickerMachine::Begin, QwtPickerMachine::Append, QwtPickerMachine::End}));
+        QVERIFY(machine.transition(pattern, &left).isEmpty());
+        QVERIFY(machine.transition(pattern, &release).isEmpty());
+    }
+
+    void frequencyLabelsWithoutGroupSeparators()
+    {
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        FrequencyScaleDraw draw;
+        QCOMPARE(draw.label(2400.0).text(), QStringLiteral("2400"));
+        QCOMPARE(draw.label(2437.5).text(), QStringLiteral("2437.5"));
+        QLocale::setDefault(previous);
     }
 
     void qcPassLine()
