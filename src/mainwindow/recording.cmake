@@ -21,9 +21,3 @@ if(TARGET orvanel_spectrum_core AND TARGET orvanel_wifi_core)
   target_link_libraries(orvanel_recording_ui PUBLIC orvanel_recording orvanel_common Qt5::Widgets)
 endif()
 
-# The window's own CMakeLists.txt links orvanel_recording only; its Save, Open,
-# Snapshot and Project Info slots need the flows too. Linked once the window's
-# target exists (this file is included before it is defined).
-if(TARGET orvanel_recording_ui)
-  cmake_language(DEFER CALL target_link_libraries orvanel_mainwindow PUBLIC orvanel_recording_ui)
-endif()
