@@ -81,6 +81,10 @@ void TabPage::buildLayout(bool live)
     // Only the upper handle follows the data; the lower one alone redraws
     // nothing.
     connect(m_timeBar, &RangeSlider::upperValueChanged, this, &TabPage::onTimeBarMoved);
+    connect(m_timeBar, &RangeSlider::lowerValueChanged, this, [this](qlonglong lower) {
+        if (!m_syncingBar)
+            m_bar.lower = lower;
+    });
 }
 
 void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude)
@@ -119,16 +123,14 @@ void TabPage::initRecorded(const RfSpectrumHistory &recorded)
     m_history = BandHistory(recorded);
     setIntervals(recorded.frequencyInterval, recorded.amplitudeInterval);
 
-    const TimeBarUpdate view = m_history.recordedView();
-    // The bar is set without its signal: the range is drawn once, below.
-    const bool blocked = m_timeBar->blockSignals(true);
-    applyTimeBar(view);
-    m_timeBar->blockSignals(blocked);
+    // The range is drawn once, below.
+    applyTimeBar(m_history.recordedView());
+    pushBar();
     if (m_history.sampleCount() > 0)
         updateLabels();
+    m_staleView[0] = m_staleView[1] = false;
 
-    const RfSpectrumSampleList selection =
-        m_history.selection(m_timeBar->lowerValue(), m_timeBar->upperValue());
+    const RfSpectrumSampleList selection = m_history.selection(m_bar.lower, m_bar.upper);
     if (!selection.isEmpty()) {
         m_spectroPlot->setData(selection);
         m_waterfallPlot->setData(selection);
@@ -160,17 +162,40 @@ int TabPage::currentView() const
 void TabPage::applyTimeBar(const TimeBarUpdate &update)
 {
     if (update.setsRange)
-        m_timeBar->setRange(0, update.rangeMaximum);
+        m_bar.maximum = update.rangeMaximum;
     if (update.movesView) {
-        m_timeBar->setLowerValue(update.lowerValue);
-        m_timeBar->setUpperValue(update.upperValue);
+        m_bar.lower = qBound<qint64>(0, update.lowerValue, m_bar.maximum);
+        m_bar.upper = qBound<qint64>(0, update.upperValue, m_bar.maximum);
+        m_labelsStale = true;
+        m_staleView[0] = m_staleView[1] = true;
     }
+    if (!isVisible()) {
+        // Nothing is painted for a page out of sight: the bar and labels
+        // can follow at once.
+        pushBar();
+        if (m_labelsStale)
+            updateLabels();
+        return;
+    }
+    // On screen, every widget touched would be repainted once per sweep;
+    // the bar and the labels follow with the next drawing instead.
+    m_barPending = true;
+    scheduleRedraw();
+}
+
+void TabPage::pushBar()
+{
+    m_syncingBar = true;
+    m_timeBar->setRange(0, m_bar.maximum);
+    m_timeBar->setLowerValue(m_bar.lower);
+    m_timeBar->setUpperValue(m_bar.upper);
+    m_syncingBar = false;
+    m_barPending = false;
 }
 
 void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
 {
-    const TimeBarUpdate update =
-        m_history.addNewSpectrumSample(spectrumSample, m_timeBar->upperValue());
+    const TimeBarUpdate update = m_history.addNewSpectrumSample(spectrumSample, m_bar.upper);
     applyTimeBar(update);
 }
 
@@ -205,7 +230,8 @@ QString TabPage::elapsedText(qint64 e)
 void TabPage::updateLabels()
 {
     const RfSpectrumSampleList &samples = m_history.samples();
-    const qint64 upper = qMin<qint64>(m_timeBar->upperValue(), samples.size());
+    m_labelsStale = false;
+    const qint64 upper = qMin<qint64>(m_bar.upper, samples.size());
     // With nothing at upper - 1 (empty history, bar at 0) the labels keep
     // what they show.
     if (upper < 1)
@@ -218,6 +244,10 @@ void TabPage::updateLabels()
 
 void TabPage::onTimeBarMoved()
 {
+    if (m_syncingBar)
+        return; // the page itself moved the bar
+    m_bar.lower = m_timeBar->lowerValue();
+    m_bar.upper = m_timeBar->upperValue();
     updateLabels();
     m_staleView[0] = m_staleView[1] = true;
     scheduleRedraw();
@@ -227,13 +257,17 @@ void TabPage::scheduleRedraw()
 {
     if (m_redrawTimer.isActive())
         return;
+    // Drawing takes the GUI thread, and the device thread waits for that
+    // thread with every sweep: keep at least twice the last drawing's time
+    // free between two drawings.
+    const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, 2 * m_lastDrawMs);
     const qint64 since = m_sinceRedraw.elapsed();
-    m_redrawTimer.start(since >= MinRedrawIntervalMs ? 0 : int(MinRedrawIntervalMs - since));
+    m_redrawTimer.start(since >= gap ? 0 : int(gap - since));
 }
 
 void TabPage::flushRedraw()
 {
-    if (m_redrawTimer.isActive()) {
+    if (m_redrawTimer.isActive() || m_barPending) {
         m_redrawTimer.stop();
         redraw();
     }
@@ -256,20 +290,29 @@ void TabPage::redraw()
     // A page out of sight keeps its plots stale; showEvent draws it.
     if (!isVisible())
         return;
-    m_sinceRedraw.restart();
-    const RfSpectrumSampleList selection =
-        m_history.selection(m_timeBar->lowerValue(), m_timeBar->upperValue());
-    if (selection.isEmpty())
+    if (m_barPending)
+        pushBar();
+    if (m_labelsStale)
+        updateLabels();
+    const int view = m_stack->currentIndex();
+    if (!m_staleView[view])
         return;
-    ++m_redrawCount;
-    // Only the plot on screen is drawn; the other catches up when shown.
-    drawPlot(m_stack->currentIndex(), selection);
+    QElapsedTimer drawing;
+    drawing.start();
+    const RfSpectrumSampleList selection = m_history.selection(m_bar.lower, m_bar.upper);
+    if (!selection.isEmpty()) {
+        ++m_redrawCount;
+        // Only the plot on screen is drawn; the other catches up when shown.
+        drawPlot(view, selection);
+    }
+    m_lastDrawMs = drawing.elapsed();
+    m_sinceRedraw.restart();
 }
 
 void TabPage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (m_staleView[m_stack->currentIndex()])
+    if (m_staleView[m_stack->currentIndex()] || m_barPending || m_labelsStale)
         scheduleRedraw();
 }
 

@@ -37,14 +37,15 @@ struct PageActions
 // pages built from a recording never do.
 //
 // Taking a sweep must stay cheap (the device thread waits for it), so
-// appending never draws: it only marks the plots stale, and a single-shot
-// timer redraws at most ~60 times a second from the time bar's range at that
-// moment, which is what a redraw per sweep would have ended with.
+// appending never draws, not even the time bar or the labels of a page on
+// screen: it marks them stale, and a single-shot timer redraws at most ~60
+// times a second from the range at that moment, which is what a redraw per
+// sweep would have ended with. Slow drawings space the redraws further.
 class TabPage : public QWidget
 {
     Q_OBJECT
 public:
-    //! Shortest spacing between two redraws, ms.
+    //! Shortest spacing between two redraws, ms (longer after slow drawings).
     static constexpr int MinRedrawIntervalMs = 16;
 
     ~TabPage() override;
@@ -109,6 +110,7 @@ private:
     void buildLayout(bool live);
     void setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude);
     void applyTimeBar(const TimeBarUpdate &update);
+    void pushBar();
     void updateLabels();
     void scheduleRedraw();
     void redraw();
@@ -128,7 +130,19 @@ private:
     bool m_hasQcLine = false;
 
     QTimer m_redrawTimer;
-    QElapsedTimer m_sinceRedraw;
+    QElapsedTimer m_sinceRedraw; //!< since the end of the last drawing
+    qint64 m_lastDrawMs = 0;
     bool m_staleView[2] = {false, false}; //!< plot shows an older range than the bar
+    //! The time bar's values as the history sees them. While the page is on
+    //! screen the RangeSlider catches up with them at the next drawing.
+    struct
+    {
+        qint64 maximum = 0;
+        qint64 lower = 0;
+        qint64 upper = 0;
+    } m_bar;
+    bool m_barPending = false;  //!< m_bar not yet shown by the slider
+    bool m_labelsStale = false; //!< labels not yet showing m_bar.upper
+    bool m_syncingBar = false;  //!< the page is moving the slider itself
     int m_redrawCount = 0;
 };
