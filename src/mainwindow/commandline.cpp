@@ -128,7 +128,7 @@ QString helpText()
         "Options:\n"
         "  -port NAME   use this serial port and skip device discovery (also for\n"
         "               ports the system does not list, such as a pseudo-terminal)\n"
-        "  -debug       open the debug window; Connect offers every serial port\n"
+        "  -debug       debug mode: Connect offers every serial port\n"
         "  -rbw N       RBW register value (32..255) for scans started with Scan\n"
         "  -fstep KHZ   frequency step in kHz for scans started with Scan\n"
         "  -ampl N      add N dBm (8-bit, wrapping) to every live 2.4 GHz level\n"
