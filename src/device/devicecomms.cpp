@@ -1,0 +1,359 @@
+#include "devicecomms.h"
+
+#include "commandworkers.h"
+#include "devicelog.h"
+#include "dialogseam.h"
+#include "portdiscovery.h"
+#include "scannerworkers.h"
+#include "serialcomms.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QSerialPortInfo>
+
+DevComsThread::~DevComsThread()
+{
+    quit();
+    wait();
+}
+
+DeviceComms::DeviceComms(QObject *parent) : QObject(parent)
+{
+    QSerialPort *port = SerialComms::sharedPort();
+    // The port must outlive the thread: close it and hand it back to this
+    // object's thread in the communication thread's last moments, where
+    // pushing it away is still allowed. A later session can then take it.
+    QThread *home = QObject::thread();
+    QObject::connect(
+        &comsThread, &QThread::finished, port,
+        [port, home] {
+            port->close();
+            port->moveToThread(home);
+        },
+        Qt::DirectConnection);
+
+    QObject::connect(
+        this, &DeviceComms::stopScanning, this, [this] { m_stopRequests.ref(); },
+        Qt::DirectConnection);
+
+    comsThread.start(QThread::TimeCriticalPriority);
+    while (comsThread.isRunning() && !comsThread.eventDispatcher())
+        QThread::yieldCurrentThread();
+
+    qCDebug(lcDevice) << "Port thread:" << port->thread();
+    qCDebug(lcDevice) << "Work thread:" << &comsThread;
+    if (port->thread() != &comsThread) {
+        if (!port->thread()) // left behind by a thread that is gone
+            port->moveToThread(QThread::currentThread());
+        port->moveToThread(&comsThread);
+    }
+}
+
+DeviceComms::~DeviceComms()
+{
+    if (!comsThread.isRunning())
+        return;
+    postToWorkThread([](QObject *dispatcher) {
+        for (QObject *child : dispatcher->children()) {
+            if (qobject_cast<SequenceWorker *>(child))
+                delete child;
+        }
+        QThread::currentThread()->quit();
+    });
+    // A scan may be blocked handing a sweep to this object; dropping the
+    // pending hand-overs releases it without running slots on an object that
+    // is going away.
+    while (!comsThread.wait(10))
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+}
+
+void DeviceComms::postToWorkThread(std::function<void(QObject *dispatcher)> job)
+{
+    QAbstractEventDispatcher *dispatcher = comsThread.eventDispatcher();
+    if (!comsThread.isRunning() || !dispatcher) {
+        qCWarning(lcDevice) << "Communication thread has ended; request dropped";
+        return;
+    }
+    QMetaObject::invokeMethod(
+        dispatcher, [job, dispatcher] { job(dispatcher); }, Qt::QueuedConnection);
+}
+
+void DeviceComms::setPortFinder(PortFinder finder)
+{
+    m_portFinder = std::move(finder);
+}
+
+// ---- session ---------------------------------------------------------------
+
+void DeviceComms::connectToDevice(bool debug)
+{
+    if (m_connected)
+        return;
+    startWorker<WrkConnect>({{QStringLiteral("skipFwVersions"), debug}});
+}
+
+void DeviceComms::disconnectFromDevice()
+{
+    if (!m_connected)
+        return;
+    startWorker<WrkDisconnectCmd>();
+}
+
+void DeviceComms::sendRfSetupAndScan(const QVariantMap &parameters)
+{
+    if (!m_connected)
+        return;
+    startWorker<WrkSetup>(parameters);
+}
+
+void DeviceComms::setPortName(const QString &portName)
+{
+    this->portName = portName;
+}
+
+void DeviceComms::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    emit busyChanged(busy);
+}
+
+void DeviceComms::setConnected(bool connected)
+{
+    if (connected == m_connected)
+        return;
+    m_connected = connected;
+    emit connectedChanged(connected);
+}
+
+void DeviceComms::setScanning(bool scanning)
+{
+    // Announced on every assignment: the main window reacts to each end.
+    m_scanning = scanning;
+    emit scanningChanged(scanning);
+}
+
+void DeviceComms::showError(const QString &text)
+{
+    DialogSeam::critical(tr("Error"), text);
+}
+
+void DeviceComms::onSequenceFinished(const QString &workerClass)
+{
+    qCDebug(lcDevice) << "Sequence finished:" << workerClass;
+    if (workerClass == QLatin1String("WrkConnect")) {
+        setConnected(true);
+    } else if (workerClass == QLatin1String("WrkDisconnectCmd")) {
+        setConnected(false);
+    } else if (workerClass == QLatin1String("WrkSetup")) {
+        QThread::yieldCurrentThread();
+        startWorker<WrkScan>({{QStringLiteral("StopRequests"), stopRequests()}});
+        setScanning(true);
+    } else if (workerClass == QLatin1String("WrkScan")) {
+        setScanning(false);
+    }
+    setBusy(false);
+}
+
+void DeviceComms::onSequenceTimeout(const QString &workerClass)
+{
+    if (workerClass == QLatin1String("WrkConnect")) {
+        const PortFinder find = m_portFinder ? m_portFinder : &DeviceComms::findDevicePorts;
+        const QString description = QStringLiteral("Orvanel");
+        if (find(description).size() == 1) {
+            emit shouldTryBootload();
+        } else if (!find(description).isEmpty()) {
+            showError(tr("Communication error! No response received"));
+        } else {
+            showError(tr("Unable to find any Orvanel device!"));
+        }
+    } else if (workerClass == QLatin1String("WrkHostBL")) {
+        // The host processor stops answering once it jumps to its bootloader.
+        emit rfsaHostBLDone();
+    } else if (!m_qcMode) {
+        showError(tr("Communication error! No response received"));
+    }
+    setBusy(false);
+    setScanning(false);
+    setConnected(false);
+}
+
+void DeviceComms::onSequenceError(const QString &workerClass, const QString &errStr)
+{
+    qCDebug(lcDevice) << "Sequence failed:" << workerClass << errStr;
+    showError(errStr);
+    setBusy(false);
+    setScanning(false);
+    setConnected(false);
+}
+
+void DeviceComms::onDisconnectGaveUp()
+{
+    setConnected(false);
+    setBusy(false);
+}
+
+// ---- single commands -------------------------------------------------------
+
+void DeviceComms::rfsaConnect()
+{
+    startWorker<WrkConnectCmd>();
+}
+
+void DeviceComms::rfsaDisconnect()
+{
+    startWorker<WrkDisconnectCmd>();
+}
+
+void DeviceComms::rfsaGetDeviceVer()
+{
+    startWorker<WrkGetDeviceVer>();
+}
+
+void DeviceComms::rfsaGetFwVer()
+{
+    startWorker<WrkGetFwVer>();
+}
+
+void DeviceComms::rfsaGetRfParams(RfsaSerialComms::FBand band)
+{
+    startWorker<WrkGetRfParams>({{QStringLiteral("FBand"), uint(band)}});
+}
+
+void DeviceComms::rfsaGetLastError()
+{
+    startWorker<WrkGetLastError>();
+}
+
+void DeviceComms::rfsaSync()
+{
+    startWorker<WrkSync>();
+}
+
+void DeviceComms::rfsaHostBL()
+{
+    startWorker<WrkHostBL>();
+}
+
+void DeviceComms::rfsaSetFBand(RfsaSerialComms::SetFBand band)
+{
+    startWorker<WrkSetFBand>({{QStringLiteral("FBand"), uint(band)}});
+}
+
+void DeviceComms::rfsaSetFStart(double frequencyMHz)
+{
+    startWorker<WrkSetFStart>({{QStringLiteral("FStart"), frequencyMHz}});
+}
+
+void DeviceComms::rfsaSetFStop(double frequencyMHz)
+{
+    startWorker<WrkSetFStop>({{QStringLiteral("FStop"), frequencyMHz}});
+}
+
+void DeviceComms::rfsaSetSpanIndex(uchar index)
+{
+    startWorker<WrkSetSpanIndex>({{QStringLiteral("SpanIndex"), uint(index)}});
+}
+
+void DeviceComms::rfsaSetFStep(double frequencyKHz)
+{
+    startWorker<WrkSetFStep>({{QStringLiteral("FStep"), frequencyKHz}});
+}
+
+void DeviceComms::rfsaSetRBW(uchar rbwRegValue)
+{
+    startWorker<WrkSetRBW>({{QStringLiteral("RBW"), uint(rbwRegValue)}});
+}
+
+void DeviceComms::rfsaSetStepCount(ushort stepCount)
+{
+    startWorker<WrkSetStepCount>({{QStringLiteral("StepCount"), uint(stepCount)}});
+}
+
+void DeviceComms::rfsaSetSpan(ushort FrequencyMHz)
+{
+    startWorker<WrkSetSpan>({{QStringLiteral("Span"), uint(FrequencyMHz)}});
+}
+
+void DeviceComms::rfsaInitParameter()
+{
+    startWorker<WrkInitParameter>();
+}
+
+void DeviceComms::rfsaGetSpecNoInit()
+{
+    startWorker<WrkGetSpecNoInit>();
+}
+
+void DeviceComms::rfsaGetCalibration()
+{
+    startWorker<WrkGetCalibration>();
+}
+
+void DeviceComms::rfsaResetToBootloader()
+{
+    startWorker<WrkResetToBootloader>();
+}
+
+void DeviceComms::rfsaGetInfoString(uchar cpu, uchar str)
+{
+    startWorker<WrkGetInfoStr>(
+        {{QStringLiteral("Cpu"), uint(cpu)}, {QStringLiteral("String"), uint(str)}});
+}
+
+// ---- shutdown and discovery ------------------------------------------------
+
+void DeviceComms::shutdown()
+{
+    if (!comsThread.isRunning())
+        return;
+    const QString port = portName;
+    QThread *work = &comsThread;
+    postToWorkThread([this, port, work](QObject *dispatcher) {
+        qCDebug(lcDevice) << "Workers at shutdown:" << dispatcher->children();
+        for (QObject *child : dispatcher->children()) {
+            if (qobject_cast<SequenceWorker *>(child))
+                delete child;
+        }
+        auto *bye = new WrkDisconnectCmd(port, this, QVariantMap(), nullptr);
+        QObject::connect(bye, &SequenceWorker::finished, work, &QThread::quit);
+        QObject::connect(bye, &SequenceWorker::error, work, &QThread::quit);
+        QObject::connect(bye, &SequenceWorker::timeout, work, &QThread::quit);
+    });
+    // Events keep flowing: a scan may be waiting for this thread to take a
+    // sweep before it can see the request above.
+    while (comsThread.isRunning()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        comsThread.wait(2);
+    }
+}
+
+QStringList DeviceComms::findDevicePorts(const QString &description)
+{
+    return PortDiscovery::matchingPorts(PortDiscovery::systemPorts(), description);
+}
+
+QStringList DeviceComms::availablePortNames()
+{
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    return names;
+}
+
+void DeviceComms::logPortInfo()
+{
+    const auto hex = [](bool has, quint16 id) { return has ? QString::number(id, 16) : QString(); };
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        qCInfo(lcDevice).noquote() << "Port:" << info.portName();
+        qCInfo(lcDevice).noquote() << "Location:" << info.systemLocation();
+        qCInfo(lcDevice).noquote() << "Description:" << info.description();
+        qCInfo(lcDevice).noquote() << "Manufacturer:" << info.manufacturer();
+        qCInfo(lcDevice).noquote() << "Serial number:" << info.serialNumber();
+        qCInfo(lcDevice).noquote()
+            << "Vendor Identifier:" << hex(info.hasVendorIdentifier(), info.vendorIdentifier());
+        qCInfo(lcDevice).noquote()
+            << "Product Identifier:" << hex(info.hasProductIdentifier(), info.productIdentifier());
+    }
+}
