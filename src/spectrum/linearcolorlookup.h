@@ -32,7 +32,7 @@ public:
     }
 
     //! The colour at `pos` (0..1 of the range).
-    inline QRgb rgbAt(double pos) const;
+    Q_ALWAYS_INLINE QRgb rgbAt(double pos) const;
 
 private:
     struct Stop
@@ -53,7 +53,7 @@ private:
     bool m_usable = false;
 };
 
-inline QRgb LinearColorLookup::rgbAt(double pos) const
+Q_ALWAYS_INLINE QRgb LinearColorLookup::rgbAt(double pos) const
 {
     const Stop *stops = m_stops.data();
     const int last = int(m_stops.size()) - 1;
