@@ -23,3 +23,9 @@ if(TARGET orvanel_recording AND TARGET orvanel_spectrum_pages AND TARGET orvanel
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recordingpages.cpp ${CMAKE_CURRENT_LIST_DIR}/recordingtestdata.h
     LIBS orvanel_recording orvanel_spectrum_pages orvanel_resources)
 endif()
+get_property(ORVANEL_HAVE_MAINWINDOW GLOBAL PROPERTY ORVANEL_HAVE_MAINWINDOW)
+if(ORVANEL_HAVE_MAINWINDOW AND TARGET orvanel_recording_ui)
+  orvanel_add_test(tst_mainwindowrecording
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_mainwindowrecording.cpp ${CMAKE_CURRENT_LIST_DIR}/recordingtestdata.h
+    LIBS orvanel_mainwindow orvanel_resources)
+endif()
