@@ -3,6 +3,7 @@
 #include "instancechannel.h"
 #include "mainwindow.h"
 #include "messageboxhandler.h"
+#include "rfspectrumhistory.h"
 #include "tnwapp.h"
 
 #include <QDir>
@@ -51,7 +52,10 @@ int main(int argc, char *argv[])
         qCWarning(lcApp) << "Unable to set stylesheet, file not found";
     }
 
+    // Values that cross from the communication thread in queued signals.
     registerDeviceMetaTypes();
+    registerSpectrumMetaTypes();
+    registerWifiMetaTypes();
     MessageBoxHandler::install();
 
     MainWindow window;

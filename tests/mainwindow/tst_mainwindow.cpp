@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QMessageBox>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -34,6 +35,7 @@ private slots:
     void amplitudeOffsetAndLengths();
     void oneConnectSequence();
     void qcThroughSecondInstance();
+    void geometryIsKept();
 
 private:
     bool startWindow(const QStringList &options, const QStringList &simOptions = {});
@@ -52,6 +54,8 @@ void tst_MainWindow::initTestCase()
     QVERIFY(m_home.isValid());
     qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", m_home.path().toLocal8Bit());
+    QCoreApplication::setOrganizationName("Tarnwell");
+    QCoreApplication::setApplicationName("Orvanel");
     registerDeviceMetaTypes();
     registerSpectrumMetaTypes();
     DialogSeam::setHandler([this](const DialogSeam::Request &r) -> QVariant {
@@ -348,6 +352,21 @@ void tst_MainWindow::qcThroughSecondInstance()
     QVERIFY(connectAndScan());
     m_w->form()->actionStop->trigger();
     QCOMPARE(questionsAsked("Recording stopped"), 0);
+}
+
+void tst_MainWindow::geometryIsKept()
+{
+    const QRect rect(30, 40, 640, 420);
+    {
+        MainWindow w(nullptr, false);
+        w.setGeometry(rect);
+        w.saveWindowGeometry();
+    }
+    QSettings settings;
+    QCOMPARE(settings.value("WindowGeometry").toRect(), rect);
+    QCOMPARE(settings.value("WindowMaximized").toBool(), false);
+    MainWindow again(nullptr, false);
+    QCOMPARE(again.geometry(), rect);
 }
 
 QTEST_MAIN(tst_MainWindow)
