@@ -9,7 +9,6 @@
 #include <qwt_scale_map.h>
 
 #include <QImage>
-#include <QRunnable>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
@@ -96,16 +95,20 @@ QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap
     };
 
     // The render threads of the base class, done here: all but the last
-    // band of lines go to the pool, the last is drawn on this thread.
+    // band of lines go to the pool, the last is drawn on this thread. A band
+    // the pool has no thread for right now is drawn here too, so a busy pool
+    // never stalls a replot.
     const int threads = qBound(
         1, renderThreadCount() > 0 ? int(renderThreadCount()) : QThread::idealThreadCount(), h);
     const int band = h / threads;
     QSemaphore done;
     for (int t = 0; t < threads - 1; ++t) {
-        QThreadPool::globalInstance()->start(QRunnable::create([&, t] {
+        auto job = [&, t] {
             renderLines(t * band, (t + 1) * band);
             done.release();
-        }));
+        };
+        if (!QThreadPool::globalInstance()->tryStart(job))
+            job();
     }
     renderLines((threads - 1) * band, h);
     done.acquire(threads - 1);
