@@ -5,6 +5,8 @@
 #include <qwt_plot.h>
 #include <qwt_scale_div.h>
 
+#include <cmath>
+
 SpTrackPicker::SpTrackPicker(QWidget *canvas)
     : QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas)
 {
@@ -76,8 +78,9 @@ QwtText SpTrackPicker::trackerTextF(const QPointF &pos) const
     if (!xRange.contains(pos.x()) || !yRange.contains(pos.y()))
         return QwtText();
 
-    const int col = qBound(0, int((pos.x() - m_xMin) / m_cellWidth), m_columns - 1);
-    const int row = qBound(0, int((pos.y() - m_yMin) / m_cellHeight), m_rows - 1);
+    // Bounded as doubles first: the axes may reach far beyond the cells.
+    const int col = int(qBound(0.0, std::floor((pos.x() - m_xMin) / m_cellWidth), m_columns - 1.0));
+    const int row = int(qBound(0.0, std::floor((pos.y() - m_yMin) / m_cellHeight), m_rows - 1.0));
     const QString na = tr("N/A");
     // The traces come from the selection's first and last samples, whose
     // lengths may differ after a damaged recording.
