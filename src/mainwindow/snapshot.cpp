@@ -2,15 +2,12 @@
 
 #include "dialogseam.h"
 #include "recordingio.h"
-#include "recordinglog.h"
 #include "recordingui.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QImageWriter>
-#include <QPainter>
 #include <QSaveFile>
-#include <QWidget>
 
 namespace Snapshot {
 
@@ -22,42 +19,6 @@ QString tr(const char *text)
 }
 
 } // namespace
-
-void drawWatermark(QPixmap &target, const QRect &canvasRect)
-{
-    const int height = canvasRect.height() / 8;
-    if (height < 1)
-        return;
-    const QPixmap watermark(WatermarkResource);
-    if (watermark.isNull()) {
-        qCWarning(lcRecording) << "Watermark resource" << WatermarkResource << "is missing";
-        return;
-    }
-    QPainter painter(&target);
-    painter.setOpacity(0.15);
-    painter.drawPixmap(canvasRect.topLeft() + QPoint(5, 5),
-                       watermark.scaledToHeight(height, Qt::SmoothTransformation));
-}
-
-QPixmap picture(QWidget *plot, const QRect &canvasRect)
-{
-    const QPixmap grabbed = plot->grab();
-    QPixmap result(grabbed.size());
-    result.setDevicePixelRatio(grabbed.devicePixelRatio());
-    result.fill(Qt::transparent);
-    {
-        QPainter painter(&result);
-        painter.drawPixmap(0, 0, grabbed);
-    }
-    drawWatermark(result, canvasRect);
-    return result;
-}
-
-QPixmap picture(QWidget *plot, const QWidget *canvas)
-{
-    const QRect rect(canvas->mapTo(plot, QPoint(0, 0)), canvas->size());
-    return picture(plot, rect);
-}
 
 bool writePng(const QString &filePath, const QPixmap &picture, QString *errorText)
 {

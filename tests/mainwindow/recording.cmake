@@ -11,12 +11,12 @@ if(TARGET orvanel_recording_ui)
   orvanel_add_test(tst_recordingui
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_recordingui.cpp ${CMAKE_CURRENT_LIST_DIR}/recordingtestdata.h
     LIBS orvanel_recording_ui)
-endif()
-if(TARGET orvanel_recording_ui AND TARGET orvanel_resources)
-  orvanel_add_test(tst_snapshot SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_snapshot.cpp
-    LIBS orvanel_recording_ui orvanel_resources)
   orvanel_add_test(tst_projectinfodialog SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_projectinfodialog.cpp
     LIBS orvanel_recording_ui)
+endif()
+if(TARGET orvanel_recording_ui AND TARGET orvanel_spectrum_pages AND TARGET orvanel_resources)
+  orvanel_add_test(tst_snapshot SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_snapshot.cpp
+    LIBS orvanel_recording_ui orvanel_spectrum_pages orvanel_resources)
 endif()
 if(TARGET orvanel_recording AND TARGET orvanel_spectrum_pages AND TARGET orvanel_resources)
   orvanel_add_test(tst_recordingpages

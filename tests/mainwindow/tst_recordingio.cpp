@@ -1,6 +1,5 @@
 #include "recordingio.h"
 #include "recordingtestdata.h"
-#include "spectrumstatistics.h"
 
 #include <QDir>
 #include <QSettings>
@@ -32,8 +31,6 @@ private slots:
     void tabTitle();
     void locations();
     void failedSaveKeepsOlderFile();
-    void oddRecordingsLoad_data();
-    void oddRecordingsLoad();
 };
 
 void TestRecordingIo::initTestCase()
@@ -278,58 +275,6 @@ void TestRecordingIo::failedSaveKeepsOlderFile()
     // and no partial file is left beside it
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("site.vozi")});
-}
-
-void TestRecordingIo::oddRecordingsLoad_data()
-{
-    QTest::addColumn<RfSpectrumHistory>("history");
-    RfSpectrumHistory noPoints;
-    noPoints.frequencyInterval = QwtInterval(2400, 2500);
-    noPoints.amplitudeInterval = QwtInterval(-100, -30);
-    noPoints.samples << RfSpectrumSample(1000, RfSpectrumScan())
-                     << RfSpectrumSample(1050, RfSpectrumScan());
-    QTest::newRow("samples without points") << noPoints;
-
-    RfSpectrumHistory lengths = noPoints;
-    lengths.samples.clear();
-    lengths.samples << RfSpectrumSample(1000, RfSpectrumScan(501, -70))
-                    << RfSpectrumSample(1050, RfSpectrumScan(3, -40))
-                    << RfSpectrumSample(1100, RfSpectrumScan())
-                    << RfSpectrumSample(1150, RfSpectrumScan(600, -50));
-    QTest::newRow("lengths differ") << lengths;
-
-    RfSpectrumHistory narrow = lengths;
-    narrow.frequencyInterval = QwtInterval(902, 928);
-    narrow.amplitudeInterval = QwtInterval(-50.0, -49.5);
-    QTest::newRow("amplitude narrower than 1 dB") << narrow;
-
-    RfSpectrumHistory inverted = lengths;
-    inverted.amplitudeInterval = QwtInterval(-30, -100);
-    QTest::newRow("amplitude inverted") << inverted;
-}
-
-void TestRecordingIo::oddRecordingsLoad()
-{
-    // Such files open as pages; what the page computes from them first must
-    // not fault either.
-    QFETCH(RfSpectrumHistory, history);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("odd.vozi"));
-    QString error;
-    QVERIFY(RecordingIo::saveFile(path, history, &error));
-    const RecordingIo::Recording r = RecordingIo::loadFile(path);
-    QVERIFY(r.complete);
-    QVERIFY(r.band != RecordingIo::PageBand::None);
-    QVERIFY(r.history == history);
-    const SpectrumStatistics all =
-        computeSpectrumStatistics(r.history.samples, r.history.amplitudeInterval);
-    QCOMPARE(all.sampleCount, r.history.samples.size());
-    QCOMPARE(all.densityMatrix.size(), all.rows * all.columns);
-    for (int from = 0; from < r.history.samples.size(); ++from) {
-        const SpectrumStatistics part =
-            computeSpectrumStatistics(r.history.samples.mid(from), r.history.amplitudeInterval);
-        QCOMPARE(part.hitMatrix.size(), part.rows * part.columns);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordingIo)
