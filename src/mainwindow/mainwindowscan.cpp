@@ -157,11 +157,9 @@ void MainWindow::on_actionRecord_triggered()
 
     // Scanning always programs a band: the one last shown. Show it, so the
     // live view is what the user looks at.
-    if (m_form.tabWidget->currentIndex() != int(m_lastBandShown)) {
-        const bool blocked = m_form.tabWidget->blockSignals(true);
+    // Nothing is scanning yet, so the switch restarts nothing.
+    if (m_form.tabWidget->currentIndex() != int(m_lastBandShown))
         m_form.tabWidget->setCurrentIndex(int(m_lastBandShown));
-        m_form.tabWidget->blockSignals(blocked);
-    }
 
     m_page2400->clearHist();
     m_page900->clearHist();

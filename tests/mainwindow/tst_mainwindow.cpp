@@ -3,6 +3,7 @@
 #include "instancechannel.h"
 #include "mainwindow.h"
 #include "rangeslider.h"
+#include "recordingio.h"
 #include "simprocess.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -36,6 +37,7 @@ private slots:
     void oneConnectSequence();
     void qcThroughSecondInstance();
     void geometryIsKept();
+    void scanWithRecordingTabCurrent();
 
 private:
     bool startWindow(const QStringList &options, const QStringList &simOptions = {});
@@ -367,6 +369,47 @@ void tst_MainWindow::geometryIsKept()
     QCOMPARE(settings.value("WindowMaximized").toBool(), false);
     MainWindow again(nullptr, false);
     QCOMPARE(again.geometry(), rect);
+}
+
+void tst_MainWindow::scanWithRecordingTabCurrent()
+{
+    // A 2.4 GHz recording of three sweeps.
+    RfSpectrumHistory h;
+    h.frequencyInterval = QwtInterval(2400, 2500);
+    h.amplitudeInterval = QwtInterval(-100, -30);
+    for (int i = 0; i < 3; ++i)
+        h.samples.append(RfSpectrumSample(1000 * i, RfSpectrumScan(501, -70)));
+    const QString file = m_home.filePath("site.vozi");
+    QString error;
+    QVERIFY2(RecordingIo::saveFile(file, h, &error), qPrintable(error));
+
+    if (!startWindow({}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QTabWidget *tabs = m_w->form()->tabWidget;
+    QVERIFY(connectAndScan());
+    m_w->form()->actionStop->trigger();
+    QTRY_VERIFY(!m_w->deviceComms()->scanning());
+    tabs->setCurrentIndex(1); // 900 MHz is the band last shown
+    bool opened = false;
+    m_w->processArguments({"orvanel", file}, &opened);
+    QVERIFY(opened);
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->currentIndex(), 2);
+    auto *recording = qobject_cast<TabPage *>(tabs->widget(2));
+    QVERIFY(recording && !recording->isLive());
+
+    // Scan programs that band and shows it; live sweeps never reach the
+    // recording, whose tab stays disabled until Stop.
+    m_w->form()->actionRecord->trigger();
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(!tabs->isTabEnabled(2));
+    QTRY_VERIFY_WITH_TIMEOUT(payloads("14").size() == 2, 10000);
+    QCOMPARE(payloads("14").last(), QString("01"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page900()->bandHistory().sampleCount() >= 2, 10000);
+    QCOMPARE(recording->bandHistory().sampleCount(), 3);
+    m_w->form()->actionStop->trigger();
+    QVERIFY(tabs->isTabEnabled(2));
+    QCOMPARE(recording->history(), h);
 }
 
 QTEST_MAIN(tst_MainWindow)
