@@ -37,7 +37,8 @@ void TestRecordingIo::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
-    QCoreApplication::setApplicationName(QStringLiteral("OrvanelTest"));
+    // one settings file per test, so tests running side by side keep apart
+    QCoreApplication::setApplicationName(QStringLiteral("tst_recordingio"));
     QSettings().clear();
 }
 

@@ -74,7 +74,8 @@ void TestRecordingUi::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
-    QCoreApplication::setApplicationName(QStringLiteral("OrvanelTest"));
+    // one settings file per test, so tests running side by side keep apart
+    QCoreApplication::setApplicationName(QStringLiteral("tst_recordingui"));
     QVERIFY(m_dir.isValid());
 }
 

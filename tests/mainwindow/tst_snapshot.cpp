@@ -27,7 +27,8 @@ void TestSnapshot::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
-    QCoreApplication::setApplicationName(QStringLiteral("OrvanelTest"));
+    // one settings file per test, so tests running side by side keep apart
+    QCoreApplication::setApplicationName(QStringLiteral("tst_snapshot"));
     QSettings().clear();
 }
 
