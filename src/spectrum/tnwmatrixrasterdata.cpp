@@ -249,8 +249,11 @@ void TnwMatrixRasterData::sampleGrid(const QVector<double> &xs, const QVector<do
             continue;
         double *q = alongX.data() + slot[k] * nx;
         for (int i = 0; i < nx; ++i) {
-            if (!colInside[i])
+            // Outside columns carry NaN through the second pass.
+            if (!colInside[i]) {
+                q[i] = kNaN;
                 continue;
+            }
             const CubicTaps &c = colTaps[i];
             q[i] = cubic(d->value(k, c.i0), d->value(k, c.i1), d->value(k, c.i2), d->value(k, c.i3),
                          c.t);
@@ -269,7 +272,9 @@ void TnwMatrixRasterData::sampleGrid(const QVector<double> &xs, const QVector<do
         const double *q1 = q + slot[r.i1] * nx;
         const double *q2 = q + slot[r.i2] * nx;
         const double *q3 = q + slot[r.i3] * nx;
+        // Branch-free, so the compiler can vectorise it.
+        const double t = r.t;
         for (int i = 0; i < nx; ++i)
-            line[i] = colInside[i] ? cubic(q0[i], q1[i], q2[i], q3[i], r.t) : kNaN;
+            line[i] = cubic(q0[i], q1[i], q2[i], q3[i], t);
     }
 }
