@@ -5,9 +5,8 @@ build=${1:-build}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export ORVANEL_SIM=$build/tools/scanner-sim/orvanel-scanner-sim
 status=0
-for b in "$build"/bench/bench_*; do
-  [ -x "$b" ] || continue
+while IFS= read -r b; do
   echo "== $(basename "$b")"
   "$b" || status=1
-done
+done < <(find "$build/bench" -type f -perm -u+x -name 'bench_*' | sort)
 exit $status
