@@ -189,6 +189,27 @@ private slots:
         plot.grab();
     }
 
+    // Hours of a recording selected at once: the raster keeps a bounded
+    // number of cells and shows every n-th sample.
+    void veryLongSelectionIsThinned()
+    {
+        WaterfallPlot plot;
+        setUpBand(plot);
+        const int bins = 20000;
+        const int k = int(WaterfallPlot::MaxCells / bins) * 2 + 3; // needs a stride of 3
+        QList<RfSpectrumSample> s;
+        for (int r = 0; r < k; ++r)
+            s << RfSpectrumSample(noon(0) + r * 50, RfSpectrumScan(bins, qint8(-40 - r % 3)));
+        plot.setData(s);
+        const int rows = (k + 2) / 3;
+        QCOMPARE(plot.rasterData()->numColumns(), bins);
+        QCOMPARE(plot.rasterData()->valueMatrix().size(), rows * bins);
+        QVERIFY(plot.rasterData()->valueMatrix().size() <= WaterfallPlot::MaxCells);
+        QCOMPARE(plot.rasterData()->valueMatrix().at(bins), -40.0); // sample 3
+        QCOMPARE(plot.trackPicker()->rows(), rows);
+        QCOMPARE(plot.trackPicker()->cellHeight(), double((qint64(k - 1) * 50) / rows));
+    }
+
     void eventHitRule_data()
     {
         QTest::addColumn<int>("msBefore");
