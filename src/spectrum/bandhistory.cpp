@@ -40,7 +40,7 @@ TimeBarUpdate BandHistory::addNewSpectrumSample(const RfSpectrumSample &spectrum
     if (n < 2) {
         m_meanSampleInterval = 0.0;
     } else {
-        const qint64 step = samples.at(n - 1).timeStamp - samples.at(n - 2).timeStamp;
+        const qint64 step = timeSpanMs(samples.at(n - 1).timeStamp, samples.at(n - 2).timeStamp);
         if (n == 2)
             m_meanSampleInterval = double(step);
         else
@@ -73,12 +73,16 @@ TimeBarUpdate BandHistory::followNewest()
         return update;
     const qint64 newest = samples.at(n - 1).timeStamp;
     while (m_liveWindowStart < n - 1 &&
-           newest - samples.at(m_liveWindowStart).timeStamp > LiveWindowMs)
+           timeSpanMs(newest, samples.at(m_liveWindowStart).timeStamp) > LiveWindowMs)
         ++m_liveWindowStart;
     update.movesView = true;
     update.lowerValue = m_liveWindowStart;
     update.upperValue = n;
     return update;
+}
+
+namespace {
+constexpr int MaxFillerSamples = 2'000'000;
 }
 
 TimeBarUpdate BandHistory::fillMissingHist(qint64 nowMs)
@@ -89,7 +93,11 @@ TimeBarUpdate BandHistory::fillMissingHist(qint64 nowMs)
 
     const RfSpectrumScan filler(samples.last().spectrum.size(), NoDataLevel);
     qint64 t = samples.last().timeStamp;
-    while (m_meanSampleInterval < double(nowMs - t)) {
+    // A clock that jumped far ahead (or a tiny mean interval) would ask for
+    // more fillers than a list can hold: pad at most about a day at the
+    // live rate and leave the rest of the gap empty.
+    int budget = MaxFillerSamples;
+    while (budget-- > 0 && m_meanSampleInterval < double(timeSpanMs(nowMs, t))) {
         // The fraction is dropped on every step, so an interval below 1 ms
         // (or 0 and below, after equal time stamps) would never advance:
         // pad nothing further rather than loop forever.
@@ -170,7 +178,7 @@ int BandHistory::liveWindowStartFor(const RfSpectrumSampleList &samples, int fro
         return 0;
     int start = qBound(0, from, n - 1);
     const qint64 newest = samples.at(n - 1).timeStamp;
-    while (start < n - 1 && newest - samples.at(start).timeStamp > LiveWindowMs)
+    while (start < n - 1 && timeSpanMs(newest, samples.at(start).timeStamp) > LiveWindowMs)
         ++start;
     return start;
 }

@@ -11,6 +11,19 @@
 #include <QString>
 #include <qwt_interval.h>
 
+#include <limits>
+
+//! later - earlier in ms, saturated at the ends of qint64: a damaged
+//! recording can hold any time stamps, and their distance must not overflow.
+inline qint64 timeSpanMs(qint64 later, qint64 earlier)
+{
+    qint64 span = 0;
+    if (__builtin_sub_overflow(later, earlier, &span))
+        return later < earlier ? std::numeric_limits<qint64>::min()
+                               : std::numeric_limits<qint64>::max();
+    return span;
+}
+
 //! One sweep in a band history.
 struct RfSpectrumSample
 {

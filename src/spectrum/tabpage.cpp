@@ -237,7 +237,7 @@ void TabPage::updateLabels()
     if (upper < 1)
         return;
     const qint64 last = samples.at(int(upper - 1)).timeStamp;
-    m_lblElapsed->setText(elapsedText(last - samples.constFirst().timeStamp));
+    m_lblElapsed->setText(elapsedText(timeSpanMs(last, samples.constFirst().timeStamp)));
     m_lblClock->setText(QLocale::system().toString(
         QDateTime::fromMSecsSinceEpoch(last).toLocalTime().time(), QLocale::LongFormat));
 }

@@ -45,6 +45,7 @@ private slots:
     void fillMissingHistNeedsTwoSamples();
     void fillMissingHistNeverLoopsForever_data();
     void fillMissingHistNeverLoopsForever();
+    void fillMissingHistAfterClockJump();
     void clearHistDropsSamplesAndLabels();
     void timeEventsAndLabels();
     void labelEquality_data();
@@ -169,6 +170,19 @@ void tst_BandHistory::fillMissingHistNeverLoopsForever()
     QCOMPARE(h.sampleCount(), stamps.size());
     QVERIFY(u.movesView); // the view still goes to the newest sample
     QCOMPARE(u.upperValue, qint64(stamps.size()));
+}
+
+// A clock that jumped years ahead must not try to pad billions of fillers.
+void tst_BandHistory::fillMissingHistAfterClockJump()
+{
+    BandHistory h;
+    Bar bar;
+    append(h, bar, 0);
+    append(h, bar, 1);
+    h.fillMissingHist(qint64(40) * 365 * 24 * 3600 * 1000);
+    QVERIFY(h.sampleCount() > 1000000);
+    QVERIFY(h.sampleCount() <= 2000002);
+    QCOMPARE(h.history().samples.last().spectrum.first(), qint8(-128));
 }
 
 void tst_BandHistory::clearHistDropsSamplesAndLabels()

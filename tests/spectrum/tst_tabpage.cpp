@@ -13,6 +13,8 @@
 #include <QToolButton>
 #include <qwt_plot_marker.h>
 
+#include <limits>
+
 class tst_TabPage : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,7 @@ private slots:
     void liveWindowFollowsNewest();
     void wifiNetworksCarryForward();
     void recordedPage();
+    void extremeTimeStamps();
     void burstDrawsLikeOneRedrawPerSweep();
     void appendingDoesNotDraw();
     void qcLineOnce();
@@ -162,6 +165,20 @@ void tst_TabPage::recordedPage()
     QCOMPARE(bars.size(), 1);
     QVERIFY(!bars.first()->actions().contains(&m_save));
     QVERIFY(bars.first()->actions().contains(&m_snapshot));
+}
+
+// A damaged recording can carry any 64-bit time stamps: the elapsed label
+// must neither overflow nor crash while the page is built and drawn.
+void tst_TabPage::extremeTimeStamps()
+{
+    RfSpectrumHistory h;
+    h.frequencyInterval = QwtInterval(2400, 2500);
+    h.amplitudeInterval = QwtInterval(-100, -30);
+    h.samples.append(RfSpectrumSample(std::numeric_limits<qint64>::min(), sweep(501, -70)));
+    h.samples.append(RfSpectrumSample(std::numeric_limits<qint64>::max(), sweep(501, -60)));
+    TabPage2400 page(h, m_actions);
+    page.flushRedraw();
+    QVERIFY(!page.elapsedLabel()->text().isEmpty());
 }
 
 static QImage shown(TabPage &page)
