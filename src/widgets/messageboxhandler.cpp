@@ -56,8 +56,13 @@ QVariant answer(const DialogSeam::Request &r)
         QFileDialog dialog(dialogParent(), r.title, r.value, r.filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
-        if (!r.defaultSuffix.isEmpty())
+        if (!r.defaultSuffix.isEmpty()) {
             dialog.setDefaultSuffix(r.defaultSuffix);
+            // A native dialog asks about overwriting before it adds the
+            // suffix, so its question could concern another file than the
+            // one written; Qt's own dialog adds the suffix first.
+            dialog.setOption(QFileDialog::DontUseNativeDialog);
+        }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QVariant();
         return dialog.selectedFiles().constFirst();
