@@ -258,7 +258,7 @@ private:
         ap.frequency = i32(4);
         ap.width = i32(8);
         // The stream's own reader takes any spec byte, and a QColor with a spec
-        // it does not know misbehaves later, so the spec is checked first.
+        // it does not know misbehaves later, so the spec byte is checked before use.
         const qint8 spec = static_cast<qint8>(raw[12]);
         if (spec < QColor::Invalid || spec > QColor::ExtendedRgb) {
             markCorrupt();
