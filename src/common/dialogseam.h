@@ -15,14 +15,22 @@ namespace DialogSeam {
 
 struct Request
 {
-    enum Kind {
+    enum Kind
+    {
         Message,      //!< a message box; answer: the chosen button (int)
         GetItem,      //!< pick one of `items`; answer: the item, or invalid
         GetText,      //!< edit `value`; answer: the text, or invalid
         SaveFileName, //!< answer: a path, or invalid
         OpenFileName  //!< answer: a path, or invalid
     };
-    enum Icon { NoIcon, Information, Warning, Critical, Question };
+    enum Icon
+    {
+        NoIcon,
+        Information,
+        Warning,
+        Critical,
+        Question
+    };
 
     Kind kind = Message;
     Icon icon = NoIcon;

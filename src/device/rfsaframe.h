@@ -24,17 +24,18 @@ quint16 crc16(const char *data, int size, quint16 crc = 0x002A);
 QByteArray buildFrame(quint8 command, const QByteArray &payload = QByteArray());
 
 //! Result of looking at the front of a receive buffer.
-enum class Scan {
-    NeedMore,   //!< fewer bytes than a whole frame
-    Corrupt,    //!< the buffer does not start with the start byte
-    BadCrc,     //!< a whole frame whose CRC does not match
-    Frame       //!< a whole, valid frame
+enum class Scan
+{
+    NeedMore, //!< fewer bytes than a whole frame
+    Corrupt,  //!< the buffer does not start with the start byte
+    BadCrc,   //!< a whole frame whose CRC does not match
+    Frame     //!< a whole, valid frame
 };
 
 struct Parsed
 {
     Scan status = Scan::NeedMore;
-    int size = 0;          //!< bytes the frame occupies at the front (N + 5)
+    int size = 0; //!< bytes the frame occupies at the front (N + 5)
     quint8 command = 0;
     QByteArray payload;
 };
