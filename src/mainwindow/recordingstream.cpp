@@ -257,8 +257,8 @@ private:
         ap.rssi = i32(0);
         ap.frequency = i32(4);
         ap.width = i32(8);
-        // The stream's own reader takes any spec byte, and a QColor with a spec
-        // it does not know misbehaves later, so the spec byte is checked before use.
+        // The stream's own reader takes any colour kind, and a QColor of a
+        // kind it does not know misbehaves later, so that byte is checked here.
         const qint8 spec = static_cast<qint8>(raw[12]);
         if (spec < QColor::Invalid || spec > QColor::ExtendedRgb) {
             markCorrupt();
