@@ -10,6 +10,31 @@
 // byte but the start byte and the CRC itself.
 namespace RfsaFrame {
 
+//! Command codes on the wire; replies and acknowledgements echo them.
+enum Command : quint8
+{
+    CmdConnect = 0x01,
+    CmdDisconnect = 0x02,
+    CmdGetDeviceVer = 0x03,
+    CmdGetFwVer = 0x04,
+    CmdGetRfParams = 0x05,
+    CmdGetLastError = 0x06,
+    CmdSync = 0x07,
+    CmdSetFBand = 0x14,
+    CmdSetFStart = 0x15,
+    CmdSetFStop = 0x16,
+    CmdSetSpanIndex = 0x17,
+    CmdSetFStep = 0x18,
+    CmdSetRBW = 0x19,
+    CmdSetStepCount = 0x1A,
+    CmdSetSpan = 0x1B,
+    CmdGetSpecNoInit = 0x1F,
+    CmdResetToBootloader = 0x80,
+    CmdHostBL = 0x81,
+    CmdGetInfoStr = 0x82,
+    CmdGetCalibration = 0x83
+};
+
 constexpr quint8 StartByte = 0x2A;
 constexpr int Overhead = 5;     //!< start, length, command and two CRC bytes
 constexpr int MaxPayload = 255; //!< the length field is one byte

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace RfsaFrame;
+
 namespace {
 
 // RF-parameter progress is process-wide on purpose: the header and its

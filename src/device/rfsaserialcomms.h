@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicetypes.h"
+#include "rfsaframe.h"
 #include "serialcomms.h"
 
 // The scanner's command protocol: one slot per command, one done signal per
@@ -27,29 +28,8 @@ public:
     Q_ENUM(SetFBand)
 
     //! Command codes on the wire.
-    enum Command : quint8
-    {
-        CmdConnect = 0x01,
-        CmdDisconnect = 0x02,
-        CmdGetDeviceVer = 0x03,
-        CmdGetFwVer = 0x04,
-        CmdGetRfParams = 0x05,
-        CmdGetLastError = 0x06,
-        CmdSync = 0x07,
-        CmdSetFBand = 0x14,
-        CmdSetFStart = 0x15,
-        CmdSetFStop = 0x16,
-        CmdSetSpanIndex = 0x17,
-        CmdSetFStep = 0x18,
-        CmdSetRBW = 0x19,
-        CmdSetStepCount = 0x1A,
-        CmdSetSpan = 0x1B,
-        CmdGetSpecNoInit = 0x1F,
-        CmdResetToBootloader = 0x80,
-        CmdHostBL = 0x81,
-        CmdGetInfoStr = 0x82,
-        CmdGetCalibration = 0x83
-    };
+    // The wire codes live with the frame codec, shared with the emulator.
+    using Command = RfsaFrame::Command;
 
     explicit RfsaSerialComms(const QString &portName, QObject *parent = nullptr);
     ~RfsaSerialComms() override;

@@ -116,9 +116,9 @@ void TestRfsaSerialComms::commandFrames_data()
 {
     QTest::addColumn<QString>("slot");
     QTest::addColumn<QByteArray>("expected");
-    using C = RfsaSerialComms;
-    QTest::newRow("connect") << "connect" << frame(C::CmdConnect);
-    QTest::newRow("disconnect") << "disconnect" << frame(C::CmdDisconnect);
+    using namespace RfsaFrame;
+    QTest::newRow("connect") << "connect" << frame(CmdConnect);
+    QTest::newRow("disconnect") << "disconnect" << frame(CmdDisconnect);
     QTest::newRow("getInfoStr(1,0)")
         << "getInfoStr(1,0)" << frame(0x82, QByteArray::fromHex("0100"));
     QTest::newRow("getRfParams(2400)")

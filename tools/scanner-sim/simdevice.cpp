@@ -12,29 +12,7 @@ Q_LOGGING_CATEGORY(lcSim, "orvanel.sim")
 
 namespace {
 
-enum Command : quint8
-{
-    CmdConnect = 0x01,
-    CmdDisconnect = 0x02,
-    CmdDeviceVer = 0x03,
-    CmdFwVer = 0x04,
-    CmdRfParams = 0x05,
-    CmdLastError = 0x06,
-    CmdSync = 0x07,
-    CmdSetFBand = 0x14,
-    CmdSetFStart = 0x15,
-    CmdSetFStop = 0x16,
-    CmdSetSpanIndex = 0x17,
-    CmdSetFStep = 0x18,
-    CmdSetRBW = 0x19,
-    CmdSetStepCount = 0x1A,
-    CmdSetSpan = 0x1B,
-    CmdSpectrum = 0x1F,
-    CmdResetToBootloader = 0x80,
-    CmdHostBL = 0x81,
-    CmdInfoStr = 0x82,
-    CmdCalibration = 0x83,
-};
+using namespace RfsaFrame;
 
 quint16 be16(const QByteArray &p, int at)
 {
@@ -212,20 +190,20 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
             qCInfo(lcSim, "session closed");
         m_connected = false;
         break;
-    case CmdDeviceVer:
-        reply(CmdDeviceVer, text(m_options.deviceVersion), SimReply::Kind::Data);
+    case CmdGetDeviceVer:
+        reply(CmdGetDeviceVer, text(m_options.deviceVersion), SimReply::Kind::Data);
         break;
-    case CmdFwVer: {
+    case CmdGetFwVer: {
         // The radio version's numbers, one byte each, as the firmware reports it.
         QByteArray bytes;
         for (const QString &part : m_options.radioVersion.split(QLatin1Char('.'))) {
             if (bytes.size() < RfsaFrame::MaxPayload)
                 bytes.append(static_cast<char>(part.toInt() & 0xFF));
         }
-        reply(CmdFwVer, bytes, SimReply::Kind::Data);
+        reply(CmdGetFwVer, bytes, SimReply::Kind::Data);
         break;
     }
-    case CmdRfParams: {
+    case CmdGetRfParams: {
         const bool is900 = payload.isEmpty() || static_cast<quint8>(payload.at(0)) == 0;
         const QVector<SimRfParam> &table = is900 ? m_options.rfParams900 : m_options.rfParams2400;
         if (!payload.isEmpty() && static_cast<quint8>(payload.at(0)) > 1)
@@ -234,19 +212,19 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
         QByteArray header;
         header.append(static_cast<char>(table.size()));
         header.append(RfsaFrame::u16(m_options.sweepCount));
-        reply(CmdRfParams, header, SimReply::Kind::Data);
+        reply(CmdGetRfParams, header, SimReply::Kind::Data);
         for (const SimRfParam &e : table) {
             QByteArray entry;
             QDataStream ds(&entry, QIODevice::WriteOnly);
             ds.setByteOrder(QDataStream::BigEndian);
             ds.setFloatingPointPrecision(QDataStream::DoublePrecision);
             ds << e.rbw << e.ifValue << e.setting;
-            reply(CmdRfParams, entry, SimReply::Kind::Data);
+            reply(CmdGetRfParams, entry, SimReply::Kind::Data);
         }
         break;
     }
-    case CmdLastError:
-        reply(CmdLastError, RfsaFrame::u16(m_lastError), SimReply::Kind::Data);
+    case CmdGetLastError:
+        reply(CmdGetLastError, RfsaFrame::u16(m_lastError), SimReply::Kind::Data);
         m_lastError = NoError;
         break;
     case CmdSetFBand:
@@ -287,7 +265,7 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
         if (need(2))
             m_setup.spanMHz = be16(payload, 0);
         break;
-    case CmdSpectrum:
+    case CmdGetSpecNoInit:
         ++m_sweepRequests;
         if (m_options.stallSweep > 0 && m_sweepRequests >= quint64(m_options.stallSweep)) {
             qCInfo(lcSim, "sweep request %llu stalls as told", m_sweepRequests);
@@ -295,14 +273,14 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
         }
         sendSweep();
         break;
-    case CmdInfoStr:
+    case CmdGetInfoStr:
         if (!need(2))
             break;
-        reply(CmdInfoStr,
+        reply(CmdGetInfoStr,
               infoString(static_cast<quint8>(payload.at(0)), static_cast<quint8>(payload.at(1))),
               SimReply::Kind::Data);
         break;
-    case CmdCalibration:
+    case CmdGetCalibration:
         sendCalibration();
         break;
     case CmdSync:
@@ -323,10 +301,10 @@ void SimDevice::sendSweep()
     grid.points = pointsPerSweep();
     m_synth.render(grid, m_sweepsRendered++, &m_sweep);
     for (int at = 0; at < m_sweep.size(); at += RfsaFrame::MaxPayload) {
-        reply(CmdSpectrum, m_sweep.mid(at, RfsaFrame::MaxPayload),
+        reply(CmdGetSpecNoInit, m_sweep.mid(at, RfsaFrame::MaxPayload),
               at == 0 ? SimReply::Kind::SweepStart : SimReply::Kind::SweepData);
     }
-    reply(CmdLastError, RfsaFrame::u16(NoError), SimReply::Kind::SweepEnd);
+    reply(CmdGetLastError, RfsaFrame::u16(NoError), SimReply::Kind::SweepEnd);
 }
 
 void SimDevice::sendCalibration()
@@ -337,6 +315,6 @@ void SimDevice::sendCalibration()
     for (int i = 0; i < n; ++i)
         cal[i] = static_cast<char>(std::lround(2.5 * std::sin(i * 6.2832 / std::max(n, 2)) - 0.5));
     for (int at = 0; at < n; at += RfsaFrame::MaxPayload)
-        reply(CmdCalibration, cal.mid(at, RfsaFrame::MaxPayload), SimReply::Kind::Data);
-    reply(CmdLastError, RfsaFrame::u16(NoError), SimReply::Kind::Data);
+        reply(CmdGetCalibration, cal.mid(at, RfsaFrame::MaxPayload), SimReply::Kind::Data);
+    reply(CmdGetLastError, RfsaFrame::u16(NoError), SimReply::Kind::Data);
 }
