@@ -148,12 +148,6 @@ void TabPage::initRecorded(const RfSpectrumHistory &recorded)
             &TabPage::onSpectroLabelRemoved);
 }
 
-void TabPage::enableTopAxes()
-{
-    m_spectroPlot->enableAxis(QwtPlot::xTop, true);
-    m_waterfallPlot->enableAxis(QwtPlot::xTop, true);
-}
-
 int TabPage::currentView() const
 {
     return m_stack->currentIndex();

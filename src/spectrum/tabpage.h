@@ -98,8 +98,6 @@ protected:
     void initLive(const QVariantMap &bandDefaults);
     //! Page showing `recorded`.
     void initRecorded(const RfSpectrumHistory &recorded);
-    //! The channel scale on the top axes (2.4 GHz).
-    void enableTopAxes();
 
     void showEvent(QShowEvent *event) override;
 

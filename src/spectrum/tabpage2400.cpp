@@ -4,8 +4,9 @@
 
 TabPage2400::TabPage2400(const PageActions &actions, QWidget *parent) : TabPage(actions, parent)
 {
+    // The top axis carries the Wi-Fi/ZigBee channel scale; it is switched on
+    // together with that scale, not before (an empty axis would read 0..1000).
     initLive(rfParams2400());
-    enableTopAxes();
 }
 
 TabPage2400::TabPage2400(const RfSpectrumHistory &recorded, const PageActions &actions,
@@ -13,7 +14,6 @@ TabPage2400::TabPage2400(const RfSpectrumHistory &recorded, const PageActions &a
     : TabPage(actions, parent)
 {
     initRecorded(recorded);
-    enableTopAxes();
 }
 
 void TabPage2400::onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum)
