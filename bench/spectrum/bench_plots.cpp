@@ -196,7 +196,8 @@ int main(int argc, char **argv)
     // glibc hands blocks of 128 KiB and more back to the system when they are
     // freed, so every replot faults in fresh pages for the canvas backing
     // store, the statistics and the matrices. Keeping them in the heap shows
-    // what that costs (the application decides whether to do so).
+    // what that costs; the program itself keeps them (see main), so the
+    // target is judged on that column.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     const Figures kept = measure(history, false);
@@ -219,9 +220,9 @@ int main(int argc, char **argv)
          kept.highlightGeneric);
     std::printf("  highlight speed-up over the per-pixel path: %.1fx CPU\n",
                 plain.highlightGeneric.cpuMs / plain.highlightFast.cpuMs);
-    std::printf("  target 33 ms per update of the visible plot (default allocator): spectrum %s, "
-                "waterfall %s\n",
-                plain.spectroSliding.wallMs <= 33.0 ? "met" : "MISSED",
-                plain.waterfallSliding.wallMs <= 33.0 ? "met" : "MISSED");
+    std::printf("  target 33 ms per update of the visible plot (allocator as the program sets "
+                "it): spectrum %s, waterfall %s\n",
+                kept.spectroSliding.wallMs <= 33.0 ? "met" : "MISSED",
+                kept.waterfallSliding.wallMs <= 33.0 ? "met" : "MISSED");
     return 0;
 }
