@@ -37,7 +37,10 @@ void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs
     };
     auto taps = [](double pos, double min, double step, int count) {
         Taps t;
-        t.i1 = qRound((pos - min) / step) - 1;
+        // pos lies inside the interval, so the quotient is within [0, count];
+        // bounding it keeps a degenerate interval (a step of a few
+        // denormals) from overflowing the rounding.
+        t.i1 = qRound(qBound(0.0, (pos - min) / step, double(count))) - 1;
         t.i2 = t.i1 + 1;
         if (t.i1 < 0)
             t.i1 = t.i2;

@@ -24,6 +24,14 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// Position in cells from the interval's start. Inside the interval it lies in
+// [0, count]; bounding it keeps a step that does not match the interval (a
+// degenerate recording) from overflowing the conversion to an index.
+inline double cellQuotient(double pos, double min, double step, int count)
+{
+    return qBound(0.0, (pos - min) / step, double(count));
+}
+
 // The four neighbours along one axis for the bicubic mode and the position
 // between the middle two (0 at the centre of i1, 1 at the centre of i2).
 struct CubicTaps
@@ -34,7 +42,7 @@ struct CubicTaps
 
 CubicTaps cubicTaps(double pos, double min, double step, int count)
 {
-    const int c = qRound((pos - min) / step);
+    const int c = qRound(cellQuotient(pos, min, step, count));
     CubicTaps k;
     k.i1 = c == 0 ? c : c - 1;
     k.i2 = c >= count ? k.i1 : c;
@@ -61,7 +69,7 @@ inline double cubic(double p0, double p1, double p2, double p3, double t)
 // The cell containing pos for the cell-dot mode.
 inline int containingCell(double pos, double min, double step, int count)
 {
-    return qBound(0, int((pos - min) / step), count - 1);
+    return qBound(0, int(cellQuotient(pos, min, step, count)), count - 1);
 }
 
 } // namespace
@@ -151,8 +159,8 @@ double TnwMatrixRasterData::value(double x, double y) const
 
     switch (d->resampleMode) {
     case BilinearInterpolation: {
-        int col1 = qRound((x - xMin) / dx) - 1;
-        int row1 = qRound((y - yMin) / dy) - 1;
+        int col1 = qRound(cellQuotient(x, xMin, dx, cols)) - 1;
+        int row1 = qRound(cellQuotient(y, yMin, dy, rows)) - 1;
         int col2 = col1 + 1;
         int row2 = row1 + 1;
         if (col1 < 0)
@@ -194,8 +202,8 @@ double TnwMatrixRasterData::value(double x, double y) const
     case NearestNeighbour:
     default: {
         // x at the interval's maximum belongs to the last column, not one past it.
-        const int col = qMin(int((x - xMin) / dx), cols - 1);
-        const int row = qMin(int((y - yMin) / dy), rows - 1);
+        const int col = qMin(int(cellQuotient(x, xMin, dx, cols)), cols - 1);
+        const int row = qMin(int(cellQuotient(y, yMin, dy, rows)), rows - 1);
         return d->value(row, col);
     }
     }

@@ -50,7 +50,8 @@ int WfTrackPicker::rowAt(double y) const
     if (u <= 1.0)
         return m_rows - 1;
     const double row = m_rows - u;
-    return row < 0.0 ? -1 : int(row);
+    // A cursor far off the axis gives an absurd quotient: out of range either way.
+    return row < 0.0 ? -1 : row >= double(m_rows) ? m_rows : int(row);
 }
 
 QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
@@ -65,7 +66,7 @@ QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
     const QwtInterval xRange = plot()->axisScaleDiv(xAxis()).interval().normalized();
     int col = -1;
     if (xRange.contains(pos.x()) && m_cellWidth > 0.0)
-        col = qMin(int((pos.x() - xRange.minValue()) / m_cellWidth), m_columns - 1);
+        col = int(qMin((pos.x() - xRange.minValue()) / m_cellWidth, m_columns - 1.0));
     const int row = rowAt(pos.y());
     const QString level = (row < 0 || row >= m_rows || col < 0)
                               ? tr("N/A")
