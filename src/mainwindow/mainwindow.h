@@ -4,7 +4,6 @@
 #include "projectinfodata.h"
 #include "scanplan.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -172,7 +171,5 @@ private:
     int m_scanBand = -1;       //!< band of the last setup sent, -1 before any
     int m_scanPointCount = -1; //!< points a sweep of that setup has
     bool m_otherBandTabDisabled = false;
-    QTimer m_restartTimer;           //!< the one pending (re)start: after a tab switch or a Stop
-    bool m_pendingOverrides = false; //!< the pending start is Scan's, with its overrides
-    QElapsedTimer m_sinceStop;       //!< since Stop ended a running scan
+    QTimer m_restartTimer; //!< the one pending restart after a tab switch
 };

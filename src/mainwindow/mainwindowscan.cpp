@@ -20,10 +20,6 @@
 // How soon a restart looks again when the session is still finishing the
 // stopped scan.
 static constexpr int RestartRetryMs = 50;
-// A stopped scan ends at once, but the sweep the device was sending goes on
-// arriving for a while; a setup sent into it loses its acknowledgements. A
-// Scan this soon after a Stop waits for the rest of this time.
-static constexpr int SettleAfterStopMs = 300;
 
 TabPage *MainWindow::bandPage(ScanPlan::Band band) const
 {
@@ -123,7 +119,6 @@ void MainWindow::onDcConnectedChanged(bool connected)
 void MainWindow::endScanIntent()
 {
     m_restartTimer.stop();
-    m_pendingOverrides = false;
     m_scanWanted = false;
     m_otherBandTabDisabled = false;
 }
@@ -166,15 +161,8 @@ void MainWindow::on_actionRecord_triggered()
     setProjectInfoToHist();
 
     m_scanWanted = true;
-    const qint64 sinceStop = m_sinceStop.isValid() ? m_sinceStop.elapsed() : SettleAfterStopMs;
-    if (sinceStop < SettleAfterStopMs) {
-        m_pendingOverrides = true;
-        m_restartTimer.start(int(SettleAfterStopMs - sinceStop));
-    } else {
-        sendScan(m_lastBandShown,
-                 ScanPlan::withOverrides(ScanPlan::defaultParameters(m_lastBandShown),
-                                         m_rbwOverride, m_fStepOverride));
-    }
+    sendScan(m_lastBandShown, ScanPlan::withOverrides(ScanPlan::defaultParameters(m_lastBandShown),
+                                                      m_rbwOverride, m_fStepOverride));
     updateActionStates();
 
     if (m_projectInfo.projectName.isEmpty())
@@ -185,10 +173,8 @@ void MainWindow::on_actionStop_triggered()
 {
     const bool wasWanted = m_scanWanted;
     endScanIntent();
-    if (m_device->scanning()) {
+    if (m_device->scanning())
         emit m_device->stopScanning();
-        m_sinceStop.start();
-    }
     updateActionStates();
     if (!wasWanted || m_qcMode)
         return;
@@ -236,7 +222,6 @@ void MainWindow::on_tabWidget_currentChanged(int index)
             bandPage(m_lastBandShown)->fillMissingHist();
             // One pending restart; a newer switch replaces it, and it reads
             // the band shown when it fires. The overrides belong to Scan only.
-            m_pendingOverrides = false;
             m_restartTimer.start(750);
             m_form.tabWidget->setTabEnabled(index ^ 1, false);
             m_otherBandTabDisabled = true;
@@ -262,9 +247,5 @@ void MainWindow::onRestartTimeout()
         m_restartTimer.start(RestartRetryMs);
         return;
     }
-    QVariantMap parameters = ScanPlan::defaultParameters(m_lastBandShown);
-    if (m_pendingOverrides)
-        parameters = ScanPlan::withOverrides(parameters, m_rbwOverride, m_fStepOverride);
-    m_pendingOverrides = false;
-    sendScan(m_lastBandShown, parameters);
+    sendScan(m_lastBandShown, ScanPlan::defaultParameters(m_lastBandShown));
 }
