@@ -5,6 +5,8 @@ JOBS       ?= 2
 CMAKE_GEN  := -G Ninja
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 export CCACHE_MAXSIZE ?= 5G
+# Paths relative to the checkout, so every worktree and clone shares hits.
+export CCACHE_BASEDIR ?= $(CURDIR)
 
 .PHONY: all deps configure build test test-asan run bench format clean
 

@@ -1,7 +1,4 @@
 # The band pages: one tab each, history plus the two plots and the time bar.
-# Built once the plots, the time bar and the device's band parameters exist.
-if(TARGET orvanel_spectrum_plots AND TARGET orvanel_widgets AND TARGET orvanel_device
-   AND EXISTS ${CMAKE_SOURCE_DIR}/src/device/bandparameters.h)
 add_library(orvanel_spectrum_pages STATIC
   ${CMAKE_CURRENT_LIST_DIR}/tabpage.cpp ${CMAKE_CURRENT_LIST_DIR}/tabpage.h
   ${CMAKE_CURRENT_LIST_DIR}/tabpage900.cpp ${CMAKE_CURRENT_LIST_DIR}/tabpage900.h
@@ -10,4 +7,3 @@ add_library(orvanel_spectrum_pages STATIC
 target_include_directories(orvanel_spectrum_pages PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(orvanel_spectrum_pages PUBLIC
   orvanel_spectrum_plots orvanel_spectrum_core orvanel_widgets orvanel_device Qt5::Widgets)
-endif()

@@ -1,5 +1,3 @@
 # Band pages: layout, history wiring, labels, redraw coalescing.
-if(TARGET orvanel_spectrum_pages)
-  orvanel_add_test(tst_tabpage SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_tabpage.cpp
-    LIBS orvanel_spectrum_pages)
-endif()
+orvanel_add_test(tst_tabpage SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_tabpage.cpp
+  LIBS orvanel_spectrum_pages)
