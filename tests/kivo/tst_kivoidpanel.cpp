@@ -18,19 +18,24 @@ private slots:
     void init();
     void cleanup();
     void model();
-    void viewAndLayout();
     void details_data();
     void details();
     void hoverOntoHeader_data();
     void hoverOntoHeader();
-    void emptyCellReportsZero();
-    void leavingDeselectsHover();
+    void emptyCellAndLeaving();
     void bandChange();
 
 private:
     QModelIndex cell(int row, int column) const { return m_panel->model()->index(row, column); }
-    void moveOver(const QModelIndex &index);
-    void moveOverHeader();
+    void moveOver(const QModelIndex &index) { move(m_panel->view()->viewport(), index); }
+    void moveOverHeader() { move(m_panel->view()->horizontalHeader()->viewport(), {}); }
+    void move(QWidget *target, const QModelIndex &index)
+    {
+        const QPoint at =
+            index.isValid() ? m_panel->view()->visualRect(index).center() : QPoint(5, 5);
+        QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+    }
 
     KivoIdPanel *m_panel = nullptr;
     QSignalSpy *m_selected = nullptr;
@@ -55,61 +60,23 @@ void tst_KivoIdPanel::cleanup()
     delete m_panel;
 }
 
-void tst_KivoIdPanel::moveOver(const QModelIndex &index)
-{
-    QWidget *viewport = m_panel->view()->viewport();
-    QMouseEvent move(QEvent::MouseMove, m_panel->view()->visualRect(index).center(), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
-}
-
-void tst_KivoIdPanel::moveOverHeader()
-{
-    QWidget *header = m_panel->view()->horizontalHeader()->viewport();
-    QMouseEvent move(QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(header, &move);
-}
-
 void tst_KivoIdPanel::model()
 {
     KivoIdModel *model = m_panel->model();
-    QCOMPARE(model->band(), KivoIdModel::Band2400);
     QCOMPARE(model->rowCount(), 6);
-    QCOMPARE(model->columnCount(), 3);
     QCOMPARE(model->data(cell(2, 2)), QVariant(24310));
     QCOMPARE(model->data(cell(2, 2), Qt::TextAlignmentRole), QVariant(132));
-    QVERIFY(!model->data(cell(2, 2), Qt::ToolTipRole).isValid());
     QVERIFY(!model->data(cell(3, 1)).isValid()); // "Mid", 2 universes
     QCOMPARE(model->headerData(2, Qt::Horizontal), QVariant(5));
     QCOMPARE(model->headerData(5, Qt::Vertical), QVariant(QStringLiteral("Max")));
-    QVERIFY(!model->headerData(0, Qt::Vertical, Qt::ToolTipRole).isValid());
-    QVERIFY(cell(3, 1).flags() & Qt::ItemIsSelectable);
 
     // An index taken in the 6-row grid and read after the switch to 5 rows.
     const QModelIndex stale = cell(5, 0);
     model->setBand(KivoIdModel::Band900);
     QCOMPARE(model->rowCount(), 5);
     QVERIFY(!model->data(stale).isValid());
-    QVERIFY(!model->data(stale, Qt::TextAlignmentRole).isValid());
     QCOMPARE(model->kivoId(stale), 0);
     QCOMPARE(model->headerData(2, Qt::Horizontal), QVariant(4));
-}
-
-void tst_KivoIdPanel::viewAndLayout()
-{
-    KivoIdTableView *view = m_panel->view();
-    QVERIFY(!view->showGrid());
-    QCOMPARE(view->selectionMode(), QAbstractItemView::MultiSelection);
-    QVERIFY(!view->isCornerButtonEnabled());
-    QVERIFY(qobject_cast<KivoIdTableHeaderView *>(view->verticalHeader()));
-    QCOMPARE(view->minimumWidth(), 325);
-    QVERIFY(m_panel->details()->isHidden());
-    m_panel->resize(503, 500);
-    const QMargins m = view->contentsMargins();
-    const int expected =
-        (view->width() - m.left() - m.right() - view->verticalHeader()->width()) / 3;
-    for (int c = 0; c < 3; ++c)
-        QCOMPARE(view->columnWidth(c), expected);
 }
 
 void tst_KivoIdPanel::details_data()
@@ -138,7 +105,6 @@ void tst_KivoIdPanel::details()
     moveOver(cell(row, column));
     KivoIdDetails *d = m_panel->details();
     QVERIFY(d->isVisible());
-    QCOMPARE(d->title()->text(), QStringLiteral("KiVo ID Details"));
     const QStringList shown{d->kivoIdValue()->text(),         d->universesValue()->text(),
                             d->frequencyRangeValue()->text(), d->typeValue()->text(),
                             d->indoorRangeValue()->text(),    d->outdoorRangeValue()->text()};
@@ -175,27 +141,19 @@ void tst_KivoIdPanel::hoverOntoHeader()
     QCOMPARE(m_panel->shownKivoIds(), selectFirst ? QList<int>{24110} : QList<int>{});
 }
 
-void tst_KivoIdPanel::emptyCellReportsZero()
+void tst_KivoIdPanel::emptyCellAndLeaving()
 {
     m_panel->view()->selectionModel()->select(cell(3, 1), QItemSelectionModel::Select);
     QCOMPARE(m_selected->count(), 1);
     QCOMPARE(m_selected->last().at(0).toInt(), 0);
-    // No details of "ID 0": the pointer off the grid with only an empty cell selected.
-    moveOver(cell(0, 0));
-    moveOverHeader();
-    QVERIFY(m_panel->details()->isHidden());
-    QVERIFY(m_panel->shownKivoIds().isEmpty());
-}
-
-void tst_KivoIdPanel::leavingDeselectsHover()
-{
     moveOver(cell(1, 1));
     QCOMPARE(m_panel->shownKivoIds(), QList<int>{24200});
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(m_panel->view(), &leave);
     QCOMPARE(m_deselected->last().at(0).toInt(), 24200);
     QVERIFY(m_panel->shownKivoIds().isEmpty());
-    QCOMPARE(m_panel->lastHoverKivoId(), 0);
+    // No details of "ID 0" when only an empty cell is selected.
+    QVERIFY(m_panel->details()->isHidden());
 }
 
 void tst_KivoIdPanel::bandChange()
@@ -220,7 +178,6 @@ void tst_KivoIdPanel::bandChange()
     std::sort(taken.begin(), taken.end());
     QCOMPARE(taken, (QList<int>{24110, 24230, 24340}));
     QVERIFY(m_panel->shownKivoIds().isEmpty());
-    QVERIFY(m_panel->details()->isHidden());
 
     // The old hover was kept as an ID: the 900 MHz cell under it is new.
     moveOver(cell(4, 1));

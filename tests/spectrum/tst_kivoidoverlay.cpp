@@ -60,8 +60,6 @@ void tst_KivoIdOverlay::bandFilters()
     page->kivoIdSelection({id, 9100, 24100});
     QCOMPARE(page->kivoIdOverlay().selection().contains(id), drawn);
     QCOMPARE(page->kivoIdOverlay().selection().size(), drawn ? 2 : 1);
-    page->kivoIdDeselected(id);
-    QCOMPARE(page->kivoIdOverlay().selection().size(), 1);
 }
 
 void tst_KivoIdOverlay::listAndLevels()
@@ -77,13 +75,8 @@ void tst_KivoIdOverlay::listAndLevels()
     // 9310 overlaps 9110 on level 0 and opens level 1; 9130 overlaps neither.
     QCOMPARE(overlay.selection(), (QList<int>{9110, 9130, 9310}));
     QCOMPARE(tops(overlay), (QList<double>{-50.0, -50.0, -54.0}));
-    QCOMPARE(overlay.boxes().size(), 3);
     const QRectF box = overlay.boxes().at(2)->boundingRect();
-    QCOMPARE(box.bottom(), -54.0);
-    QCOMPARE(box.top(), -100.0);
-    QCOMPARE(box.left(), 909.1975 - 7.25);
-    QCOMPARE(overlay.boxes().at(0)->pen().color(), QColor(0, 255, 0));
-    QVERIFY(overlay.boxes().at(0)->plot() == page.spectroPlot());
+    QCOMPARE(box, QRectF(QPointF(909.1975 - 7.25, -100.0), QPointF(909.1975 + 7.25, -54.0)));
 
     page.kivoIdDeselected(9110);
     QCOMPARE(tops(overlay), (QList<double>{-50.0, -50.0}));
@@ -91,8 +84,6 @@ void tst_KivoIdOverlay::listAndLevels()
     page.kivoIdSelection({1234, 0, 9130, 9130, 0});
     QCOMPARE(overlay.selection(), QList<int>{9130});
     QCOMPARE(tops(overlay), QList<double>{-50.0});
-    page.kivoIdSelection({});
-    QVERIFY(overlay.boxes().isEmpty() && overlay.numbers().isEmpty());
 }
 
 void tst_KivoIdOverlay::renderOverlapping()
