@@ -7,6 +7,7 @@
 #include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "timescaledraw.h"
+#include "tnwplotmarker.h"
 #include "waterfallcolormap.h"
 #include "waterfalldata.h"
 #include "wftrackpicker.h"
@@ -137,6 +138,19 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
     setAutoReplot(autoReplotWas);
 }
 
+void WaterfallPlot::clearData()
+{
+    m_data->setValueMatrix(QVector<double>(1, 0.0), 1);
+    // No Y interval: the raster draws nothing, as before the first sweep.
+    m_data->setInterval(Qt::YAxis, QwtInterval());
+    m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    setAxisScale(QwtPlot::yLeft, double(now - TimeAxisSpanMs), double(now));
+    setAutoReplot(autoReplotWas);
+}
+
 void WaterfallPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
 {
     m_data->setInterval(axis, interval);
@@ -159,7 +173,7 @@ QList<TimeEvent> WaterfallPlot::timeEvents() const
 
 QwtPlotMarker *WaterfallPlot::createEventMarker(const QPointF &pos, const QString &text)
 {
-    auto *marker = new QwtPlotMarker;
+    auto *marker = new TnwPlotMarker; // kept inside the canvas; no wrapping
     marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
     marker->setLineStyle(QwtPlotMarker::HLine);
     marker->setLinePen(QColor(255, 255, 255, 64), 2, Qt::SolidLine);
