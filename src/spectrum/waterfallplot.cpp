@@ -17,6 +17,7 @@
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_widget.h>
 
 #include <QDateTime>
 
@@ -70,11 +71,27 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     connect(m_rightPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
             &WaterfallPlot::onRightClick);
 
+    // The rotated time labels hang below the canvas, so the left axis widget
+    // reaches into the corner where the first frequency label sits. Both
+    // axes are drawn without a background there (see updateLayout).
+    for (int axis : {int(QwtPlot::yLeft), int(QwtPlot::xBottom), int(QwtPlot::xTop)})
+        axisWidget(axis)->setStyleSheet(QStringLiteral("background: transparent"));
+
     plotLayout()->setAlignCanvasToScales(true);
     setAutoReplot(true);
 }
 
 WaterfallPlot::~WaterfallPlot() = default;
+
+void WaterfallPlot::updateLayout()
+{
+    QwtPlot::updateLayout();
+    // The layout masks the part of the frequency axis that overlaps the left
+    // axis, which cut the first frequency label to "00". The two overlap only
+    // in the corner and neither paints a background, so both stay whole.
+    axisWidget(QwtPlot::xBottom)->clearMask();
+    axisWidget(QwtPlot::xTop)->clearMask();
+}
 
 void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
 {

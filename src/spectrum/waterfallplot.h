@@ -56,6 +56,8 @@ public:
     WfTrackPicker *trackPicker() const { return m_tracker; }
     QwtThermo *colorBar() const { return m_colorBar; }
 
+    void updateLayout() override;
+
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
