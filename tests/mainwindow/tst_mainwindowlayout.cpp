@@ -78,7 +78,8 @@ void tst_MainWindowLayout::axisLabelsWhole()
             const QRect label = scale->scaleDraw()->boundingLabelRect(scale->font(), tick);
             const QString what = scale->scaleDraw()->label(tick).text();
             QVERIFY2(scale->rect().contains(label), qPrintable(what));
-            QVERIFY2(scale->mask().isEmpty() || scale->mask().contains(label), qPrintable(what));
+            QVERIFY2(scale->mask().isEmpty() || QRegion(label).subtracted(scale->mask()).isEmpty(),
+                     qPrintable(what));
         }
     }
 }
