@@ -15,6 +15,11 @@ namespace {
 constexpr double MsPerByte = 10.0 * 1000.0 / 115200.0;
 // Bytes of a frame that stop coming for this long were not a frame.
 constexpr int StaleInputMs = 100;
+// Timers tick in whole milliseconds. Bytes within half of one of being due
+// go now and the others at the nearest tick, so the line keeps its rate on
+// average; rounding every wait up would add up to a millisecond to each of
+// the bootloader's many short exchanges.
+constexpr double DueSlackMs = 0.5;
 // After the last sweep of --hangup-after, give the program a moment to read
 // it before the cable goes.
 constexpr int PullCableDelayMs = 150;
@@ -133,8 +138,8 @@ void SimServer::feedBootloader()
 {
     while (!m_bootloaderIn.isEmpty() && m_inBootloader) {
         const double wait = m_bootloaderIn.head().dueMs - nowMs();
-        if (wait > 0.2) {
-            m_bootloaderInTimer->start(static_cast<int>(std::ceil(wait)));
+        if (wait > DueSlackMs) {
+            m_bootloaderInTimer->start(static_cast<int>(std::lround(wait)));
             return;
         }
         m_bootloader.receive(m_bootloaderIn.dequeue().bytes);
@@ -217,7 +222,7 @@ void SimServer::pump()
             double wait = 0;
             while (!m_queue.isEmpty()) {
                 wait = m_queue.head().dueMs - nowMs();
-                if (wait > 0.2)
+                if (wait > DueSlackMs)
                     break;
                 Pending p = m_queue.dequeue();
                 if (p.kind == SimReply::Kind::Bootloader) {
@@ -240,7 +245,7 @@ void SimServer::pump()
             }
             if (m_out.isEmpty()) {
                 if (!m_queue.isEmpty())
-                    m_sendTimer->start(static_cast<int>(std::ceil(wait)));
+                    m_sendTimer->start(static_cast<int>(std::lround(wait)));
                 return;
             }
         }
