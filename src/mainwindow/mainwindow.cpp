@@ -71,6 +71,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_form.actionPause->setEnabled(false);
     updateActionStates();
 
+    buildFirmwareUpdate();
     m_projectInfoDialog = new ProjectInfoDialog(this);
     connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
 
@@ -130,21 +131,6 @@ void MainWindow::onDcBusyChanged(bool busy)
         statusBar()->clearMessage();
 }
 
-void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
-{
-    if (cpu == 0 && str == 0)
-        m_lblRadioVersion->setText(QStringLiteral("R: v") + data);
-    else if (cpu == 1 && str == 0)
-        m_lblHostVersion->setText(QStringLiteral("H: v") + data);
-    // The firmware update dialog (offered when a version differs from the
-    // carried images) joins here when it exists.
-}
-
-void MainWindow::startBootloader()
-{
-    m_device->disconnectFromDevice();
-}
-
 void MainWindow::onNewLocalConnection(const QStringList &arguments)
 {
     m_receivedArguments = arguments;
@@ -194,8 +180,6 @@ void MainWindow::on_actionLumaweave_KivoIds_toggled(bool enabled)
     if (enabled)
         m_form.dockWidgetKivoIds->raise();
 }
-
-void MainWindow::on_actionUpdate_Firmware_triggered() {}
 
 void MainWindow::on_tabWidget_tabCloseRequested(int index)
 {

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 class DeviceComms;
+class FwUpdateDialog;
 class InstanceChannel;
 class ProjectInfoDialog;
 class QAction;
@@ -78,6 +79,7 @@ public:
     InstanceChannel *instanceChannel() const { return m_channel; }
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
+    FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -144,12 +146,15 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    void buildFirmwareUpdate();
+    bool firmwareDialogShown() const;
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
     QLabel *m_lblHostVersion = nullptr;
+    FwUpdateDialog *m_fwUpdateDialog = nullptr;
     ProjectInfoDialog *m_projectInfoDialog = nullptr;
     ProjectInfoData m_projectInfo;
     InstanceChannel *m_channel = nullptr;
