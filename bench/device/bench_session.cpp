@@ -6,6 +6,7 @@
 // The emulator is found in env ORVANEL_SIM (`make bench` sets it).
 
 #include "bandparameters.h"
+#include "benchtarget.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "simprocess.h"
@@ -119,6 +120,8 @@ int main(int argc, char **argv)
         const Run b = scan(dc, rfParams900(), points900(), 3.0);
         print("900 MHz", b, points900());
         status = (a.badLength || b.badLength) ? 1 : 0;
+        BenchTarget::report("session.sweeps_per_s", a.sweeps / a.seconds, "sweeps/s",
+                            BenchTarget::AtLeast, 2000, 0);
         dc.shutdown();
     }
     return status;

@@ -66,6 +66,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     statusBar()->addPermanentWidget(m_lblHostVersion);
 
     buildPages();
+    connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
 
     statusBar()->showMessage(tr("Ready to connect"));
     m_form.actionPause->setEnabled(false);
@@ -163,6 +164,16 @@ void MainWindow::on_actionToggle_View_triggered()
         page->toggleView();
     QAction *a = m_form.actionToggle_View;
     a->setText(a->text() == tr("Waterfall View") ? tr("Spectrogram View") : tr("Waterfall View"));
+    syncViewToggleText();
+}
+
+void MainWindow::syncViewToggleText()
+{
+    // One action serves every page, but each page keeps its own view: the
+    // text names the view of the page on screen.
+    if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget()))
+        m_form.actionToggle_View->setText(page->currentView() == 0 ? tr("Spectrogram View")
+                                                                   : tr("Waterfall View"));
 }
 
 void MainWindow::on_actionToggle_Wifi_List_toggled(bool enabled)

@@ -137,6 +137,7 @@ private:
     void buildForm();
     void buildHelpMenu();
     void buildPages();
+    void syncViewToggleText();
     void restoreWindowGeometry();
     void updateActionStates();
     void setBandTabsEnabled(bool enabled);

@@ -358,7 +358,7 @@ void tst_MainWindow::qcThroughSecondInstance()
 
 void tst_MainWindow::geometryIsKept()
 {
-    const QRect rect(30, 40, 640, 420);
+    const QRect rect(30, 40, 900, 640); // above the minimum size
     {
         MainWindow w(nullptr, false);
         w.setGeometry(rect);
