@@ -143,8 +143,12 @@ bool TestFwUpdateDialog::runUpdate(const char *actionName)
     dialog->show();
     action(*dialog, actionName)->trigger();
     if (dialog->running()) {
-        // Nothing closes it, and nothing else starts, while the update runs.
+        // Nothing closes it, and nothing else reaches the device, while the
+        // update runs (the flows below fail or see extra frames otherwise).
         dialog->reject();
+        dc->rfsaSync();
+        dc->connectToDevice(false);
+        dc->sendRfSetupAndScan({});
         if (!dialog->isVisible() || action(*dialog, "actionForce_Radio")->isEnabled() ||
             action(*dialog, "actionCancel")->isEnabled())
             return false;
