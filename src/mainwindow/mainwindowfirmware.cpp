@@ -4,10 +4,12 @@
 #include "mainwindow.h"
 
 #include "devicecomms.h"
+#include "dialogseam.h"
 #include "fwupdatedialog.h"
 
 #include "mainwindowlog.h"
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 
 void MainWindow::buildFirmwareUpdate()
@@ -48,7 +50,11 @@ void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
 void MainWindow::startBootloader()
 {
     // The device did not answer the connect: its radio may be stuck without
-    // a working firmware, so the radio update is offered as a recovery.
+    // a working firmware, so the radio update is offered as a recovery. The
+    // box says why the dialog appears.
+    DialogSeam::critical(tr("Error"),
+                         tr("The device on %1 did not answer.")
+                             .arg(QDir::toNativeSeparators(m_device->currentPortName())));
     if (m_device->connected())
         m_device->disconnectFromDevice();
     m_fwUpdateDialog->setUpdRadio(true);
