@@ -15,11 +15,18 @@ namespace {
 constexpr double MsPerByte = 10.0 * 1000.0 / 115200.0;
 // Bytes of a frame that stop coming for this long were not a frame.
 constexpr int StaleInputMs = 100;
-// Timers tick in whole milliseconds. Bytes within half of one of being due
-// go now and the others at the nearest tick, so the line keeps its rate on
-// average; rounding every wait up would add up to a millisecond to each of
-// the bootloader's many short exchanges.
+// Timers tick in whole milliseconds. Bootloader bytes within half of one of
+// being due go now and the others at the nearest tick, so the line keeps its
+// rate on average; rounding every wait up would add up to a millisecond to
+// each of the bootloader's many short exchanges. Scanner frames never go
+// early, so their delays (--frame-delay, --delay-cmd) hold as given.
 constexpr double DueSlackMs = 0.5;
+constexpr double FrameSlackMs = 0.2;
+
+int timerMs(double wait, bool bootloader)
+{
+    return static_cast<int>(bootloader ? std::lround(wait) : std::ceil(wait));
+}
 // After the last sweep of --hangup-after, give the program a moment to read
 // it before the cable goes.
 constexpr int PullCableDelayMs = 150;
@@ -139,7 +146,7 @@ void SimServer::feedBootloader()
     while (!m_bootloaderIn.isEmpty() && m_inBootloader) {
         const double wait = m_bootloaderIn.head().dueMs - nowMs();
         if (wait > DueSlackMs) {
-            m_bootloaderInTimer->start(static_cast<int>(std::lround(wait)));
+            m_bootloaderInTimer->start(timerMs(wait, true));
             return;
         }
         m_bootloader.receive(m_bootloaderIn.dequeue().bytes);
@@ -220,9 +227,11 @@ void SimServer::pump()
             // Everything that is due goes out in one write: fewer wake-ups
             // on both sides when unpaced.
             double wait = 0;
+            bool bootloader = false;
             while (!m_queue.isEmpty()) {
                 wait = m_queue.head().dueMs - nowMs();
-                if (wait > DueSlackMs)
+                bootloader = m_queue.head().kind == SimReply::Kind::Bootloader;
+                if (wait > (bootloader ? DueSlackMs : FrameSlackMs))
                     break;
                 Pending p = m_queue.dequeue();
                 if (p.kind == SimReply::Kind::Bootloader) {
@@ -245,7 +254,7 @@ void SimServer::pump()
             }
             if (m_out.isEmpty()) {
                 if (!m_queue.isEmpty())
-                    m_sendTimer->start(static_cast<int>(std::lround(wait)));
+                    m_sendTimer->start(timerMs(wait, bootloader));
                 return;
             }
         }
