@@ -134,6 +134,7 @@ private slots:
 private:
     void buildForm();
     void buildHelpMenu();
+    void installWifiList();
     void buildPages();
     void restoreWindowGeometry();
     void updateActionStates();
