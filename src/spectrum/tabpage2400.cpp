@@ -67,8 +67,12 @@ void TabPage2400::addWifiActions()
 
 void TabPage2400::onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum)
 {
-    // The newest Wi-Fi survey travels forward from sweep to sweep.
-    addNewSpectrumSample(RfSpectrumSample(timeStamp, spectrum, m_history.lastWifiNetworks()));
+    // The newest Wi-Fi survey travels forward from sweep to sweep; a result
+    // that came while no sweep was taken starts the next one.
+    const WifiScan networks = m_hasUnattachedScan ? m_unattachedScan : m_history.lastWifiNetworks();
+    m_hasUnattachedScan = false;
+    m_unattachedScan.clear();
+    addNewSpectrumSample(RfSpectrumSample(timeStamp, spectrum, networks));
 }
 
 // The KiVo ID overlay comes with the ID panel.
@@ -129,8 +133,14 @@ void TabPage2400::onWifiScanDone(WifiScan results)
     // Only a sweep taken after the request may carry the result: after Stop,
     // or while the other band is scanned, the newest sample is old.
     if (m_history.sampleCount() > 0 &&
-        m_history.samples().constLast().timeStamp > m_scanRequestedMs)
+        m_history.samples().constLast().timeStamp > m_scanRequestedMs) {
         m_history.setLastWifiNetworks(results);
+        m_hasUnattachedScan = false;
+        m_unattachedScan.clear();
+    } else {
+        m_unattachedScan = results;
+        m_hasUnattachedScan = true;
+    }
     // The system's own scans bring results too; they start no scans of ours.
     if (!m_scanOutstanding)
         return;

@@ -68,6 +68,8 @@ private:
     bool m_wifiOffered = false;          //!< the Wi-Fi actions are in the tool bar
     bool m_scanOutstanding = false;      //!< the page asked for a scan and awaits its end
     qint64 m_scanRequestedMs = 0;        //!< wall clock of the last request
-    WifiScan m_listedScan;               //!< what the list was last given by this page
-    bool m_listed = false;               //!< m_listedScan is valid
+    WifiScan m_unattachedScan; //!< newest result that found no sample newer than its request
+    bool m_hasUnattachedScan = false;
+    WifiScan m_listedScan; //!< what the list was last given by this page
+    bool m_listed = false; //!< m_listedScan is valid
 };

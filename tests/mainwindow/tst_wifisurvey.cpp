@@ -173,6 +173,10 @@ void TestWifiSurvey::staleSampleKeepsItsNetworks()
     QSignalSpy done(live->wifiScanHelper(), &WifiScanHelper::scanDone);
     QVERIFY(done.wait(10000));
     QVERIFY(live->bandHistory().lastWifiNetworks().isEmpty());
+    // The next sweep starts out with the result.
+    sweep();
+    QCOMPARE(live->bandHistory().lastWifiNetworks().size(), 2);
+    QVERIFY(live->bandHistory().samples().constFirst().wifiNetworks.isEmpty());
 }
 
 void TestWifiSurvey::recordingWithoutNetworksOffersNoWifi()
