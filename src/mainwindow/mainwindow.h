@@ -145,6 +145,7 @@ private slots:
 private:
     void buildForm();
     void buildHelpMenu();
+    void installWifiList();
     void buildPages();
     void syncViewToggleText();
     void restoreWindowGeometry();
