@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicetypes.h"
+#include "manuallauncher.h"
 #include "projectinfodata.h"
 #include "scanplan.h"
 
@@ -9,6 +10,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
+class DebugWindow;
 class DeviceComms;
 class InstanceChannel;
 class ProjectInfoDialog;
@@ -96,6 +100,10 @@ public:
     bool scanWanted() const { return m_scanWanted; }
     bool restartPending() const { return m_restartTimer.isActive(); }
     ProjectInfoData projectInfo() const { return m_projectInfo; }
+    //! The newest debug window ("-debug"), null before one or once closed.
+    DebugWindow *debugWindow() const;
+    //! Replaces how the manual is opened (tests check the decision).
+    void setManualLauncher(std::unique_ptr<ManualLauncher> launcher);
 
 public slots:
     void onDcBusyChanged(bool busy);
@@ -144,6 +152,8 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    void openDebugWindow();
+    void keepOwnWindow(QWidget *window);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -172,4 +182,10 @@ private:
     int m_scanPointCount = -1; //!< points a sweep of that setup has
     bool m_otherBandTabDisabled = false;
     QTimer m_restartTimer; //!< the one pending restart after a tab switch
+
+    // Debug window, About boxes and manual viewers have no parent, so they
+    // never keep the program alive; the window deletes what is left of them.
+    QList<QPointer<QWidget>> m_ownWindows;
+    QPointer<DebugWindow> m_debugWindow;
+    std::unique_ptr<ManualLauncher> m_manualLauncher;
 };
