@@ -61,6 +61,10 @@ QHBoxLayout *row(const char *name)
 
 DebugWindow::DebugWindow(const QStringList &extraPorts, QWidget *parent) : QWidget(parent)
 {
+    // Free-standing: it must neither keep the program running nor outlive
+    // its closing.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_QuitOnClose, false);
     buildForm();
     QStringList ports = DeviceComms::availablePortNames();
     for (const QString &port : extraPorts)

@@ -26,7 +26,12 @@ bool ManualLauncher::openInBrowser(const QUrl &url)
 
 QWidget *ManualLauncher::open(QWidget *near)
 {
-    const QUrl url = ManualSource::manualUrl();
+    QString error;
+    const QUrl url = ManualSource::localUrl(ManualSource::manualUrl(), &error);
+    if (!url.isValid()) {
+        qCWarning(lcDialogs).noquote() << "Cannot prepare the manual:" << error;
+        return nullptr;
+    }
     const QString refusal = ManualSource::engineRefusal(environment());
 #ifdef ORVANEL_HAVE_WEBENGINE
     if (refusal.isEmpty()) {
@@ -36,25 +41,20 @@ QWidget *ManualLauncher::open(QWidget *near)
         if (screen)
             viewer->setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter,
                                                     viewer->size(), screen->availableGeometry()));
-        QObject::connect(viewer, &ManualViewer::rendererFailed, viewer, [this, viewer](QUrl) {
+        QObject::connect(viewer, &ManualViewer::rendererFailed, viewer, [this, viewer, url] {
             viewer->close();
-            const QUrl local = ManualSource::browserUrl(ManualSource::manualUrl());
-            if (local.isValid())
-                openInBrowser(local);
+            qCWarning(lcDialogs) << "Opening the manual in the desktop browser instead";
+            openInBrowser(url);
         });
         viewer->load(url);
         viewer->show();
         return viewer;
     }
+#else
+    Q_UNUSED(near)
 #endif
     qCWarning(lcDialogs).noquote() << "Opening the manual in the desktop browser:" << refusal;
-    QString error;
-    const QUrl local = ManualSource::browserUrl(url, &error);
-    if (!local.isValid()) {
-        qCWarning(lcDialogs).noquote() << "Cannot prepare the manual for the browser:" << error;
-        return nullptr;
-    }
-    if (!openInBrowser(local))
-        qCWarning(lcDialogs) << "The desktop browser did not take" << local;
+    if (!openInBrowser(url))
+        qCWarning(lcDialogs) << "The desktop browser did not take" << url;
     return nullptr;
 }

@@ -71,7 +71,7 @@ QString engineRefusal(const EngineEnvironment &e)
     return QString();
 }
 
-QUrl browserUrl(const QUrl &url, QString *error)
+QUrl localUrl(const QUrl &url, QString *error)
 {
     if (url.scheme() != QLatin1String("qrc"))
         return url;

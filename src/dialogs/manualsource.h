@@ -32,10 +32,12 @@ EngineEnvironment currentEnvironment(const QString &platform);
 //! switches the sandbox off itself: as root it falls back to the browser.
 QString engineRefusal(const EngineEnvironment &environment);
 
-//! An address a desktop browser can open: a bundled copy is first written,
-//! with its images, to a private temporary directory that lasts as long as
-//! the process. Invalid with `error` set when that fails.
-QUrl browserUrl(const QUrl &url, QString *error = nullptr);
+//! An address outside the program's resources, which neither a desktop
+//! browser nor the web view (whose resource scheme does not load here) can
+//! read: a bundled copy is first written, with its images, to a private
+//! temporary directory that lasts as long as the process. Other addresses
+//! come back unchanged. Invalid with `error` set when the copy fails.
+QUrl localUrl(const QUrl &url, QString *error = nullptr);
 
 //! The viewer's title: "Orvanel - User Manual - 40%" while loading
 //! (`progress` 0 to 100), "Orvanel - User Manual" when `progress` < 0.

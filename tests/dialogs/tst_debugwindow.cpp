@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextBlock>
 
 // The debug window alone: which widget sends which request, its log and the
 // send buttons' states. The main window's wiring is tested with the emulator.

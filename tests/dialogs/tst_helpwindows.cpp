@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -174,13 +175,15 @@ void tst_HelpWindows::viewerTitle()
         QSKIP(qPrintable(refusal));
     ManualViewer::prepareEngine();
     QPointer<ManualViewer> viewer = new ManualViewer;
+    // The engine must let go of its page before the application ends.
+    const auto cleanup = qScopeGuard([&viewer] { delete viewer.data(); });
     QVERIFY(!viewer->testAttribute(Qt::WA_QuitOnClose));
     QCOMPARE(viewer->size(), QSize(1024, 600));
     QStringList titles;
     connect(viewer, &QWidget::windowTitleChanged, this,
             [&titles](const QString &t) { titles << t; });
     QSignalSpy finished(viewer.data(), &QWebEngineView::loadFinished);
-    viewer->load(QUrl(QLatin1String(ManualSource::resourceUrl)));
+    viewer->load(ManualSource::localUrl(QUrl(QLatin1String(ManualSource::resourceUrl))));
     viewer->show();
     QVERIFY(finished.wait(60000));
     QVERIFY(finished.first().first().toBool());

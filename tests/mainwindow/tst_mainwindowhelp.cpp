@@ -56,7 +56,7 @@ void tst_MainWindowHelp::debugWindowSendsByHand()
     w.processArguments({"orvanel", "-debug", "-port", m_sim.ptyPath()});
     QPointer<DebugWindow> first = w.debugWindow();
     QVERIFY(first && first->isVisible() && !first->parent());
-    QCOMPARE(first->geometry().size(), QSize(500, w.height()));
+    QCOMPARE(first->height(), w.height()); // 500 wide unless its buttons need more
     QCOMPARE(first->pos(), QPoint(w.x() + w.width() + 5, w.y()));
 
     // A second "-debug" (as forwarded by a second start) adds a second window.
