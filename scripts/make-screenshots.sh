@@ -50,11 +50,17 @@ shot() { # name geometry
   convert "$work/$1.png" -colors 96 "PNG8:$out/$1.png"
   echo "$out/$1.png"
 }
+# A scan without a project name asks for one: give it one. The positions are
+# those of the program's own 1024 x 640 layout with the dark style.
+xdotool mousemove 568 220 click 1 sleep 0.5 type --delay 40 "Spring show, main stage"
+xdotool mousemove 540 342 click 1
+# The readout box follows the pointer; rest it on the Wi-Fi channel.
+xdotool mousemove 215 260
+sleep 3
 shot spectrum 1024x640+0+0
 shot debug-window 500x640+1029+0
 
-# The page's own tool bar: "Waterfall View" switches the stack.
-win=$(xdotool search --name '^Orvanel$' | head -1)
-xdotool mousemove --window "$win" "${ORVANEL_SHOTS_TOGGLE_X:-150}" "${ORVANEL_SHOTS_TOGGLE_Y:-75}" click 1
+# The page's own tool bar: "Spectrogram View" switches to the waterfall.
+xdotool mousemove 225 78 click 1 mousemove 600 160
 sleep 3
 shot waterfall 1024x640+0+0

@@ -21,7 +21,7 @@ namespace {
 
 // The session logs several kilobytes per sweep; showing each line as it
 // comes would cost more than the sweep itself.
-constexpr int flushIntervalMs = 100;
+constexpr int flushIntervalMs = 200;
 
 QPushButton *button(QWidget *parent, const char *name, const QString &text, bool fixed = false)
 {
@@ -182,6 +182,8 @@ void DebugWindow::buildForm()
     f.logText->setReadOnly(true);
     f.logText->setLineWrapMode(QPlainTextEdit::NoWrap);
     f.logText->setMaximumBlockCount(maxLogLines);
+    // Nobody undoes a log; the undo stack would hold a copy of every batch.
+    f.logText->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Consolas"), 10);
     if (!QFontDatabase().families().contains(font.family())) {
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);

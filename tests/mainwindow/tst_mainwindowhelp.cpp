@@ -9,8 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +26,7 @@ class tst_MainWindowHelp : public QObject
 private slots:
     void initTestCase();
     void debugWindowSendsByHand();
+    void userManualWithoutViewer();
     void closingMainWindowEndsProgram();
 
 private:
@@ -79,6 +82,34 @@ void tst_MainWindowHelp::debugWindowSendsByHand()
     QVERIFY(first->form()->logText->toPlainText().contains(QStringLiteral(" << 2a")));
     QTRY_VERIFY_WITH_TIMEOUT(first->form()->pbGetDevVer->isEnabled(), 15000);
     w.deviceComms()->shutdown();
+}
+
+void tst_MainWindowHelp::userManualWithoutViewer()
+{
+    struct RootLauncher : ManualLauncher
+    {
+        QList<QUrl> *opened;
+        ManualSource::EngineEnvironment environment() const override
+        {
+            ManualSource::EngineEnvironment e;
+            e.root = true;
+            return e;
+        }
+        bool openInBrowser(const QUrl &url) override
+        {
+            *opened << url;
+            return true;
+        }
+    };
+    QList<QUrl> opened;
+    auto launcher = std::make_unique<RootLauncher>();
+    launcher->opened = &opened;
+    MainWindow w(nullptr, false);
+    w.setManualLauncher(std::move(launcher));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("desktop browser.*root"));
+    w.form()->actionUser_Manual->trigger();
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(QFileInfo(opened.first().toLocalFile()).size() > 1000);
 }
 
 void tst_MainWindowHelp::closingMainWindowEndsProgram()
