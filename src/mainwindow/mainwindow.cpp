@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "appversion.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "instancechannel.h"
@@ -20,7 +21,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
-const char *const MainWindow::applicationVersion = "1.0.0.9.0.281";
+const char *const MainWindow::applicationVersion = orvanelApplicationVersion;
 const char *const MainWindow::expectedRadioVersion = "1.0.0.9.0.0";
 const char *const MainWindow::expectedHostVersion = "1.0.0.9.0.69";
 
@@ -92,8 +93,6 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     if (runStartupActions)
         QTimer::singleShot(0, this, &MainWindow::startupActions);
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::buildPages()
 {
@@ -216,11 +215,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
         page->deleteLater();
 }
 
-void MainWindow::on_actionUser_Manual_triggered() {}
-
 void MainWindow::on_actionTarnwell_Website_triggered()
 {
     QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.tarnwell.com/")));
 }
-
-void MainWindow::on_actionAbout_triggered() {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devicetypes.h"
+#include "manuallauncher.h"
 #include "projectinfodata.h"
 #include "scanplan.h"
 #include "sweeprate.h"
@@ -11,6 +12,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
+class DebugWindow;
 class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
@@ -105,6 +109,10 @@ public:
     //! user's choice of band when the user selected it.
     ScanPlan::Band lastBandShown() const { return m_lastBandShown; }
     ProjectInfoData projectInfo() const { return m_projectInfo; }
+    //! The newest debug window ("-debug"), null before one or once closed.
+    DebugWindow *debugWindow() const;
+    //! Replaces how the manual is opened (tests check the decision).
+    void setManualLauncher(std::unique_ptr<ManualLauncher> launcher);
 
 public slots:
     void onDcBusyChanged(bool busy);
@@ -166,6 +174,8 @@ private:
     void buildKivoIdPanel();
     void followKivoIdBand(QWidget *page);
     void showKivoIdsOn(TabPage *page);
+    void openDebugWindow();
+    void keepOwnWindow(QWidget *window);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -202,4 +212,10 @@ private:
     bool m_otherBandTabDisabled = false;
     bool m_disconnectAfterScan = false; //!< Disconnect came during a scan
     QTimer m_restartTimer;              //!< the one pending restart after a tab switch
+
+    // Debug window, About boxes and manual viewers have no parent, so they
+    // never keep the program alive; the window deletes what is left of them.
+    QList<QPointer<QWidget>> m_ownWindows;
+    QPointer<DebugWindow> m_debugWindow;
+    std::unique_ptr<ManualLauncher> m_manualLauncher;
 };
