@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 Q_LOGGING_CATEGORY(lcCapture, "orvanel.capture", QtInfoMsg)
@@ -113,52 +114,95 @@ bool isCsvFileName(const QString &filePath)
     return filePath.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
 }
 
+namespace {
+
+//! Writes rows of one history: the grid columns and the date-time text are
+//! made once (per second for the time), the values straight into the buffer.
+class RowWriter
+{
+public:
+    explicit RowWriter(const QwtInterval &frequencyInterval) : m_interval(frequencyInterval) {}
+
+    void append(QByteArray &out, const RfSpectrumSample &sample)
+    {
+        const int n = sample.spectrum.size();
+        if (n != m_points) {
+            const PointGrid grid = PointGrid::forHistory(m_interval, n);
+            m_columns = ", ";
+            appendNumber(m_columns, grid.startHz);
+            m_columns += ", ";
+            appendNumber(m_columns, grid.startHz + n * grid.stepHz);
+            m_columns += ", ";
+            appendNumber(m_columns, grid.stepHz);
+            m_columns += ", 1";
+            m_points = n;
+        }
+        const qint64 second = sample.timeStamp - ((sample.timeStamp % 1000) + 1000) % 1000;
+        if (second != m_second || m_dateTime.isEmpty()) {
+            m_second = second;
+            m_dateTime = QDateTime::fromMSecsSinceEpoch(second, Qt::LocalTime)
+                             .toString(QStringLiteral("yyyy-MM-dd, HH:mm:ss."))
+                             .toLatin1();
+        }
+        const int ms = int(sample.timeStamp - second);
+        const int start = out.size();
+        out.resize(start + m_dateTime.size() + 3 + m_columns.size() + n * 6 + 1);
+        char *p = out.data() + start;
+        memcpy(p, m_dateTime.constData(), size_t(m_dateTime.size()));
+        p += m_dateTime.size();
+        *p++ = char('0' + ms / 100);
+        *p++ = char('0' + ms / 10 % 10);
+        *p++ = char('0' + ms % 10);
+        memcpy(p, m_columns.constData(), size_t(m_columns.size()));
+        p += m_columns.size();
+        for (qint8 v : sample.spectrum) {
+            *p++ = ',';
+            *p++ = ' ';
+            if (v == NoData) {
+                memcpy(p, "nan", 3);
+                p += 3;
+                continue;
+            }
+            int x = v;
+            if (x < 0) {
+                *p++ = '-';
+                x = -x;
+            }
+            if (x >= 100)
+                *p++ = char('0' + x / 100);
+            if (x >= 10)
+                *p++ = char('0' + x / 10 % 10);
+            *p++ = char('0' + x % 10);
+        }
+        *p++ = '\n';
+        out.truncate(int(p - out.constData()));
+    }
+
+private:
+    QwtInterval m_interval;
+    int m_points = -1;
+    QByteArray m_columns; //!< ", low, high, step, samples"
+    qint64 m_second = 0;
+    QByteArray m_dateTime; //!< "yyyy-MM-dd, HH:mm:ss." of m_second
+};
+
+} // namespace
+
 QByteArray exportRow(const RfSpectrumSample &sample, const QwtInterval &frequencyInterval)
 {
-    const int n = sample.spectrum.size();
-    const PointGrid grid = PointGrid::forHistory(frequencyInterval, n);
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(sample.timeStamp, Qt::LocalTime);
     QByteArray out;
-    out.reserve(64 + n * 5);
-    out += t.toString(QStringLiteral("yyyy-MM-dd, HH:mm:ss.zzz")).toLatin1();
-    out += ", ";
-    appendNumber(out, grid.startHz);
-    out += ", ";
-    appendNumber(out, grid.startHz + n * grid.stepHz);
-    out += ", ";
-    appendNumber(out, grid.stepHz);
-    out += ", 1";
-    char buf[8];
-    for (qint8 v : sample.spectrum) {
-        if (v == NoData) {
-            out += ", nan";
-            continue;
-        }
-        // Hand-rolled: this runs for every value of an hour-long recording.
-        int x = v;
-        char *p = buf + sizeof buf;
-        const bool negative = x < 0;
-        if (negative)
-            x = -x;
-        do {
-            *--p = char('0' + x % 10);
-            x /= 10;
-        } while (x);
-        if (negative)
-            *--p = '-';
-        out += ", ";
-        out.append(p, int(buf + sizeof buf - p));
-    }
-    out += '\n';
+    RowWriter(frequencyInterval).append(out, sample);
     return out;
 }
 
 bool exportSamples(QIODevice &device, const RfSpectrumSampleList &samples,
                    const QwtInterval &frequencyInterval, QString *errorText)
 {
+    RowWriter writer(frequencyInterval);
     QByteArray chunk;
+    chunk.reserve((1 << 20) + 8192);
     for (const RfSpectrumSample &s : samples) {
-        chunk += exportRow(s, frequencyInterval);
+        writer.append(chunk, s);
         if (chunk.size() < (1 << 20))
             continue;
         if (device.write(chunk) != chunk.size()) {
@@ -166,7 +210,7 @@ bool exportSamples(QIODevice &device, const RfSpectrumSampleList &samples,
                 *errorText = device.errorString();
             return false;
         }
-        chunk.clear();
+        chunk.resize(0);
     }
     if (!chunk.isEmpty() && device.write(chunk) != chunk.size()) {
         if (errorText)

@@ -15,17 +15,21 @@ namespace {
 
 constexpr int RecordOverhead = 4 + 1 + 4; // length, type, CRC
 
+// Slicing by eight: an 8-hour journal is about 300 MB to check.
 struct CrcTable
 {
-    quint32 v[256];
+    quint32 v[8][256];
     CrcTable()
     {
         for (quint32 i = 0; i < 256; ++i) {
             quint32 c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            v[i] = c;
+            v[0][i] = c;
         }
+        for (int t = 1; t < 8; ++t)
+            for (int i = 0; i < 256; ++i)
+                v[t][i] = (v[t - 1][i] >> 8) ^ v[0][v[t - 1][i] & 0xFF];
     }
 };
 
@@ -120,9 +124,11 @@ bool readSweeps(Cursor c, RfSpectrumSampleList &samples)
         const char *p = nullptr;
         if (!c.number(&t) || !c.number(&n) || !c.bytes(n, &p))
             return false;
-        RfSpectrumScan s(n);
-        memcpy(s.data(), p, n);
-        samples.append(RfSpectrumSample(t, s));
+        samples.append(RfSpectrumSample());
+        RfSpectrumSample &sample = samples.last();
+        sample.timeStamp = t;
+        sample.spectrum.resize(n);
+        memcpy(sample.spectrum.data(), p, n);
     }
     return true;
 }
@@ -132,10 +138,17 @@ bool readSweeps(Cursor c, RfSpectrumSampleList &samples)
 quint32 crc32(const char *data, qint64 size, quint32 crc)
 {
     static const CrcTable table;
+    const auto &t = table.v;
     crc = ~crc;
     const auto *p = reinterpret_cast<const uchar *>(data);
-    for (qint64 i = 0; i < size; ++i)
-        crc = table.v[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (; size >= 8; size -= 8, p += 8) {
+        const quint32 lo = crc ^ qFromLittleEndian<quint32>(p);
+        const quint32 hi = qFromLittleEndian<quint32>(p + 4);
+        crc = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
+              t[3][hi & 0xFF] ^ t[2][(hi >> 8) & 0xFF] ^ t[1][(hi >> 16) & 0xFF] ^ t[0][hi >> 24];
+    }
+    for (; size > 0; --size, ++p)
+        crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -211,10 +224,11 @@ Contents read(const QByteArray &bytes)
         } else if (type == SweepsRecord && haveHeader) {
             // A batch is written whole or not at all: on a bad sweep inside a
             // record that passed its CRC, keep none of the batch.
-            RfSpectrumSampleList batch;
-            ok = readSweeps(payload, batch);
-            if (ok)
-                out.history.samples += batch;
+            const int before = out.history.samples.size();
+            ok = readSweeps(payload, out.history.samples);
+            if (!ok)
+                out.history.samples.erase(out.history.samples.begin() + before,
+                                          out.history.samples.end());
         } else if (type == EndRecord) {
             out.ended = true;
         } // other records are from a later version: skipped
