@@ -2,6 +2,7 @@
 
 #include "devicetypes.h"
 #include "projectinfodata.h"
+#include "rfspectrumhistory.h"
 #include "scanplan.h"
 
 #include <QMainWindow>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+class AutosaveJournal;
 class DeviceComms;
 class InstanceChannel;
 class ProjectInfoDialog;
@@ -47,6 +49,7 @@ struct MainWindowForm
     QAction *actionPlay = nullptr;
     QAction *actionPause = nullptr;
     QAction *actionSnapshotEmail = nullptr;
+    QAction *actionExport_Csv = nullptr;
 
     QWidget *centralwidget = nullptr;
     TnwTabWidget *tabWidget = nullptr;
@@ -83,8 +86,12 @@ public:
     //! `fileOpened`, when given, becomes true if a named file existed.
     void processArguments(const QStringList &arguments, bool *fileOpened = nullptr);
 
-    //! Opens a ".vozi" recording as a new tab; false when it cannot be read.
+    //! Opens a ".vozi" recording (or an rtl_power / hackrf_sweep ".csv") as
+    //! a new tab; false when it cannot be read.
     bool openRecordingFile(const QString &path);
+    //! Offers each scan an earlier run left in an autosave journal ("Recover
+    //! the last scan?"): Yes opens it as a recording page, No discards it.
+    void offerRecovery();
 
     bool debugMode() const { return m_debugMode; }
     bool qcMode() const { return m_qcMode; }
@@ -130,6 +137,7 @@ private slots:
     void on_actionTarnwell_Website_triggered();
     void on_actionAbout_triggered();
     void on_actionProject_Info_triggered();
+    void on_actionExport_Csv_triggered();
 
 private:
     void buildForm();
@@ -144,6 +152,14 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    // Data in and out (mainwindowdata.cpp).
+    void buildDataActions();
+    bool addHistoryPage(const RfSpectrumHistory &history, const QString &title);
+    bool openCsvFile(const QString &path);
+    void autosaveSweep(ScanPlan::Band band, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    void endAutosave(bool remove);
+    void onPageSaved(TabPage *page);
+    void discardPageJournal(QWidget *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -172,4 +188,5 @@ private:
     int m_scanPointCount = -1; //!< points a sweep of that setup has
     bool m_otherBandTabDisabled = false;
     QTimer m_restartTimer; //!< the one pending restart after a tab switch
+    AutosaveJournal *m_autosave[2] = {nullptr, nullptr}; //!< 2.4 GHz, 900 MHz; made on first sweep
 };

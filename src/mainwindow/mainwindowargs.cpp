@@ -62,6 +62,7 @@ void MainWindow::applyQcMode()
 
 void MainWindow::startupActions()
 {
+    offerRecovery();
     bool fileOpened = false;
     processArguments(QCoreApplication::arguments(), &fileOpened);
     if (!fileOpened)

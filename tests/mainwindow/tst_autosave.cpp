@@ -1,5 +1,5 @@
-// Crash-safe autosave with the real program: kill -9 it mid-scan, then
-// recover the journal it left as the next start does.
+// Crash-safe autosave with the real program scanning the emulator over TCP:
+// kill -9 it mid-scan, then recover the journal it left as the next start does.
 #include "mainwindow.h"
 
 #include "dialogseam.h"
@@ -26,9 +26,14 @@ private slots:
         QTemporaryDir home;
         const QString state = home.filePath(QStringLiteral("state"));
         qputenv("XDG_STATE_HOME", state.toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
         SimProcess sim;
-        if (!sim.start({"--rate", "20"}))
+        // The program reaches the emulator over TCP, as a scanner shared by ser2net.
+        if (!sim.start({"--rate", "20", "--tcp", "0"}))
             QFAIL(qPrintable(sim.errorText()));
+        QTRY_VERIFY_WITH_TIMEOUT(sim.process().canReadLine(), 10000);
+        const QString port = QString::fromLatin1(sim.process().readLine()).trimmed();
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -36,7 +41,7 @@ private slots:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         program.setProcessEnvironment(env);
-        program.start(app, {"-port", sim.ptyPath()});
+        program.start(app, {"-port", port});
         QVERIFY(program.waitForStarted(10000));
 
         const QDir dir(ScanJournal::directory());
