@@ -2,6 +2,7 @@
 // and requests the next sweep as soon as the previous one is complete, as the
 // program's scan sequence does; only complete 501-point sweeps count.
 //   ORVANEL_SIM=<build>/tools/scanner-sim/orvanel-scanner-sim bench_sim_throughput [seconds]
+#include "benchtarget.h"
 #include "rfsaframe.h"
 #include "simprocess.h"
 
@@ -96,6 +97,7 @@ int main(int argc, char *argv[])
                 "(target >= %.0f, ratio %.2f), %d bad\n",
                 fast.sweeps, fast.seconds, rate, target, rate / target, fast.bad);
     std::printf("  = %.1f MB/s of sweep frames\n", rate * 523 / 1e6);
+    BenchTarget::report("sim.sweeps_per_s", rate, "sweeps/s", BenchTarget::AtLeast, target, 0);
 
     const Result paced = run({}, std::min(seconds, 2.0));
     std::printf("emulator default pacing: %.1f sweeps/s (a real scanner: about 20)\n",

@@ -33,16 +33,22 @@ int main(int argc, char *argv[])
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 
+    // Answered before the application object exists: creating it needs a
+    // display, and the options must print on a console or over ssh too.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments.append(QString::fromLocal8Bit(argv[i]));
+    if (wantsHelp(rawArguments)) {
+        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        return 0;
+    }
+
     TnwApp app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tarnwell.com"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvanel"));
 
     const QStringList arguments = QCoreApplication::arguments();
-    if (wantsHelp(arguments)) {
-        std::fputs(qPrintable(CommandLine::helpText()), stdout);
-        return 0;
-    }
 
     // The web engine's settings are touched when the manual is first opened:
     // doing it here would cost every start a large share of a second.

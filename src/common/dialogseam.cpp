@@ -1,6 +1,8 @@
 #include "dialogseam.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcDialog, "orvanel.dialog", QtInfoMsg)
 
 namespace DialogSeam {
 
@@ -35,10 +37,15 @@ Handler setHandler(Handler handler)
 
 QVariant ask(const Request &request)
 {
+    // What the user was shown stays readable afterwards on stderr, whoever
+    // answers the box; one line per box keeps the log greppable.
+    if (request.kind == Request::Message) {
+        QString text = request.text;
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        qCInfo(lcDialog).noquote() << "[" + request.title + "]" << text;
+    }
     if (installed())
         return installed()(request);
-    if (request.kind == Request::Message)
-        qWarning().noquote() << "[" + request.title + "]" << request.text;
     return defaultAnswer(request);
 }
 

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QScreen>
@@ -53,6 +54,11 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
             &MainWindow::onDcNewSpecScanAvailable);
     connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
+    connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
+    m_device->setLossAnnouncedByOwner(true);
+    m_clock.start();
+    m_stateTimer.setInterval(1000);
+    connect(&m_stateTimer, &QTimer::timeout, this, &MainWindow::updateSessionState);
     connect(m_device, &DeviceComms::rfsaGetInfoStrDone, this, &MainWindow::onRfsaGetInfoStrDone);
     connect(m_channel, &InstanceChannel::argumentsReceived, this,
             &MainWindow::onNewLocalConnection);
@@ -62,15 +68,20 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_lblAppVersion = new QLabel(QStringLiteral("A: v") + QLatin1String(applicationVersion), this);
     m_lblRadioVersion = new QLabel(QStringLiteral("R: v---"), this);
     m_lblHostVersion = new QLabel(QStringLiteral("H: v---"), this);
+    m_lblSessionState = new QLabel(this);
+    m_lblSessionState->setObjectName(QStringLiteral("lblSessionState"));
+    statusBar()->addPermanentWidget(m_lblSessionState);
     statusBar()->addPermanentWidget(m_lblAppVersion);
     statusBar()->addPermanentWidget(m_lblRadioVersion);
     statusBar()->addPermanentWidget(m_lblHostVersion);
 
     buildPages();
+    connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
 
     statusBar()->showMessage(tr("Ready to connect"));
     m_form.actionPause->setEnabled(false);
     updateActionStates();
+    updateSessionState();
 
     m_projectInfoDialog = new ProjectInfoDialog(this);
     connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
@@ -129,6 +140,9 @@ void MainWindow::onDcBusyChanged(bool busy)
         statusBar()->showMessage(tr("Busy"));
     else
         statusBar()->clearMessage();
+    updateSessionState();
+    if (!busy)
+        disconnectOnceScanEnded();
 }
 
 void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
@@ -143,6 +157,11 @@ void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
 
 void MainWindow::startBootloader()
 {
+    // The device did not answer the connect sequence. Until recovering its
+    // firmware is offered here, say so: the disconnect alone shows nothing.
+    DialogSeam::critical(tr("Error"),
+                         tr("The device on %1 did not answer.")
+                             .arg(QDir::toNativeSeparators(m_device->currentPortName())));
     m_device->disconnectFromDevice();
 }
 
@@ -178,6 +197,16 @@ void MainWindow::on_actionToggle_View_triggered()
         page->toggleView();
     QAction *a = m_form.actionToggle_View;
     a->setText(a->text() == tr("Waterfall View") ? tr("Spectrogram View") : tr("Waterfall View"));
+    syncViewToggleText();
+}
+
+void MainWindow::syncViewToggleText()
+{
+    // One action serves every page, but each page keeps its own view: the
+    // text names the view of the page on screen.
+    if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget()))
+        m_form.actionToggle_View->setText(page->currentView() == 0 ? tr("Spectrogram View")
+                                                                   : tr("Waterfall View"));
 }
 
 void MainWindow::on_actionToggle_Wifi_List_toggled(bool enabled)

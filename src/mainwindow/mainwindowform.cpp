@@ -64,6 +64,8 @@ void MainWindow::buildForm()
     MainWindowForm &f = m_form;
     setObjectName(QStringLiteral("MainWindow"));
     resize(466, 121);
+    // Below this the plots' axis labels and the tool bars start to overlap.
+    setMinimumSize(800, 600);
 
     f.actionConnect = makeAction(this, "actionConnect", tr("Connect"), tr("Connect to device"));
     f.actionQuit = makeAction(this, "actionQuit", tr("Quit"));

@@ -111,6 +111,15 @@ void SpectroPlot::showNoData()
     m_tracker->clearTrackData();
 }
 
+void SpectroPlot::clearData()
+{
+    showNoData();
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    setAxisScale(QwtPlot::yLeft, -100.0, -30.0);
+    setAutoReplot(autoReplotWas);
+}
+
 void SpectroPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
 {
     m_densityData->setInterval(axis, interval);

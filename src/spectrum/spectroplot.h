@@ -61,6 +61,8 @@ public slots:
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
     void setSpectroLabels(const QList<SpectroLabel> &labels);
     void clearSpectroLabels();
+    //! Back to the state before the first selection (labels stay).
+    void clearData();
     void onLeftClick(const QPointF &pos);
     void onRightClick(const QPointF &pos);
 

@@ -202,7 +202,18 @@ void TabPage::clearHist()
 {
     m_history.clearHist();
     m_spectroPlot->clearSpectroLabels();
+    // Nothing of the old capture may stay on screen until the first sweep of
+    // the new one: the bar, the labels and both plots show the empty state now.
+    m_bar.maximum = m_bar.lower = m_bar.upper = 0;
+    pushBar();
+    m_labelsStale = false;
+    m_staleView[0] = m_staleView[1] = false;
+    m_lblElapsed->setText(elapsedText(0));
+    m_lblClock->setText(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
+    m_spectroPlot->clearData();
+    m_waterfallPlot->clearData();
     m_spectroPlot->replot();
+    m_waterfallPlot->replot();
 }
 
 void TabPage::setProjectInfo(ProjectInfoData data)

@@ -14,6 +14,21 @@ QSizeF TnwPlotMarker::wrappedSize(const QSizeF &textSize, double maxWidth)
     return textSize;
 }
 
+static double inwardShift1(double low, double high, double min, double max)
+{
+    if (high > max)
+        return qMax(max - high, min - low); // a box larger than the canvas keeps its start
+    if (low < min)
+        return min - low;
+    return 0.0;
+}
+
+QPointF TnwPlotMarker::inwardShift(const QRectF &box, const QRectF &canvas)
+{
+    return QPointF(inwardShift1(box.left(), box.right(), canvas.left(), canvas.right()),
+                   inwardShift1(box.top(), box.bottom(), canvas.top(), canvas.bottom()));
+}
+
 // QwtPlotMarker::drawLabel, except that the measured text size is limited to
 // maxLabelWidth; the label's word wrap then breaks the text inside that box.
 void TnwPlotMarker::drawLabel(QPainter *painter, const QRectF &canvasRect, const QPointF &pos) const
@@ -93,6 +108,19 @@ void TnwPlotMarker::drawLabel(QPainter *painter, const QRectF &canvasRect, const
         else
             alignPos.ry() -= textSize.height() / 2;
     }
+
+    // A note placed near the canvas edge is shifted inward as a whole so it
+    // stays readable; its anchor (point or line) stays where it is. A note
+    // whose anchor has scrolled out of view is left where it falls.
+    const QRectF box = vertical ? QRectF(alignPos.x(), alignPos.y() - textSize.width(),
+                                         textSize.height(), textSize.width())
+                                : QRectF(alignPos, textSize);
+    const bool xAnchored = lineStyle() == QwtPlotMarker::HLine ||
+                           (pos.x() >= canvasRect.left() && pos.x() <= canvasRect.right());
+    const bool yAnchored = lineStyle() == QwtPlotMarker::VLine ||
+                           (pos.y() >= canvasRect.top() && pos.y() <= canvasRect.bottom());
+    const QPointF shift = inwardShift(box, canvasRect);
+    alignPos += QPointF(xAnchored ? shift.x() : 0.0, yAnchored ? shift.y() : 0.0);
 
     painter->translate(alignPos.x(), alignPos.y());
     if (vertical)

@@ -7,6 +7,7 @@
 #include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "timescaledraw.h"
+#include "tnwplotmarker.h"
 #include "waterfallcolormap.h"
 #include "waterfalldata.h"
 #include "wftrackpicker.h"
@@ -16,6 +17,7 @@
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_widget.h>
 
 #include <QDateTime>
 
@@ -69,11 +71,27 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     connect(m_rightPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
             &WaterfallPlot::onRightClick);
 
+    // The rotated time labels hang below the canvas, so the left axis widget
+    // reaches into the corner where the first frequency label sits. Both
+    // axes are drawn without a background there (see updateLayout).
+    for (int axis : {int(QwtPlot::yLeft), int(QwtPlot::xBottom), int(QwtPlot::xTop)})
+        axisWidget(axis)->setStyleSheet(QStringLiteral("background: transparent"));
+
     plotLayout()->setAlignCanvasToScales(true);
     setAutoReplot(true);
 }
 
 WaterfallPlot::~WaterfallPlot() = default;
+
+void WaterfallPlot::updateLayout()
+{
+    QwtPlot::updateLayout();
+    // The layout masks the part of the frequency axis that overlaps the left
+    // axis, which cut the first frequency label to "00". The two overlap only
+    // in the corner and neither paints a background, so both stay whole.
+    axisWidget(QwtPlot::xBottom)->clearMask();
+    axisWidget(QwtPlot::xTop)->clearMask();
+}
 
 void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
 {
@@ -137,6 +155,19 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
     setAutoReplot(autoReplotWas);
 }
 
+void WaterfallPlot::clearData()
+{
+    m_data->setValueMatrix(QVector<double>(1, 0.0), 1);
+    // No Y interval: the raster draws nothing, as before the first sweep.
+    m_data->setInterval(Qt::YAxis, QwtInterval());
+    m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    setAxisScale(QwtPlot::yLeft, double(now - TimeAxisSpanMs), double(now));
+    setAutoReplot(autoReplotWas);
+}
+
 void WaterfallPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
 {
     m_data->setInterval(axis, interval);
@@ -159,7 +190,7 @@ QList<TimeEvent> WaterfallPlot::timeEvents() const
 
 QwtPlotMarker *WaterfallPlot::createEventMarker(const QPointF &pos, const QString &text)
 {
-    auto *marker = new QwtPlotMarker;
+    auto *marker = new TnwPlotMarker; // kept inside the canvas; no wrapping
     marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
     marker->setLineStyle(QwtPlotMarker::HLine);
     marker->setLinePen(QColor(255, 255, 255, 64), 2, Qt::SolidLine);

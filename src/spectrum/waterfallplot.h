@@ -56,10 +56,14 @@ public:
     WfTrackPicker *trackPicker() const { return m_tracker; }
     QwtThermo *colorBar() const { return m_colorBar; }
 
+    void updateLayout() override;
+
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
     void setTimeEvents(const QList<TimeEvent> &events);
+    //! Back to the state before the first selection (events stay).
+    void clearData();
     void onLeftClick(const QPointF &pos);
     void onRightClick(const QPointF &pos);
 

@@ -1,9 +1,12 @@
+#include "notestyle.h"
 #include "spectroplot.h"
+#include "tnwplotmarker.h"
 #include "waterfallplot.h"
 
 #include <qwt_scale_map.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 // Both plots rendered for real (offscreen) and a few pixels checked, so a
@@ -43,6 +46,45 @@ private:
     }
 
 private slots:
+    // A note near the canvas edge is shifted inward whole, not cut off.
+    void notesStayInsideCanvas_data()
+    {
+        QTest::addColumn<int>("lineStyle");
+        QTest::addColumn<QPointF>("anchor");
+        QTest::newRow("label at the right edge") << int(QwtPlotMarker::NoLine) << QPointF(298, 20);
+        QTest::newRow("label in the corner") << int(QwtPlotMarker::NoLine) << QPointF(298, 198);
+        QTest::newRow("event at the bottom") << int(QwtPlotMarker::HLine) << QPointF(150, 199);
+    }
+    void notesStayInsideCanvas()
+    {
+        QFETCH(int, lineStyle);
+        QFETCH(QPointF, anchor);
+        TnwPlotMarker marker;
+        marker.setLineStyle(QwtPlotMarker::LineStyle(lineStyle));
+        marker.setLinePen(QPen(Qt::NoPen));
+        marker.setLabel(NoteStyle::text("Stage left rig", QFont()));
+        marker.setLabelAlignment(lineStyle ? Qt::AlignLeft | Qt::AlignBottom
+                                           : Qt::AlignRight | Qt::AlignBottom);
+        marker.setValue(anchor);
+        QwtScaleMap xMap, yMap; // pixels = values
+        xMap.setPaintInterval(0, 300);
+        xMap.setScaleInterval(0, 300);
+        yMap.setPaintInterval(0, 200);
+        yMap.setScaleInterval(0, 200);
+        QImage image(300, 200, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        marker.draw(&painter, xMap, yMap, QRectF(image.rect()));
+        painter.end();
+        QRect drawn;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 0)
+                    drawn |= QRect(x, y, 1, 1);
+        const QSize text = marker.label().textSize(QFont()).toSize();
+        QVERIFY(drawn.width() >= text.width() - 1 && drawn.height() >= text.height() - 1);
+    }
+
     void spectrumPlot()
     {
         SpectroPlot plot;

@@ -1,8 +1,11 @@
 #include "rangeslider.h"
 #include "spectroplot.h"
+#include "sptrackpicker.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
+#include "waterfalldata.h"
 #include "waterfallplot.h"
+#include "wftrackpicker.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -23,7 +26,7 @@ private slots:
     void elapsedText_data();
     void elapsedText();
     void labelsFollowUpperHandle();
-    void emptyHistoryLeavesLabels();
+    void clearShowsEmptyStateAtOnce();
     void liveWindowFollowsNewest();
     void wifiNetworksCarryForward();
     void recordedPage();
@@ -97,18 +100,37 @@ void tst_TabPage::labelsFollowUpperHandle()
     QCOMPARE(page.elapsedLabel()->text(), QString("00:59:59"));
 }
 
-void tst_TabPage::emptyHistoryLeavesLabels()
+void tst_TabPage::clearShowsEmptyStateAtOnce()
 {
     TabPage900 page(m_actions);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
     page.onNewSpecScan(at("10:00:00.000"), sweep(252, -60));
     page.onNewSpecScan(at("10:00:07.000"), sweep(252, -60));
+    page.flushRedraw();
+    page.toggleView();
+    page.flushRedraw();
     QCOMPARE(page.elapsedLabel()->text(), QString("00:00:07"));
+    QCOMPARE(page.waterfallPlot()->trackPicker()->columns(), 252);
+    QCOMPARE(page.spectroPlot()->trackPicker()->columns(), 252);
+
+    // No sweep follows: the old capture must be gone from the screen anyway.
     page.clearHist();
     QCOMPARE(page.bandHistory().sampleCount(), 0);
-    // The bar still reaches 2; dragging it must not read samples that are gone.
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:00:00"));
+    QVERIFY(page.clockLabel()->text() !=
+            QLocale::system().toString(
+                QDateTime::fromMSecsSinceEpoch(at("10:00:07.000")).toLocalTime().time(),
+                QLocale::LongFormat));
+    QCOMPARE(page.timeBar()->maximum(), 0);
+    QCOMPARE(page.waterfallPlot()->trackPicker()->columns(), 0);
+    QCOMPARE(page.spectroPlot()->trackPicker()->columns(), 0);
+    QVERIFY(!page.waterfallPlot()->rasterData()->interval(Qt::YAxis).isValid());
+
+    // Dragging the bar of the empty history reads no sample that is gone.
     page.timeBar()->setUpperValue(1);
     page.onTimeBarMoved();
-    QCOMPARE(page.elapsedLabel()->text(), QString("00:00:07"));
+    QCOMPARE(page.elapsedLabel()->text(), QString("00:00:00"));
 }
 
 void tst_TabPage::liveWindowFollowsNewest()
