@@ -32,7 +32,7 @@ PointGrid PointGrid::forHistory(const QwtInterval &frequencyInterval, int points
         const double start = value(set, "FStart");
         const double span = value(set, "Span");
         if (std::abs(minMHz - start) < 1e-9 && std::abs(maxMHz - (start + span)) < 1e-9 &&
-            points == pointsPerSweep(set)) {
+            points == pointCount(set)) {
             grid.startHz = start * 1e6;
             grid.stepHz = value(set, "FStep") * 1e3;
             grid.points = points;
@@ -54,9 +54,19 @@ PointGrid PointGrid::forBandContaining(double frequencyMHz)
         const double start = value(set, "FStart");
         const double span = value(set, "Span");
         if (frequencyMHz >= start && frequencyMHz <= start + span)
-            return forHistory(QwtInterval(start, start + span), pointsPerSweep(set));
+            return forHistory(QwtInterval(start, start + span), pointCount(set));
     }
     return PointGrid();
+}
+
+int PointGrid::pointCount(const QVariantMap &parameters)
+{
+    const double span = value(parameters, "Span");
+    const double step = value(parameters, "FStep");
+    if (!(step > 0) || !(span >= 0) || !std::isfinite(span) || !std::isfinite(step))
+        return 0;
+    const double points = span * 1000.0 / step + 1.0;
+    return points < 2147483647.0 ? static_cast<int>(points) : 0;
 }
 
 QwtInterval PointGrid::bandInterval() const

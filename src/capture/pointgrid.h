@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QVariantMap>
 #include <qwt_interval.h>
 
 // Where a sweep's points lie. The scanner measures point i at
@@ -22,6 +23,10 @@ struct PointGrid
     //! The default grid of the band whose interval contains `frequencyMHz`
     //! (900 MHz or 2.4 GHz), or an invalid grid.
     static PointGrid forBandContaining(double frequencyMHz);
+
+    //! Points per sweep of a band parameter set: Span * 1000 / FStep + 1,
+    //! truncated (252 on 900 MHz); 0 when the set has no usable span or step.
+    static int pointCount(const QVariantMap &parameters);
 
     //! The band's [FStart, FStart + Span] interval in MHz, as live pages have it.
     QwtInterval bandInterval() const;

@@ -1,6 +1,5 @@
 #include "capturesession.h"
 
-#include "bandparameters.h"
 #include "devicecomms.h"
 #include "pointgrid.h"
 #include "recordingio.h"
@@ -26,7 +25,7 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
     : QObject(parent), m_options(options), m_device(device), m_progressLine(progressLine)
 {
     const QVariantMap parameters = options.scanParameters();
-    m_expectedPoints = pointsPerSweep(parameters);
+    m_expectedPoints = PointGrid::pointCount(parameters);
     const PointGrid grid = PointGrid::forBandContaining(options.band == 900 ? 915 : 2450);
     m_history.frequencyInterval = grid.bandInterval();
     m_history.amplitudeInterval = QwtInterval(-100, -30); // what a live page shows
