@@ -101,7 +101,9 @@ AutosaveJournal::AutosaveJournal(QObject *parent) : QObject(parent)
 
 AutosaveJournal::~AutosaveJournal()
 {
-    flush();
+    // Everything handed over must be written before the loop ends: quit()
+    // drops events still waiting.
+    sync();
     m_thread.quit();
     m_thread.wait();
     delete m_writer; // its thread has ended: nothing else touches it now
