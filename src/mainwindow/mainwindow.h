@@ -15,6 +15,7 @@
 class AutosaveJournal;
 class DeviceComms;
 class InstanceChannel;
+class KivoIdPanel;
 class ProjectInfoDialog;
 class QAction;
 class QDockWidget;
@@ -83,6 +84,7 @@ public:
     InstanceChannel *instanceChannel() const { return m_channel; }
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
+    KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -164,6 +166,9 @@ private:
     void askToSave(const QString &why);
     void disconnectOnceScanEnded();
     void updateSessionState();
+    void buildKivoIdPanel();
+    void followKivoIdBand(QWidget *page);
+    void showKivoIdsOn(TabPage *page);
     // Data in and out (mainwindowdata.cpp).
     void buildDataActions();
     bool addHistoryPage(const RfSpectrumHistory &history, const QString &title);
@@ -196,6 +201,7 @@ private:
 
     TabPage2400 *m_page2400 = nullptr;
     TabPage900 *m_page900 = nullptr;
+    KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.
