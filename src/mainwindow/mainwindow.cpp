@@ -29,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
 {
     m_device = new DeviceComms(this);
     buildForm();
+    buildDataActions();
     m_form.dockWidgetWifiList->hide();
     m_form.dockWidgetKivoIds->hide();
     tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
@@ -210,6 +211,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
     if (index < 2)
         return; // band tabs have no close button
     QWidget *page = m_form.tabWidget->widget(index);
+    discardPageJournal(page); // closing a recovered scan unsaved discards it
     m_form.tabWidget->removeTab(index);
     if (page)
         page->deleteLater();

@@ -3,6 +3,7 @@
 #include "devicetypes.h"
 #include "manuallauncher.h"
 #include "projectinfodata.h"
+#include "rfspectrumhistory.h"
 #include "scanplan.h"
 #include "sweeprate.h"
 
@@ -15,6 +16,7 @@
 #include <memory>
 
 class DebugWindow;
+class AutosaveJournal;
 class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
@@ -55,6 +57,7 @@ struct MainWindowForm
     QAction *actionPlay = nullptr;
     QAction *actionPause = nullptr;
     QAction *actionSnapshotEmail = nullptr;
+    QAction *actionExport_Csv = nullptr;
 
     QWidget *centralwidget = nullptr;
     TnwTabWidget *tabWidget = nullptr;
@@ -93,8 +96,12 @@ public:
     //! `fileOpened`, when given, becomes true if a named file existed.
     void processArguments(const QStringList &arguments, bool *fileOpened = nullptr);
 
-    //! Opens a ".vozi" recording as a new tab; false when it cannot be read.
+    //! Opens a ".vozi" recording (or an rtl_power / hackrf_sweep ".csv") as
+    //! a new tab; false when it cannot be read.
     bool openRecordingFile(const QString &path);
+    //! Offers each scan an earlier run left in an autosave journal ("Recover
+    //! the last scan?"): Yes opens it as a recording page, No discards it.
+    void offerRecovery();
 
     bool debugMode() const { return m_debugMode; }
     bool qcMode() const { return m_qcMode; }
@@ -149,6 +156,7 @@ private slots:
     void on_actionTarnwell_Website_triggered();
     void on_actionAbout_triggered();
     void on_actionProject_Info_triggered();
+    void on_actionExport_Csv_triggered();
 
 private:
     void buildForm();
@@ -176,6 +184,14 @@ private:
     void showKivoIdsOn(TabPage *page);
     void openDebugWindow();
     void keepOwnWindow(QWidget *window);
+    // Data in and out (mainwindowdata.cpp).
+    void buildDataActions();
+    bool addHistoryPage(const RfSpectrumHistory &history, const QString &title);
+    bool openCsvFile(const QString &path);
+    void autosaveSweep(ScanPlan::Band band, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    void endAutosave(bool remove);
+    void onPageSaved(TabPage *page);
+    void discardPageJournal(QWidget *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -218,4 +234,5 @@ private:
     QList<QPointer<QWidget>> m_ownWindows;
     QPointer<DebugWindow> m_debugWindow;
     std::unique_ptr<ManualLauncher> m_manualLauncher;
+    AutosaveJournal *m_autosave[2] = {nullptr, nullptr}; //!< 2.4 GHz, 900 MHz; made on first sweep
 };

@@ -64,6 +64,7 @@ void MainWindow::applyQcMode()
 
 void MainWindow::startupActions()
 {
+    offerRecovery();
     bool fileOpened = false;
     processArguments(QCoreApplication::arguments(), &fileOpened);
     if (!fileOpened)
