@@ -12,6 +12,8 @@ function(orvanel_add_test name)
   set(env "QT_QPA_PLATFORM=offscreen"
           "QT_QUICK_BACKEND=software"
           "QTWEBENGINE_DISABLE_SANDBOX=1"
+          # scan journals of the programs under test stay out of the user's
+          "XDG_STATE_HOME=${CMAKE_BINARY_DIR}/test-state"
           "LSAN_OPTIONS=suppressions=${ORVANEL_LSAN_SUPPRESSIONS}:print_suppressions=0"
           "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
           "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

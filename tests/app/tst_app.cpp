@@ -44,6 +44,9 @@ QProcessEnvironment tst_App::environment() const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", m_dir.path());
     env.insert("XDG_CONFIG_HOME", m_dir.path() + "/config");
+    // A scan journal left by an earlier run would ask "Recover the last scan?"
+    // at start; the test's programs keep theirs apart from the user's.
+    env.insert("XDG_STATE_HOME", m_dir.path() + "/state");
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QT_LOGGING_RULES", "orvanel.mainwindow.debug=true");
     return env;
