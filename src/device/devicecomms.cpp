@@ -182,7 +182,12 @@ void DeviceComms::onSequenceTimeout(const QString &workerClass)
 void DeviceComms::onSequenceError(const QString &workerClass, const QString &errStr)
 {
     qCDebug(lcDevice) << "Sequence failed:" << workerClass << errStr;
-    showError(errStr);
+    const bool lost = errStr == SerialComms::deviceLostText() || errStr == WrkScan::stalledText();
+    emit error(errStr);
+    if (lost)
+        emit deviceLost(errStr);
+    if (!lost || !m_ownerAnnouncesLoss)
+        showError(errStr);
     setBusy(false);
     setScanning(false);
     setConnected(false);

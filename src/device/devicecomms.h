@@ -52,6 +52,11 @@ public:
     //! "-qc": a sequence time-out other than connect's shows no message box.
     void setQcMode(bool qcMode) { m_qcMode = qcMode; }
 
+    //! When set, a lost or silent device is announced only through
+    //! deviceLost(): the owner shows the one message (it may also offer to
+    //! save what was captured). Otherwise the session shows its error box.
+    void setLossAnnouncedByOwner(bool byOwner) { m_ownerAnnouncesLoss = byOwner; }
+
     //! Deletes every running sequence, sends the device one disconnect
     //! (100 ms watchdog) and waits, processing events, until the
     //! communication thread has ended.
@@ -77,7 +82,11 @@ public:
 
 signals:
     void log(const QString &logMsg);
+    //! Every failed sequence, with the text of its error box.
     void error(const QString &s);
+    //! A sequence failed because the device went away or stopped sending;
+    //! emitted before the flags fall.
+    void deviceLost(const QString &text);
     void timeout(const QString &s);
     void stopScanning();
     void shouldTryBootload();
@@ -170,6 +179,7 @@ private:
     bool m_busy = false;
     bool m_scanning = false;
     bool m_qcMode = false;
+    bool m_ownerAnnouncesLoss = false;
     PortFinder m_portFinder;
     QAtomicInt m_stopRequests; //!< written on the GUI thread, read on the communication thread
 };

@@ -3,6 +3,7 @@
 #include "devicecomms.h"
 #include "devicelog.h"
 #include "rfsaserialcomms.h"
+#include "serialcomms.h"
 
 #include <QFinalState>
 #include <QState>
@@ -104,12 +105,26 @@ WrkSetup::~WrkSetup()
 
 WrkScan::WrkScan(const QString &portName, DeviceComms *receiver, const QVariantMap &parameters,
                  QObject *parent)
-    : SequenceWorker(new RfsaSerialComms(portName), receiver, parent), m_drain(new QTimer(this))
+    : SequenceWorker(new RfsaSerialComms(portName), receiver, parent), m_drain(new QTimer(this)),
+      m_silence(new QTimer(this))
 {
     RfsaSerialComms *c = rfsa(comms);
     m_drain->setSingleShot(true);
     m_drain->setInterval(DrainMs);
     QObject::connect(m_drain, &QTimer::timeout, this, &WrkScan::stopNow);
+    m_silence->setSingleShot(true);
+    m_silence->setInterval(SilenceMs);
+    QObject::connect(m_silence, &QTimer::timeout, this, [this] {
+        qCWarning(lcDevice) << "No data for" << SilenceMs << "ms after an acknowledged request";
+        fail(stalledText());
+    });
+    QObject::connect(c, &RfsaSerialComms::getSpecNoInitAck, m_silence,
+                     QOverload<>::of(&QTimer::start));
+    // Any byte counts as life: a slow sweep may take long, but it keeps coming.
+    QObject::connect(SerialComms::sharedPort(), &QIODevice::readyRead, m_silence, [this] {
+        if (m_silence->isActive())
+            m_silence->start();
+    });
     // Made after the base's watchdog start, so each request goes out with a
     // fresh watchdog behind it.
     QObject::connect(work, &QState::entered, this, [this, c] {
@@ -144,6 +159,7 @@ WrkScan::WrkScan(const QString &portName, DeviceComms *receiver, const QVariantM
 void WrkScan::onSweepDone(qint64 timeStamp, const RfSpectrumScan &spectrum)
 {
     m_inFlight = false;
+    m_silence->stop();
     if (m_stopping) {
         emit stopNow();
         return;
@@ -159,6 +175,7 @@ void WrkScan::onStopScanning()
     if (m_stopping)
         return;
     m_stopping = true;
+    m_silence->stop(); // the drain bounds the wait from here
     if (!m_inFlight) {
         emit stopNow();
         return;

@@ -44,11 +44,17 @@ public:
 //! for its acknowledgement. A stop emitted before the worker existed (the
 //! session passes its stop count as "StopRequests") ends it before its
 //! first request.
+//!
+//! A scanner that stops sending is not waited for without end: once a
+//! request is acknowledged, SilenceMs without a single byte fails the scan
+//! with stalledText(), and the session treats it like a lost device.
 class WrkScan : public SequenceWorker
 {
     Q_OBJECT
 public:
     static constexpr int DrainMs = 500;
+    static constexpr int SilenceMs = 5000;
+    static QString stalledText() { return tr("The scanner stopped sending data."); }
 
     WrkScan(const QString &portName, DeviceComms *receiver, const QVariantMap &parameters,
             QObject *parent = nullptr);
@@ -66,6 +72,7 @@ private:
     bool m_inFlight = false; //!< a request went out and its sweep has not closed yet
     bool m_stopping = false;
     QTimer *m_drain;
+    QTimer *m_silence; //!< runs while an acknowledged sweep is outstanding
 };
 
 //! Sends disconnect with a 100 ms watchdog. It never reports a failure:

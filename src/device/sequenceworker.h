@@ -52,6 +52,9 @@ protected:
         startMachine(step);
     }
 
+    //! Ends the sequence as failed with `text`, as a protocol error does.
+    void fail(const QString &text) { onCommsError(text); }
+
     uint uintParam(const QVariantMap &parameters, const QString &key) const;
     double doubleParam(const QVariantMap &parameters, const QString &key) const;
 

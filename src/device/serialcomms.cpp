@@ -91,7 +91,7 @@ void SerialComms::onPortError(QSerialPort::SerialPortError e)
     qCWarning(lcDevice).noquote() << "Device lost:" << reason;
     // The system's reason for a hang-up is usually meaningless ("Resource
     // temporarily unavailable"), so it goes to the log only.
-    emit error(tr("The connection to the device was lost"));
+    emit error(deviceLostText());
 }
 
 void SerialComms::setWaitingAck(bool waitingAck)

@@ -31,6 +31,10 @@ public:
     //! Why the constructor could not open the port; empty when it could.
     QString openError() const { return m_openError; }
 
+    //! What a protocol object reports through error() when the device has
+    //! gone away; the session tells a loss from other failures by it.
+    static QString deviceLostText() { return tr("The connection to the device was lost"); }
+
     //! Debug dumps and port close used when a sequence times out.
     void dumpReceived();
     void dumpPort();

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QScreen>
@@ -52,6 +53,11 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
             &MainWindow::onDcNewSpecScanAvailable);
     connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
+    connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
+    m_device->setLossAnnouncedByOwner(true);
+    m_clock.start();
+    m_stateTimer.setInterval(1000);
+    connect(&m_stateTimer, &QTimer::timeout, this, &MainWindow::updateSessionState);
     connect(m_device, &DeviceComms::rfsaGetInfoStrDone, this, &MainWindow::onRfsaGetInfoStrDone);
     connect(m_channel, &InstanceChannel::argumentsReceived, this,
             &MainWindow::onNewLocalConnection);
@@ -61,6 +67,9 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_lblAppVersion = new QLabel(QStringLiteral("A: v") + QLatin1String(applicationVersion), this);
     m_lblRadioVersion = new QLabel(QStringLiteral("R: v---"), this);
     m_lblHostVersion = new QLabel(QStringLiteral("H: v---"), this);
+    m_lblSessionState = new QLabel(this);
+    m_lblSessionState->setObjectName(QStringLiteral("lblSessionState"));
+    statusBar()->addPermanentWidget(m_lblSessionState);
     statusBar()->addPermanentWidget(m_lblAppVersion);
     statusBar()->addPermanentWidget(m_lblRadioVersion);
     statusBar()->addPermanentWidget(m_lblHostVersion);
@@ -71,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     statusBar()->showMessage(tr("Ready to connect"));
     m_form.actionPause->setEnabled(false);
     updateActionStates();
+    updateSessionState();
 
     m_projectInfoDialog = new ProjectInfoDialog(this);
     connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
@@ -129,6 +139,9 @@ void MainWindow::onDcBusyChanged(bool busy)
         statusBar()->showMessage(tr("Busy"));
     else
         statusBar()->clearMessage();
+    updateSessionState();
+    if (!busy)
+        disconnectOnceScanEnded();
 }
 
 void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
@@ -143,6 +156,11 @@ void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
 
 void MainWindow::startBootloader()
 {
+    // The device did not answer the connect sequence. Until recovering its
+    // firmware is offered here, say so: the disconnect alone shows nothing.
+    DialogSeam::critical(tr("Error"),
+                         tr("The device on %1 did not answer.")
+                             .arg(QDir::toNativeSeparators(m_device->currentPortName())));
     m_device->disconnectFromDevice();
 }
 

@@ -3,7 +3,9 @@
 #include "devicetypes.h"
 #include "projectinfodata.h"
 #include "scanplan.h"
+#include "sweeprate.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -95,6 +97,9 @@ public:
     //! True from Scan until Stop, across the pause of a tab switch.
     bool scanWanted() const { return m_scanWanted; }
     bool restartPending() const { return m_restartTimer.isActive(); }
+    //! The band the window scans and shows on Scan; a tab is only the
+    //! user's choice of band when the user selected it.
+    ScanPlan::Band lastBandShown() const { return m_lastBandShown; }
     ProjectInfoData projectInfo() const { return m_projectInfo; }
 
 public slots:
@@ -110,6 +115,8 @@ public slots:
     void onKivoIdDeselected(int id);
     void startupActions();
     void setProjectInfoToHist();
+    //! The device went away or stopped sending (the session shows no box).
+    void onDcDeviceLost(const QString &text);
 
 private slots:
     void on_actionQuit_triggered();
@@ -145,12 +152,21 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    //! "<why> Do you want to save the recording?"; Yes saves.
+    void askToSave(const QString &why);
+    void disconnectOnceScanEnded();
+    void updateSessionState();
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
     QLabel *m_lblHostVersion = nullptr;
+    QLabel *m_lblSessionState = nullptr; //!< the session's state in words
+    QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
+    QElapsedTimer m_clock;
+    SweepRate m_sweepRate;
+    bool m_deviceLost = false; //!< the last session ended with the device gone
     ProjectInfoDialog *m_projectInfoDialog = nullptr;
     ProjectInfoData m_projectInfo;
     InstanceChannel *m_channel = nullptr;
@@ -172,5 +188,6 @@ private:
     int m_scanBand = -1;       //!< band of the last setup sent, -1 before any
     int m_scanPointCount = -1; //!< points a sweep of that setup has
     bool m_otherBandTabDisabled = false;
-    QTimer m_restartTimer; //!< the one pending restart after a tab switch
+    bool m_disconnectAfterScan = false; //!< Disconnect came during a scan
+    QTimer m_restartTimer;              //!< the one pending restart after a tab switch
 };

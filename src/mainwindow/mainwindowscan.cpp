@@ -14,7 +14,6 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
-#include <QMessageBox>
 #include <QStatusBar>
 
 // How soon a restart looks again when the session is still finishing the
@@ -30,8 +29,17 @@ TabPage *MainWindow::bandPage(ScanPlan::Band band) const
 
 void MainWindow::setBandTabsEnabled(bool enabled)
 {
-    m_form.tabWidget->setTabEnabled(0, enabled);
-    m_form.tabWidget->setTabEnabled(1, enabled);
+    // Qt moves the current tab off a tab it disables. That move is not the
+    // user's choice of band, so the tab handler must not hear it, and the page
+    // stays shown and usable: after a lost device it holds the capture to view
+    // and save. Only the tab buttons are disabled, never the pages.
+    TnwTabWidget *tabs = m_form.tabWidget;
+    const int shown = tabs->currentIndex();
+    const bool blocked = tabs->blockSignals(true);
+    tabs->tabBar()->setTabEnabled(0, enabled);
+    tabs->tabBar()->setTabEnabled(1, enabled);
+    tabs->setCurrentIndex(shown);
+    tabs->blockSignals(blocked);
 }
 
 void MainWindow::updateActionStates()
@@ -84,20 +92,53 @@ void MainWindow::on_actionConnect_triggered()
             port = answer.toString();
         }
     }
+    // A port named on the command line is never listed by the system (a
+    // pseudo-terminal, say); if it does not answer, it is the one device
+    // meant, not "no device found".
+    if (m_portOverride.isEmpty())
+        m_device->setPortFinder(nullptr);
+    else
+        m_device->setPortFinder([port](const QString &) { return QStringList{port}; });
+    m_deviceLost = false;
     m_device->setPortName(port);
     m_device->connectToDevice(m_debugMode);
 }
 
 void MainWindow::on_actionDisconnect_triggered()
 {
+    if (m_scanWanted || m_device->scanning()) {
+        // The session runs one sequence at a time: the scan ends first, as
+        // with Stop (which also offers to save it), and the disconnect follows.
+        m_disconnectAfterScan = true;
+        on_actionStop_triggered();
+        disconnectOnceScanEnded();
+        return;
+    }
     if (m_device->busy())
         return;
     m_device->disconnectFromDevice();
 }
 
+void MainWindow::disconnectOnceScanEnded()
+{
+    if (!m_disconnectAfterScan || m_device->busy() || m_device->scanning())
+        return;
+    // Queued: the session is still inside the end of the scan sequence.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_disconnectAfterScan || m_device->busy() || m_device->scanning())
+                return;
+            m_disconnectAfterScan = false;
+            m_device->disconnectFromDevice();
+        },
+        Qt::QueuedConnection);
+}
+
 void MainWindow::onDcConnectedChanged(bool connected)
 {
     if (!connected) {
+        m_disconnectAfterScan = false;
         m_lblRadioVersion->setText(QStringLiteral("R: v---"));
         m_lblHostVersion->setText(QStringLiteral("H: v---"));
         endScanIntent();
@@ -135,12 +176,20 @@ void MainWindow::onDcScanningChanged(bool scanning)
         endScanIntent();
     }
     updateActionStates();
+    if (scanning)
+        m_stateTimer.start();
+    else
+        m_stateTimer.stop();
+    updateSessionState();
+    if (!scanning)
+        disconnectOnceScanEnded();
 }
 
 void MainWindow::sendScan(ScanPlan::Band band, const QVariantMap &parameters)
 {
     m_scanBand = band;
     m_scanPointCount = ScanPlan::pointCount(parameters);
+    m_sweepRate.clear();
     qCDebug(lcMainWindow) << "Scanning band" << band << "expecting" << m_scanPointCount << "points";
     m_device->sendRfSetupAndScan(parameters);
 }
@@ -178,11 +227,7 @@ void MainWindow::on_actionStop_triggered()
     updateActionStates();
     if (!wasWanted || m_qcMode)
         return;
-    const int answer =
-        DialogSeam::question(tr("Recording stopped"), tr("Do you want to save the recording?"),
-                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
-        m_form.actionSave->trigger();
+    askToSave(QString());
 }
 
 void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spectrum)
@@ -194,6 +239,7 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     // a sweep proves the sequence listens now, so say it again.
     if ((!m_scanWanted || m_restartTimer.isActive()) && m_device->scanning())
         emit m_device->stopScanning();
+    m_sweepRate.addSweep(m_clock.elapsed());
     if (m_otherBandTabDisabled && m_device->connected()) {
         m_otherBandTabDisabled = false;
         setBandTabsEnabled(true);
@@ -223,7 +269,7 @@ void MainWindow::on_tabWidget_currentChanged(int index)
             // One pending restart; a newer switch replaces it, and it reads
             // the band shown when it fires. The overrides belong to Scan only.
             m_restartTimer.start(750);
-            m_form.tabWidget->setTabEnabled(index ^ 1, false);
+            m_form.tabWidget->tabBar()->setTabEnabled(index ^ 1, false);
             m_otherBandTabDisabled = true;
         }
     }

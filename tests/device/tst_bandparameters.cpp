@@ -7,8 +7,6 @@ class TestBandParameters : public QObject
     Q_OBJECT
 private slots:
     void sets();
-    void pointCounts_data();
-    void pointCounts();
 };
 
 void TestBandParameters::sets()
@@ -31,26 +29,6 @@ void TestBandParameters::sets()
     QCOMPARE(b.value("StepCount").toInt(), 10);
     QCOMPARE(b.value("Span").toInt(), 26);
     QCOMPARE(b.value("SpanIndex").toInt(), 9);
-}
-
-void TestBandParameters::pointCounts_data()
-{
-    QTest::addColumn<QVariantMap>("set");
-    QTest::addColumn<int>("points");
-    QTest::newRow("2.4 GHz") << rfParams2400() << 501;
-    QTest::newRow("900 MHz truncates 252.8") << rfParams900() << 252;
-    QTest::newRow("no step") << QVariantMap{{"Span", 100}} << 0;
-    QTest::newRow("negative step") << QVariantMap{{"Span", 100}, {"FStep", -5.0}} << 0;
-    QTest::newRow("huge") << QVariantMap{{"Span", 1e12}, {"FStep", 1e-9}} << 0;
-}
-
-void TestBandParameters::pointCounts()
-{
-    QFETCH(QVariantMap, set);
-    QFETCH(int, points);
-    QCOMPARE(pointsPerSweep(set), points);
-    QCOMPARE(points2400(), 501);
-    QCOMPARE(points900(), 252);
 }
 
 QTEST_GUILESS_MAIN(TestBandParameters)

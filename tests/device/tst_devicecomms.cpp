@@ -51,10 +51,13 @@ private slots:
     void disconnect();
     void singleCommandPayload();
 
+    void setupWatchdogCoversWholeSequence_data();
     void setupWatchdogCoversWholeSequence();
     void initParameterAlwaysTimesOut();
+    void disconnectGivesUpAfter100ms_data();
     void disconnectGivesUpAfter100ms();
     void stalledSweepWaitsUntilStopped();
+    void silentScannerEndsTheScan();
     void badCrcShowsItsText();
     void noAnswerShowsTimeoutUnlessQc();
     void hostBootloaderTimeoutCountsAsDone();
@@ -330,11 +333,27 @@ void TestDeviceComms::singleCommandPayload()
     QVERIFY(boxes.isEmpty());
 }
 
+void TestDeviceComms::setupWatchdogCoversWholeSequence_data()
+{
+    QTest::addColumn<QStringList>("delays");
+    QTest::addColumn<bool>("scans");
+    QTest::newRow("one ack after 1300 ms") << QStringList({"--delay-cmd", "15=1300"}) << true;
+    // every acknowledgement comes well within 2000 ms, the whole setup not
+    QTest::newRow("two acks of 1300 ms")
+        << QStringList({"--delay-cmd", "15=1300", "--delay-cmd", "17=1300"}) << false;
+}
+
 void TestDeviceComms::setupWatchdogCoversWholeSequence()
 {
-    // every acknowledgement comes well within 2000 ms, the whole setup not
-    QVERIFY(startSim({"--delay-cmd", "15=1300", "--delay-cmd", "17=1300"}));
+    QFETCH(QStringList, delays);
+    QFETCH(bool, scans);
+    QVERIFY(startSim(delays));
     QVERIFY(connectSession(true));
+    if (scans) {
+        QVERIFY(startScan(rfParams2400()));
+        QVERIFY(boxes.isEmpty());
+        return;
+    }
     dc->sendRfSetupAndScan(rfParams2400());
     QVERIFY(QTest::qWaitFor([this] { return !dc->busy(); }, Wait));
     QCOMPARE(boxTexts(), QStringList({"Communication error! No response received"}));
@@ -356,9 +375,18 @@ void TestDeviceComms::initParameterAlwaysTimesOut()
     QVERIFY(rx().isEmpty()); // nothing was sent
 }
 
+void TestDeviceComms::disconnectGivesUpAfter100ms_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no answer") << QStringList({"--no-ack", "02"});
+    // Given up on long before the answer: the port is closed when it comes.
+    QTest::newRow("answer after 1500 ms") << QStringList({"--delay-cmd", "02=1500"});
+}
+
 void TestDeviceComms::disconnectGivesUpAfter100ms()
 {
-    QVERIFY(startSim({"--no-ack", "02"}));
+    QFETCH(QStringList, args);
+    QVERIFY(startSim(args));
     QVERIFY(connectSession(true));
     QSignalSpy done(dc.get(), &DeviceComms::rfsaDisconnectDone);
     QElapsedTimer t;
@@ -366,6 +394,7 @@ void TestDeviceComms::disconnectGivesUpAfter100ms()
     dc->disconnectFromDevice();
     QVERIFY(QTest::qWaitFor([this] { return !dc->busy(); }, Wait));
     qInfo() << "disconnect gave up after" << t.elapsed() << "ms";
+    QVERIFY(!sim->logLines("TX").contains(hexFrame(0x02))); // not waited for the answer
     QCOMPARE(done.count(), 1);
     QVERIFY(!dc->connected());
     QVERIFY(boxes.isEmpty());
@@ -386,6 +415,22 @@ void TestDeviceComms::stalledSweepWaitsUntilStopped()
     QVERIFY(QTest::qWaitFor([this] { return !dc->scanning(); }, Wait));
     QVERIFY(dc->connected());
     QVERIFY(boxes.isEmpty());
+}
+
+void TestDeviceComms::silentScannerEndsTheScan()
+{
+    QVERIFY(startSim({"--stall-sweep", "4", "--rate", "100"}));
+    QVERIFY(connectSession(true));
+    QVERIFY(startScan(rfParams2400()));
+    QSignalSpy errors(dc.get(), &DeviceComms::error);
+    QSignalSpy lost(dc.get(), &DeviceComms::deviceLost);
+    QVERIFY(QTest::qWaitFor([this] { return !dc->scanning() && !dc->busy(); }, 3 * Wait));
+    QCOMPARE(boxTexts(), QStringList({"The scanner stopped sending data."}));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(!dc->connected());
+    QCOMPARE(sweeps, 3);
+    QVERIFY(!SerialComms::sharedPort()->isOpen());
 }
 
 void TestDeviceComms::badCrcShowsItsText()

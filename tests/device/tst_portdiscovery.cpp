@@ -1,4 +1,3 @@
-#include "devicecomms.h"
 #include "portdiscovery.h"
 
 #include <QtTest>
@@ -27,7 +26,6 @@ class TestPortDiscovery : public QObject
 private slots:
     void matching_data();
     void matching();
-    void systemListing();
 };
 
 void TestPortDiscovery::matching_data()
@@ -66,20 +64,6 @@ void TestPortDiscovery::matching()
     QFETCH(QString, description);
     QFETCH(QStringList, names);
     QCOMPARE(PortDiscovery::matchingPorts(ports, description), names);
-}
-
-void TestPortDiscovery::systemListing()
-{
-    // Whatever this machine has: the device's names are a subset of all
-    // names, in the same order, and listing never fails.
-    const QStringList all = DeviceComms::availablePortNames();
-    const QStringList mine = DeviceComms::findDevicePorts(QStringLiteral("Orvanel"));
-    int at = 0;
-    for (const QString &name : mine) {
-        at = all.indexOf(name, at);
-        QVERIFY(at >= 0);
-    }
-    DeviceComms::logPortInfo();
 }
 
 QTEST_GUILESS_MAIN(TestPortDiscovery)

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -38,12 +39,16 @@ private slots:
     void qcThroughSecondInstance();
     void geometryIsKept();
     void scanWithRecordingTabCurrent();
+    void scanEndedWithoutStop_data();
+    void scanEndedWithoutStop();
+    void silentDeviceOnGivenPort();
 
 private:
     bool startWindow(const QStringList &options, const QStringList &simOptions = {});
     bool connectAndScan();
     QStringList payloads(const QString &command) const; //!< RX payloads of one command
     int questionsAsked(const QString &title) const;
+    QString sessionState() const;
 
     QTemporaryDir m_home;
     SimProcess m_sim;
@@ -127,6 +132,12 @@ int tst_MainWindow::questionsAsked(const QString &title) const
     return n;
 }
 
+QString tst_MainWindow::sessionState() const
+{
+    auto *label = m_w->findChild<QLabel *>("lblSessionState");
+    return label ? label->text() : QString("(no state label)");
+}
+
 struct ActionStates
 {
     bool connect, disconnect, scan, stop, open, bandTabs;
@@ -169,6 +180,7 @@ void tst_MainWindow::startState()
     QCOMPARE(f->actionStop->shortcut(), QKeySequence(Qt::Key_Space));
     QVERIFY(f->dockWidgetWifiList->isHidden());
     QVERIFY(f->dockWidgetKivoIds->isHidden());
+    QCOMPARE(w.findChild<QLabel *>("lblSessionState")->text(), QString("Not connected"));
 }
 
 void tst_MainWindow::scanSendsOverridesAndStates()
@@ -210,6 +222,12 @@ void tst_MainWindow::tabSwitchRestartsOtherBand()
     QVERIFY(connectAndScan());
     QTRY_VERIFY_WITH_TIMEOUT(m_w->page2400()->bandHistory().sampleCount() >= 2, 10000);
     const int setups = payloads("14").size();
+    QList<bool> tab0AtScanStart;
+    QObject listening; // ends the connection with this function
+    connect(m_w->deviceComms(), &DeviceComms::scanningChanged, &listening, [&](bool scanning) {
+        if (scanning)
+            tab0AtScanStart << m_w->form()->tabWidget->isTabEnabled(0);
+    });
 
     m_w->form()->tabWidget->setCurrentIndex(1);
     QVERIFY(m_w->restartPending());
@@ -220,14 +238,19 @@ void tst_MainWindow::tabSwitchRestartsOtherBand()
     // Nothing is sent before the pause is over (the restart is 750 ms away).
     QTest::qWait(300);
     QCOMPARE(payloads("14").size(), setups);
+    // The old scan has ended; the 2.4 GHz tab stays off until a 900 MHz sweep.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_w->deviceComms()->scanning(), 10000);
+    QVERIFY(!m_w->form()->tabWidget->isTabEnabled(0));
 
     QTRY_VERIFY_WITH_TIMEOUT(m_w->page900()->bandHistory().sampleCount() >= 1, 10000);
+    QCOMPARE(tab0AtScanStart, QList<bool>({false}));
     QCOMPARE(payloads("14").size(), setups + 1);
     QCOMPARE(payloads("14").last(), QString("01"));       // 900 MHz
     QCOMPARE(payloads("19").last(), QString("24"));       // its own RBW 36, no override
     QCOMPARE(payloads("18").last(), QString("00001a6f")); // 103.25 kHz, no override
     QCOMPARE(m_w->page900()->history().samples.last().spectrum.size(), 252);
     QVERIFY(m_w->form()->tabWidget->isTabEnabled(0)); // back with the first sweep
+    QTRY_VERIFY(sessionState().startsWith("Scanning 900 MHz on " + m_sim.ptyPath() + ", "));
 
     // Back to 2.4 GHz: the time it spent in the background is padded.
     const int had = m_w->page2400()->bandHistory().sampleCount();
@@ -238,6 +261,8 @@ void tst_MainWindow::tabSwitchRestartsOtherBand()
     QCOMPARE(samples.last().spectrum, RfSpectrumScan(1001, qint8(-128)));
     QTRY_VERIFY_WITH_TIMEOUT(payloads("14").size() == setups + 2, 10000);
     QCOMPARE(payloads("14").last(), QString("02"));
+    // The step goes out after the band: wait for it rather than read too early.
+    QTRY_COMPARE_WITH_TIMEOUT(payloads("18").size(), setups + 2, 10000);
     QCOMPARE(payloads("18").last(), QString("00003333")); // 200 kHz: the band's own step
 }
 
@@ -410,6 +435,69 @@ void tst_MainWindow::scanWithRecordingTabCurrent()
     m_w->form()->actionStop->trigger();
     QVERIFY(tabs->isTabEnabled(2));
     QCOMPARE(recording->history(), h);
+}
+
+void tst_MainWindow::scanEndedWithoutStop_data()
+{
+    QTest::addColumn<bool>("cablePulled");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("Disconnect") << false << "Do you want to save the recording?"
+                                << "Not connected";
+    QTest::newRow("cable pulled")
+        << true << "The connection to the device was lost. Do you want to save the recording?"
+        << "Device lost";
+}
+
+void tst_MainWindow::scanEndedWithoutStop()
+{
+    QFETCH(bool, cablePulled);
+    QFETCH(QString, question);
+    QFETCH(QString, state);
+    if (!startWindow({}, cablePulled ? QStringList{"--hangup-after", "20", "--rate", "50"}
+                                     : QStringList{"--rate", "50"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QVERIFY(connectAndScan());
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->page2400()->bandHistory().sampleCount() >= 3, 10000);
+    if (!cablePulled) {
+        QVERIFY(sessionState().startsWith("Scanning 2.4 GHz on " + m_sim.ptyPath() + ", "));
+        QVERIFY(QMetaObject::invokeMethod(m_w.data(), "on_actionDisconnect_triggered"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(questionsAsked("Recording stopped") == 1, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_w->deviceComms()->connected() && !m_w->deviceComms()->busy(),
+                             10000);
+    QCOMPARE(m_asked.size(), 1); // one box, no error box before it
+    QCOMPARE(m_asked.first().text, question);
+    QCOMPARE(sessionState(), state);
+    // The scanned page stays shown and usable, its band is still the one shown.
+    QCOMPARE(m_w->form()->tabWidget->currentIndex(), 0);
+    QCOMPARE(m_w->lastBandShown(), ScanPlan::Band2400);
+    QVERIFY(m_w->page2400()->isEnabled());
+    QVERIFY(m_w->page2400()->bandHistory().sampleCount() >= 3);
+
+    // Reconnected, the scan resumes that band.
+    if (cablePulled) {
+        QVERIFY(m_sim.start({"--rate", "50"}));
+        m_w->processArguments({"orvanel", "-port", m_sim.ptyPath()});
+    }
+    const int setups = payloads("14").size();
+    m_w->form()->actionConnect->trigger();
+    QCOMPARE(sessionState(), QString("Connecting…"));
+    QTRY_VERIFY_WITH_TIMEOUT(payloads("14").size() > setups, 15000);
+    QCOMPARE(payloads("14").last(), QString("02"));
+}
+
+void tst_MainWindow::silentDeviceOnGivenPort()
+{
+    // No answer to the connect sequence from the port given with -port.
+    if (!startWindow({}, {"--no-ack", "82"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    m_w->form()->actionConnect->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_asked.isEmpty(), 15000);
+    QCOMPARE(m_asked.first().text, "The device on " + m_sim.ptyPath() + " did not answer.");
+    QTRY_VERIFY(!m_w->deviceComms()->busy());
+    QCOMPARE(m_asked.size(), 1);
+    QCOMPARE(sessionState(), QString("Not connected"));
 }
 
 QTEST_MAIN(tst_MainWindow)

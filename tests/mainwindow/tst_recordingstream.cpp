@@ -258,14 +258,30 @@ void TestRecordingStream::handBuiltFile()
 void TestRecordingStream::roundTrip_data()
 {
     QTest::addColumn<bool>("viaFile");
-    QTest::newRow("buffer") << false;
-    QTest::newRow("file") << true;
+    QTest::addColumn<bool>("large"); // a sweep and a text longer than one read block
+    QTest::addColumn<bool>("sequential");
+    QTest::newRow("buffer") << false << false << false;
+    QTest::newRow("file") << true << false << false;
+    QTest::newRow("large, seekable") << false << true << false;
+    QTest::newRow("large, pipe-like") << false << true << true;
 }
 
 void TestRecordingStream::roundTrip()
 {
     QFETCH(bool, viaFile);
-    const RfSpectrumHistory original = fullHistory();
+    QFETCH(bool, large);
+    QFETCH(bool, sequential);
+    RfSpectrumHistory original = fullHistory();
+    if (large) {
+        RfSpectrumScan &sweep = original.samples[0].spectrum;
+        sweep.resize(70000);
+        for (int i = 0; i < sweep.size(); ++i)
+            sweep[i] = qint8(i * 7 % 251 - 125);
+        QString &name = original.projectInfo.projectName;
+        name.resize(70003);
+        for (int i = 0; i < name.size(); ++i)
+            name[i] = QChar(0x41 + i % 26 + (i / 26 % 2) * 0x100);
+    }
     RfSpectrumHistory back;
     if (viaFile) {
         QTemporaryDir dir;
@@ -279,7 +295,7 @@ void TestRecordingStream::roundTrip()
         QCOMPARE(r.band, RecordingIo::PageBand::Band2400);
         back = r.history;
     } else {
-        QVERIFY(readBytes(written(original), back));
+        QVERIFY(readBytes(written(original), back, sequential));
     }
     QCOMPARE(back.frequencyInterval, original.frequencyInterval);
     QCOMPARE(back.amplitudeInterval, original.amplitudeInterval);

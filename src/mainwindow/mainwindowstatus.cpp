@@ -1,0 +1,61 @@
+// What the window tells about the session: the state label in the status bar
+// and the one message when the device goes away.
+#include "mainwindow.h"
+
+#include "devicecomms.h"
+#include "dialogseam.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMessageBox>
+
+void MainWindow::updateSessionState()
+{
+    const QString port = m_device->currentPortName();
+    QString text;
+    if (m_device->scanning() && m_scanBand >= 0) {
+        const QString band = m_scanBand == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz");
+        const int rate = qRound(m_sweepRate.perSecond(m_clock.elapsed()));
+        text = tr("Scanning %1 on %2, %3 sweeps/s").arg(band, port).arg(rate);
+    } else if (m_device->connected()) {
+        text = tr("Connected on %1").arg(port);
+    } else if (m_device->busy()) {
+        text = tr("Connecting…");
+    } else if (m_deviceLost) {
+        text = tr("Device lost");
+    } else {
+        text = tr("Not connected");
+    }
+    m_lblSessionState->setText(text);
+}
+
+void MainWindow::askToSave(const QString &why)
+{
+    QString text = tr("Do you want to save the recording?");
+    if (!why.isEmpty())
+        text = why + (why.endsWith(QLatin1Char('.')) ? QStringLiteral(" ") : QStringLiteral(". ")) +
+               text;
+    const int answer = DialogSeam::question(tr("Recording stopped"), text,
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        m_form.actionSave->trigger();
+}
+
+void MainWindow::onDcDeviceLost(const QString &text)
+{
+    m_deviceLost = true;
+    const bool capturing = m_scanWanted && !m_qcMode;
+    // The session lowers its flags right after this signal: speak once it
+    // has, so the window behind the box already shows the device gone (and
+    // the scanned page, which stays current, can be saved from the box).
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, capturing] {
+            updateSessionState();
+            if (capturing)
+                askToSave(text);
+            else
+                DialogSeam::critical(tr("Error"), text);
+        },
+        Qt::QueuedConnection);
+}
