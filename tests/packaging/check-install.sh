@@ -31,7 +31,8 @@ for size in 48 64 128 256; do
   png=$share/icons/hicolor/${size}x$size/apps/orvanel.png
   # Width and height from the PNG header.
   dims=$(od -An -tu1 -j16 -N8 "$png" 2>/dev/null | tr -s ' ' | sed 's/^ //')
-  [ "$dims" = "0 0 0 $size 0 0 0 $size" ] || fail "icon $size: header '$dims'"
+  be="0 0 $((size >> 8)) $((size & 255))"
+  [ "$dims" = "$be $be" ] || fail "icon $size: header '$dims'"
 done
 
 for prog in orvanel orvanel-scanner-sim; do
@@ -48,7 +49,7 @@ appstreamcli validate --no-net "$share/metainfo/com.tarnwell.Orvanel.metainfo.xm
 # The MIME type with the installed database only, as a user's XDG_DATA_HOME.
 mkdir -p "$work/data/mime/packages" "$work/files"
 cp "$share/mime/packages/orvanel.xml" "$work/data/mime/packages/"
-update-mime-database "$work/data/mime"
+XDG_DATA_HOME="$work/data" update-mime-database "$work/data/mime"
 printf '\x40\xa2\xc0\x00\x00\x00\x00\x00\x40\xa3\x88\x00\x00\x00\x00\x00' > "$work/files/band 2400.vozi"
 type=$(env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID \
   XDG_DATA_HOME="$work/data" XDG_DATA_DIRS=/usr/share xdg-mime query filetype "$work/files/band 2400.vozi")
