@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle
-  dfu-util xvfb xauth
+  dfu-util xvfb xauth zlib1g-dev
   librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
   libfile-mimeinfo-perl udev dpkg-dev lintian
 )

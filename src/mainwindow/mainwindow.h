@@ -12,7 +12,9 @@
 #include <QTimer>
 
 class DeviceComms;
+class FwUpdateDialog;
 class InstanceChannel;
+class KivoIdPanel;
 class ProjectInfoDialog;
 class QAction;
 class QDockWidget;
@@ -80,6 +82,8 @@ public:
     InstanceChannel *instanceChannel() const { return m_channel; }
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
+    KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
+    FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -152,16 +156,22 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    void buildFirmwareUpdate();
+    bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
     void disconnectOnceScanEnded();
     void updateSessionState();
+    void buildKivoIdPanel();
+    void followKivoIdBand(QWidget *page);
+    void showKivoIdsOn(TabPage *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
     QLabel *m_lblHostVersion = nullptr;
+    FwUpdateDialog *m_fwUpdateDialog = nullptr;
     QLabel *m_lblSessionState = nullptr; //!< the session's state in words
     QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
     QElapsedTimer m_clock;
@@ -180,6 +190,7 @@ private:
 
     TabPage2400 *m_page2400 = nullptr;
     TabPage900 *m_page900 = nullptr;
+    KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.
