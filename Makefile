@@ -2,13 +2,14 @@
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
 JOBS       ?= 2
+PREFIX     ?= /usr/local
 CMAKE_GEN  := -G Ninja
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 export CCACHE_MAXSIZE ?= 5G
 # Paths relative to the checkout, so every worktree and clone shares hits.
 export CCACHE_BASEDIR ?= $(CURDIR)
 
-.PHONY: all deps configure build test test-asan run bench format clean
+.PHONY: all deps configure build test test-asan run bench format clean install package
 
 all: build
 
@@ -38,6 +39,14 @@ run: build
 
 bench: build
 	@scripts/run-benchmarks.sh $(BUILD)
+
+# DESTDIR is honoured: make install PREFIX=/usr DESTDIR=/tmp/stage
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD)/, e.g. build/orvanel_0.1.0-1_amd64.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

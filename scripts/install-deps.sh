@@ -9,6 +9,8 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle libnl-genl-3-dev
   dfu-util xvfb xauth zlib1g-dev libx11-dev xdotool imagemagick
+  librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
+  libfile-mimeinfo-perl udev dpkg-dev lintian
 )
 
 missing=()
