@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle
   dfu-util xvfb xauth
+  clang clang-14 libclang-rt-14-dev
 )
 
 missing=()
