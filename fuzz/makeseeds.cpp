@@ -91,7 +91,7 @@ void recordingSeeds()
         QBuffer buffer(&full);
         buffer.open(QIODevice::WriteOnly);
         RfSpectrumHistory h = fullHistory();
-        h.samples.resize(2); // small seeds mutate faster
+        h.samples = h.samples.mid(0, 2); // small seeds mutate faster
         RecordingIo::write(buffer, h);
     }
     put("fuzz_recording", "full", full);

@@ -23,15 +23,17 @@ start=$(date +%s)
 for exe in "$bin"/fuzz_*; do
   [ -x "$exe" ] && [ -f "$exe" ] || continue
   name=$(basename "$exe")
-  case "$name" in *.dict) continue ;; esac
+  case "$name" in *.dict | *.asan_options) continue ;; esac
   echo "$name" | grep -Eq "$filter" || continue
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   dict=()
   [ -f "$exe.dict" ] && dict=(-dict="$exe.dict")
   log="$build/logs/$name.log"
+  asan=$ASAN_OPTIONS
+  [ -f "$exe.asan_options" ] && asan="$asan:$(cat "$exe.asan_options")"
   echo "== $name for ${seconds}s"
-  nice "$exe" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  ASAN_OPTIONS=$asan nice "$exe" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/findings/$name-" \
     "$corpus" "$bin/seeds/$name" >"$log" 2>&1
   rc=$?
