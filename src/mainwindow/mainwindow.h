@@ -13,6 +13,7 @@
 
 class DeviceComms;
 class InstanceChannel;
+class KivoIdPanel;
 class ProjectInfoDialog;
 class QAction;
 class QDockWidget;
@@ -80,6 +81,7 @@ public:
     InstanceChannel *instanceChannel() const { return m_channel; }
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
+    KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -156,6 +158,9 @@ private:
     void askToSave(const QString &why);
     void disconnectOnceScanEnded();
     void updateSessionState();
+    void buildKivoIdPanel();
+    void followKivoIdBand(QWidget *page);
+    void showKivoIdsOn(TabPage *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -180,6 +185,7 @@ private:
 
     TabPage2400 *m_page2400 = nullptr;
     TabPage900 *m_page900 = nullptr;
+    KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.

@@ -23,6 +23,7 @@ bool MainWindow::openRecordingFile(const QString &path)
         page = new TabPage900(recording.history, m_form.pageActions(), m_form.tabWidget);
     else
         page = new TabPage2400(recording.history, m_form.pageActions(), m_form.tabWidget);
+    showKivoIdsOn(page);
     const QString title = RecordingIo::tabTitle(path);
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);

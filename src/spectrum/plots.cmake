@@ -25,12 +25,14 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/notestyle.h
   ${_p}/plotcolorbar.cpp ${_p}/plotcolorbar.h
   ${_p}/plotprompts.cpp ${_p}/plotprompts.h
+  ${_p}/kivoidoverlay.cpp ${_p}/kivoidoverlay.h
   ${_p}/spectroplot.cpp ${_p}/spectroplot.h
   ${_p}/waterfallplot.cpp ${_p}/waterfallplot.h
 )
 target_include_directories(orvanel_spectrum_plots PUBLIC ${_p})
 target_link_libraries(orvanel_spectrum_plots
-  PUBLIC orvanel_spectrum_core Qwt::Qwt Qt5::Widgets orvanel_common)
+  PUBLIC orvanel_spectrum_core Qwt::Qwt Qt5::Widgets orvanel_common
+  PRIVATE orvanel_kivo_core)
 unset(_p)
 # The raster's per-pixel pass is plain IEEE arithmetic over arrays; let the
 # compiler vectorise it (no fast-math: the results stay bit for bit).

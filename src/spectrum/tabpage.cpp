@@ -34,6 +34,7 @@ void TabPage::buildLayout(bool live)
 
     m_stack = new QStackedWidget(this);
     m_spectroPlot = new SpectroPlot(this);
+    m_kivoIdOverlay.setPlot(m_spectroPlot);
     m_waterfallPlot = new WaterfallPlot(this);
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);

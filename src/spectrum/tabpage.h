@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bandhistory.h"
+#include "kivoidoverlay.h"
 
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -67,6 +68,7 @@ public:
     QLabel *elapsedLabel() const { return m_lblElapsed; }
     QLabel *clockLabel() const { return m_lblClock; }
     int currentView() const; //!< 0 spectrum, 1 waterfall
+    const KivoIdOverlay &kivoIdOverlay() const { return m_kivoIdOverlay; }
 
     //! Draws now if a redraw is pending (benchmarks and tests).
     void flushRedraw();
@@ -103,6 +105,7 @@ protected:
 
     BandHistory m_history;
     PageActions m_actions;
+    KivoIdOverlay m_kivoIdOverlay; //!< on the spectrum plot, IDs of the page's band
 
 private:
     void buildLayout(bool live);

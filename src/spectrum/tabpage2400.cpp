@@ -22,9 +22,28 @@ void TabPage2400::onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum)
     addNewSpectrumSample(RfSpectrumSample(timeStamp, spectrum, m_history.lastWifiNetworks()));
 }
 
-// The KiVo ID overlay comes with the ID panel.
-void TabPage2400::kivoIdSelection(QList<int>) {}
+bool TabPage2400::isBandKivoId(int kivoId)
+{
+    return kivoId >= 24000;
+}
 
-void TabPage2400::kivoIdSelected(int) {}
+void TabPage2400::kivoIdSelection(QList<int> kivoIds)
+{
+    QList<int> ours;
+    for (int id : kivoIds)
+        if (isBandKivoId(id))
+            ours.append(id);
+    m_kivoIdOverlay.setSelection(ours);
+}
 
-void TabPage2400::kivoIdDeselected(int) {}
+void TabPage2400::kivoIdSelected(int kivoId)
+{
+    if (isBandKivoId(kivoId))
+        m_kivoIdOverlay.select(kivoId);
+}
+
+void TabPage2400::kivoIdDeselected(int kivoId)
+{
+    if (isBandKivoId(kivoId))
+        m_kivoIdOverlay.deselect(kivoId);
+}

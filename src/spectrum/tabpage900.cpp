@@ -19,9 +19,28 @@ void TabPage900::onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum)
     addNewSpectrumSample(RfSpectrumSample(timeStamp, spectrum));
 }
 
-// The KiVo ID overlay comes with the ID panel.
-void TabPage900::kivoIdSelection(QList<int>) {}
+bool TabPage900::isBandKivoId(int kivoId)
+{
+    return kivoId <= 9500;
+}
 
-void TabPage900::kivoIdSelected(int) {}
+void TabPage900::kivoIdSelection(QList<int> kivoIds)
+{
+    QList<int> ours;
+    for (int id : kivoIds)
+        if (isBandKivoId(id))
+            ours.append(id);
+    m_kivoIdOverlay.setSelection(ours);
+}
 
-void TabPage900::kivoIdDeselected(int) {}
+void TabPage900::kivoIdSelected(int kivoId)
+{
+    if (isBandKivoId(kivoId))
+        m_kivoIdOverlay.select(kivoId);
+}
+
+void TabPage900::kivoIdDeselected(int kivoId)
+{
+    if (isBandKivoId(kivoId))
+        m_kivoIdOverlay.deselect(kivoId);
+}

@@ -12,6 +12,9 @@ public:
     TabPage900(const RfSpectrumHistory &recorded, const PageActions &actions,
                QWidget *parent = nullptr);
 
+    //! The KiVo IDs this band's plot draws; the others are dropped quietly.
+    static bool isBandKivoId(int kivoId);
+
 public slots:
     void onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum) override;
     void kivoIdSelection(QList<int> kivoIds) override;

@@ -1,0 +1,3 @@
+#include "kivolog.h"
+
+Q_LOGGING_CATEGORY(lcKivo, "orvanel.kivo")
