@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle
-  dfu-util xvfb xauth
+  dfu-util xvfb xauth zlib1g-dev
   clang clang-14 libclang-rt-14-dev
 )
 

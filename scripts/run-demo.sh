@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # `make run`: starts the scanner emulator on a private link and the program
 # connected to it; stops the emulator when the program exits.
+# ORVANEL_SIM_ARGS adds emulator options, e.g. ORVANEL_SIM_ARGS=--outdated
+# make run to be offered the firmware update. The update uses the emulator's
+# own test images, which are made for it and never reach a real scanner.
 set -euo pipefail
 build=${1:-build}
 sim=$build/tools/scanner-sim/orvanel-scanner-sim
@@ -21,10 +24,16 @@ cleanup() {
 trap cleanup EXIT INT TERM
 
 if [ -x "$sim" ]; then
-  "$sim" --link "$link" > "$rundir/sim.out" &
+  # shellcheck disable=SC2086 # options are split on purpose
+  "$sim" --link "$link" ${ORVANEL_SIM_ARGS:-} > "$rundir/sim.out" &
   simpid=$!
   for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
   echo "Scanner emulator serving on $link"
+fi
+
+images=$build/tools/scanner-sim/firmware
+if [ -z "${ORVANEL_FIRMWARE_DIR:-}" ] && [ -d "$images" ]; then
+  export ORVANEL_FIRMWARE_DIR=$images
 fi
 
 if [ -x "$app" ]; then

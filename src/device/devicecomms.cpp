@@ -4,6 +4,7 @@
 #include "devicelog.h"
 #include "dialogseam.h"
 #include "portdiscovery.h"
+#include "rblworkers.h"
 #include "scannerworkers.h"
 #include "serialcomms.h"
 
@@ -148,8 +149,8 @@ void DeviceComms::onSequenceFinished(const QString &workerClass)
         setConnected(false);
     } else if (workerClass == QLatin1String("WrkSetup")) {
         QThread::yieldCurrentThread();
-        startWorker<WrkScan>({{QStringLiteral("StopRequests"), stopRequests()}});
-        setScanning(true);
+        // An update that took the session while the setup ran gets the port.
+        setScanning(startWorker<WrkScan>({{QStringLiteral("StopRequests"), stopRequests()}}));
     } else if (workerClass == QLatin1String("WrkScan")) {
         setScanning(false);
     }
@@ -171,8 +172,10 @@ void DeviceComms::onSequenceTimeout(const QString &workerClass)
     } else if (workerClass == QLatin1String("WrkHostBL")) {
         // The host processor stops answering once it jumps to its bootloader.
         emit rfsaHostBLDone();
-    } else if (!m_qcMode) {
-        showError(tr("Communication error! No response received"));
+    } else {
+        if (!m_qcMode)
+            showError(tr("Communication error! No response received"));
+        emit timeout(workerClass);
     }
     setBusy(false);
     setScanning(false);
@@ -305,6 +308,113 @@ void DeviceComms::rfsaGetInfoString(uchar cpu, uchar str)
 {
     startWorker<WrkGetInfoStr>(
         {{QStringLiteral("Cpu"), uint(cpu)}, {QStringLiteral("String"), uint(str)}});
+}
+
+// ---- bootloader ------------------------------------------------------------
+
+void DeviceComms::rblAutoBaud()
+{
+    startWorker<WrkRblAutoBaud>();
+}
+
+void DeviceComms::rblCmdPing()
+{
+    startWorker<WrkRblCmdPing>();
+}
+
+void DeviceComms::rblCmdDownload(quint32 address, quint32 size)
+{
+    startWorker<WrkRblCmdDownload>(
+        {{QStringLiteral("address"), address}, {QStringLiteral("size"), size}});
+}
+
+void DeviceComms::rblCmdGetStatus()
+{
+    startWorker<WrkRblCmdGetStatus>();
+}
+
+void DeviceComms::rblCmdSendData(const QByteArray &data)
+{
+    startWorker<WrkRblCmdSendData>({{QStringLiteral("data"), data}});
+}
+
+void DeviceComms::rblCmdReset()
+{
+    startWorker<WrkRblCmdReset>();
+}
+
+void DeviceComms::rblCmdSectorErase(quint32 address)
+{
+    startWorker<WrkRblCmdSectorErase>({{QStringLiteral("address"), address}});
+}
+
+void DeviceComms::rblCmdCrc32(quint32 address, quint32 size, quint32 readRepeat)
+{
+    startWorker<WrkRblCmdCrc32>({{QStringLiteral("address"), address},
+                                 {QStringLiteral("size"), size},
+                                 {QStringLiteral("readRepeat"), readRepeat}});
+}
+
+void DeviceComms::rblCmdGetChipId()
+{
+    startWorker<WrkRblCmdGetChipId>();
+}
+
+void DeviceComms::rblCmdMemoryRead(quint32 address, quint32 size)
+{
+    startWorker<WrkRblCmdMemoryRead>(
+        {{QStringLiteral("address"), address}, {QStringLiteral("size"), size}});
+}
+
+void DeviceComms::rblCmdMemoryWrite(quint32 address, const QByteArray &data)
+{
+    startWorker<WrkRblCmdMemoryWrite>(
+        {{QStringLiteral("address"), address}, {QStringLiteral("data"), data}});
+}
+
+void DeviceComms::rblCmdBankErase()
+{
+    startWorker<WrkRblCmdBankErase>();
+}
+
+void DeviceComms::rblCmdSetCcfg(quint32 fieldId, quint32 fieldValue)
+{
+    startWorker<WrkRblCmdSetCcfg>(
+        {{QStringLiteral("fieldId"), fieldId}, {QStringLiteral("fieldValue"), fieldValue}});
+}
+
+void DeviceComms::rblWriteSector(quint32 address, const QByteArray &data)
+{
+    startWorker<WrkRblWriteSector>(
+        {{QStringLiteral("address"), address}, {QStringLiteral("data"), data}});
+}
+
+// ---- update lock -------------------------------------------------------------
+
+void DeviceComms::setUpdateLocked(bool locked)
+{
+    if (locked == m_updateLocked)
+        return;
+    m_updateLocked = locked;
+    emit updateLockChanged(locked);
+}
+
+void DeviceComms::asUpdateStep(const std::function<void()> &step)
+{
+    const bool outer = m_inUpdateStep;
+    m_inUpdateStep = true;
+    step();
+    m_inUpdateStep = outer;
+}
+
+bool DeviceComms::refusedByUpdateLock(const char *workerClass) const
+{
+    // The scan that follows a finished setup is the session's own doing, but
+    // an update that took the port meanwhile must not find a scan running.
+    if (!m_updateLocked || m_inUpdateStep)
+        return false;
+    qCWarning(lcDevice) << "Firmware update running; refused:" << workerClass;
+    return true;
 }
 
 // ---- shutdown and discovery ------------------------------------------------

@@ -37,6 +37,7 @@ class DeviceComms : public QObject
     Q_PROPERTY(bool connected READ connected WRITE setConnected NOTIFY connectedChanged)
     Q_PROPERTY(bool busy READ busy WRITE setBusy NOTIFY busyChanged)
     Q_PROPERTY(bool scanning READ scanning NOTIFY scanningChanged)
+    Q_PROPERTY(bool updateLocked READ updateLocked WRITE setUpdateLocked NOTIFY updateLockChanged)
 
 public:
     explicit DeviceComms(QObject *parent = nullptr);
@@ -46,6 +47,14 @@ public:
     bool busy() const { return m_busy; }
     bool scanning() const { return m_scanning; }
     bool qcMode() const { return m_qcMode; }
+    //! While a firmware update runs the session refuses Connect, Disconnect,
+    //! Scan and every hand-sent command; only the update's own steps (made
+    //! through asUpdateStep) go out. The busy flag cannot protect an update:
+    //! it is false while scanning and between two sector writes.
+    bool updateLocked() const { return m_updateLocked; }
+    //! Makes the requests `step` issues count as the update's own, so the
+    //! update lock lets them through.
+    void asUpdateStep(const std::function<void()> &step);
     QString currentPortName() const { return portName; }
     QThread *workThread() { return &comsThread; }
 
@@ -114,6 +123,21 @@ signals:
     void rfsaGetCalibrationDone(qint64 timeStamp, const RfSpectrumScan &spectrum);
     void rfsaResetToBootloaderDone();
     void rfsaGetInfoStrDone(uchar cpu, uchar str, const QString &data);
+    void rblAutoBaudDone();
+    void rblCmdPingDone();
+    void rblCmdDownloadDone();
+    void rblCmdGetStatusDone(uchar status);
+    void rblCmdSendDataDone();
+    void rblCmdResetDone();
+    void rblCmdSectorEraseDone();
+    void rblCmdCrc32Done(quint32 crc);
+    void rblCmdGetChipIdDone(quint32 chipId);
+    void rblCmdMemoryReadDone(const QByteArray &data);
+    void rblCmdMemoryWriteDone();
+    void rblCmdBankEraseDone();
+    void rblCmdSetCcfgDone();
+    void rblWriteSectorDone();
+    void updateLockChanged(bool locked);
 
 public slots:
     void connectToDevice(bool debug);
@@ -148,18 +172,40 @@ public slots:
     void rfsaResetToBootloader();
     void rfsaGetInfoString(uchar cpu, uchar str);
 
+    void rblAutoBaud();
+    void rblCmdPing();
+    void rblCmdDownload(quint32 address, quint32 size);
+    void rblCmdGetStatus();
+    void rblCmdSendData(const QByteArray &data);
+    void rblCmdReset();
+    void rblCmdSectorErase(quint32 address);
+    void rblCmdCrc32(quint32 address, quint32 size, quint32 readRepeat);
+    void rblCmdGetChipId();
+    void rblCmdMemoryRead(quint32 address, quint32 size);
+    void rblCmdMemoryWrite(quint32 address, const QByteArray &data);
+    void rblCmdBankErase();
+    void rblCmdSetCcfg(quint32 fieldId, quint32 fieldValue);
+    void rblWriteSector(quint32 address, const QByteArray &data);
+
+    void setUpdateLocked(bool locked);
+
 protected:
     //! Posts the creation of a worker of class W (constructor form: port
     //! name, receiver, parameter map, parent) to the communication thread and
     //! marks the session busy. The bootloader workers start the same way.
-    template <class W> void startWorker(const QVariantMap &parameters = QVariantMap())
+    //! False (and nothing started) when the update lock refuses it.
+    template <class W> bool startWorker(const QVariantMap &parameters = QVariantMap())
     {
+        if (refusedByUpdateLock(W::staticMetaObject.className()))
+            return false;
         const QString port = portName;
         postToWorkThread([this, port, parameters](QObject *dispatcher) {
             new W(port, this, parameters, dispatcher);
         });
         setBusy(true);
+        return true;
     }
+    bool refusedByUpdateLock(const char *workerClass) const;
     void postToWorkThread(std::function<void(QObject *dispatcher)> job);
 
 private slots:
@@ -179,6 +225,8 @@ private:
     bool m_busy = false;
     bool m_scanning = false;
     bool m_qcMode = false;
+    bool m_updateLocked = false;
+    bool m_inUpdateStep = false; //!< requests now being made are the update's own
     bool m_ownerAnnouncesLoss = false;
     PortFinder m_portFinder;
     QAtomicInt m_stopRequests; //!< written on the GUI thread, read on the communication thread

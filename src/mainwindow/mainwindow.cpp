@@ -83,6 +83,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     updateActionStates();
     updateSessionState();
 
+    buildFirmwareUpdate();
     m_projectInfoDialog = new ProjectInfoDialog(this);
     connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
 
@@ -145,26 +146,6 @@ void MainWindow::onDcBusyChanged(bool busy)
         disconnectOnceScanEnded();
 }
 
-void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
-{
-    if (cpu == 0 && str == 0)
-        m_lblRadioVersion->setText(QStringLiteral("R: v") + data);
-    else if (cpu == 1 && str == 0)
-        m_lblHostVersion->setText(QStringLiteral("H: v") + data);
-    // The firmware update dialog (offered when a version differs from the
-    // carried images) joins here when it exists.
-}
-
-void MainWindow::startBootloader()
-{
-    // The device did not answer the connect sequence. Until recovering its
-    // firmware is offered here, say so: the disconnect alone shows nothing.
-    DialogSeam::critical(tr("Error"),
-                         tr("The device on %1 did not answer.")
-                             .arg(QDir::toNativeSeparators(m_device->currentPortName())));
-    m_device->disconnectFromDevice();
-}
-
 void MainWindow::onNewLocalConnection(const QStringList &arguments)
 {
     m_receivedArguments = arguments;
@@ -224,8 +205,6 @@ void MainWindow::on_actionLumaweave_KivoIds_toggled(bool enabled)
     if (enabled)
         m_form.dockWidgetKivoIds->raise();
 }
-
-void MainWindow::on_actionUpdate_Firmware_triggered() {}
 
 void MainWindow::on_tabWidget_tabCloseRequested(int index)
 {

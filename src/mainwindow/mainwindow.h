@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class DeviceComms;
+class FwUpdateDialog;
 class InstanceChannel;
 class KivoIdPanel;
 class ProjectInfoDialog;
@@ -82,6 +83,7 @@ public:
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
     KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
+    FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -154,6 +156,8 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    void buildFirmwareUpdate();
+    bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
     void disconnectOnceScanEnded();
@@ -167,6 +171,7 @@ private:
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
     QLabel *m_lblHostVersion = nullptr;
+    FwUpdateDialog *m_fwUpdateDialog = nullptr;
     QLabel *m_lblSessionState = nullptr; //!< the session's state in words
     QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
     QElapsedTimer m_clock;

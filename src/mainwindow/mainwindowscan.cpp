@@ -45,9 +45,10 @@ void MainWindow::setBandTabsEnabled(bool enabled)
 void MainWindow::updateActionStates()
 {
     const bool connected = m_device->connected();
-    m_form.actionConnect->setEnabled(!connected);
-    m_form.actionDisconnect->setEnabled(connected && !m_scanWanted);
-    m_form.actionRecord->setEnabled(!m_scanWanted);
+    const bool locked = m_device->updateLocked(); // a firmware update owns the port
+    m_form.actionConnect->setEnabled(!connected && !locked);
+    m_form.actionDisconnect->setEnabled(connected && !m_scanWanted && !locked);
+    m_form.actionRecord->setEnabled(!m_scanWanted && !locked);
     m_form.actionStop->setEnabled(m_scanWanted);
     m_form.actionOpen->setEnabled(!m_scanWanted);
     if (!connected) {
@@ -150,7 +151,8 @@ void MainWindow::onDcConnectedChanged(bool connected)
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (m_device->connected() && !m_scanWanted)
+                // Not under an open firmware update: it is about to use the port.
+                if (m_device->connected() && !m_scanWanted && !firmwareDialogShown())
                     m_form.actionRecord->trigger();
             },
             Qt::QueuedConnection);

@@ -65,6 +65,22 @@ public:
         }
     }
 
+    //! Writes raw bytes (the bootloader's) and returns the next `n` bytes back.
+    QByteArray exchange(const QByteArray &bytes, int n, int timeoutMs = 3000)
+    {
+        port.write(bytes);
+        port.waitForBytesWritten(1000);
+        QElapsedTimer t;
+        t.start();
+        while (rx.size() < n && t.elapsed() < timeoutMs) {
+            if (port.waitForReadyRead(50))
+                rx += port.readAll();
+        }
+        const QByteArray got = rx.left(n);
+        rx.remove(0, got.size());
+        return got;
+    }
+
     //! Nothing arrives within `ms`.
     bool silentFor(int ms)
     {
@@ -123,6 +139,16 @@ public:
     QByteArray raw; //!< bytes of the frame last returned by next()
 };
 
+//! A bootloader command packet: size, checksum, command, payload.
+QByteArray blPacket(quint8 command, const QByteArray &payload = QByteArray())
+{
+    const QByteArray body = char(command) + payload;
+    quint8 sum = 0;
+    for (char c : body)
+        sum = quint8(sum + quint8(c));
+    return char(body.size() + 2) + QByteArray(1, char(sum)) + body;
+}
+
 //! Runs the emulator to completion with `args` and returns its exit code.
 int runToExit(const QStringList &args, QString *stderrText = nullptr, QString *stdoutText = nullptr)
 {
@@ -161,6 +187,9 @@ private slots:
     void garbage();
     void stallSweep();
     void hangupAfter();
+    void bootloaderEntry();
+    void flashRadioAndReset();
+    void hostBootloaderGoesAway();
     void delays();
     void junkFromProgramIsLoggedAndSkipped();
     void badArguments_data();
@@ -254,7 +283,7 @@ void TestScannerSim::protocolOverPty()
     for (RfsaFrame::Parsed p = port.next(); p.command == 0x83; p = port.next())
         calibration += p.payload.size();
     QCOMPARE(calibration, 501);
-    for (quint8 code : {0x07, 0x80, 0x81, 0x02, 0x55})
+    for (quint8 code : {0x07, 0x02, 0x55})
         QVERIFY2(port.acked(code), qPrintable(QString::number(code, 16)));
     QVERIFY(port.silentFor(100));
 
@@ -462,6 +491,64 @@ void TestScannerSim::hangupAfter()
     QCOMPARE(sim.logLines("TX").size(), 2 * 4);
 }
 
+void TestScannerSim::bootloaderEntry()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorText())); // paced, as by default
+    FramePort port;
+    QVERIFY(port.open(sim.ptyPath()));
+    QVERIFY(port.acked(0x80));
+    QTest::qWait(100); // as the program waits before auto-baud
+    QCOMPARE(port.exchange("\x55\x55", 2).toHex(), QByteArray("00cc"));
+    QCOMPARE(port.exchange(QByteArray::fromHex("032020"), 2).toHex(), QByteArray("00cc"));
+    QVERIFY(port.silentFor(100)); // never padded
+    QVERIFY(sim.waitForLog("BL-TX", 2));
+    QCOMPARE(sim.logLines("BL-RX"), (QStringList{"5555", "032020"}));
+    QCOMPARE(sim.logLines("BL-TX"), (QStringList{"00cc", "00cc"}));
+}
+
+void TestScannerSim::flashRadioAndReset()
+{
+    SimProcess sim;
+    QVERIFY2(sim.start({"--fast", "--dead-radio"}), qPrintable(sim.errorText()));
+    FramePort port;
+    QVERIFY(port.open(sim.ptyPath()));
+    QVERIFY(port.acked(0x1F));
+    QVERIFY(port.silentFor(300)); // a dead radio sends no sweep
+
+    QByteArray image(1024, 'R');
+    const QByteArray tag("ORVANEL-RADIO-VERSION:3.1.4\0", 28);
+    image.replace(16, tag.size(), tag);
+    const QByteArray ack = QByteArray::fromHex("00cc");
+    QVERIFY(port.acked(0x80));
+    QCOMPARE(port.exchange("\x55\x55", 2), ack);
+    QCOMPARE(port.exchange(blPacket(0x2C), 2), ack);
+    QCOMPARE(port.exchange(blPacket(0x21, QByteArray::fromHex("0000000000000400")), 2), ack);
+    for (int at = 0; at < image.size(); at += 252)
+        QCOMPARE(port.exchange(blPacket(0x24, image.mid(at, 252)), 2), ack);
+    QCOMPARE(port.exchange(QByteArray::fromHex("032323"), 5), QByteArray::fromHex("00cc034040"));
+    QCOMPARE(port.exchange(ack + blPacket(0x25), 2), ack);
+
+    // The scanner again, with the radio's new version and sweeps.
+    QVERIFY(port.acked(0x82, QByteArray::fromHex("0000")));
+    QCOMPARE(port.next().payload, QByteArray("3.1.4", 6));
+    QCOMPARE(port.sweep().size(), 501);
+}
+
+void TestScannerSim::hostBootloaderGoesAway()
+{
+    QTemporaryDir dir;
+    const QString link = dir.path() + "/ttyORV";
+    SimProcess sim;
+    QVERIFY2(sim.start({"--fast", "--link", link}), qPrintable(sim.errorText()));
+    FramePort port;
+    QVERIFY(port.open(sim.ptyPath()));
+    QVERIFY(port.acked(0x81));
+    QVERIFY(sim.waitForExit());
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
 void TestScannerSim::delays()
 {
     SimProcess sim;
@@ -521,6 +608,8 @@ void TestScannerSim::badArguments_data()
     QTest::newRow("text seed") << QStringList{"--seed", "many"} << "--seed";
     QTest::newRow("negative count") << QStringList{"--hangup-after", "-3"} << "--hangup-after";
     QTest::newRow("bad code") << QStringList{"--no-ack", "xyz"} << "--no-ack";
+    QTest::newRow("status without =") << QStringList{"--bl-status", "24"} << "--bl-status";
+    QTest::newRow("zero silent") << QStringList{"--bl-silent-after", "0"} << "--bl-silent-after";
     QTest::newRow("bad scene") << QStringList{"--scene", base + "/bad.json"} << "channel";
     QTest::newRow("broken scene") << QStringList{"--scene", base + "/broken.json"} << "JSON";
     QTest::newRow("missing scene") << QStringList{"--scene", base + "/none.json"} << "none.json";
@@ -542,9 +631,28 @@ void TestScannerSim::help()
 {
     QString err, out;
     QCOMPARE(runToExit({"--help"}, &err, &out), 0);
-    for (const char *opt : {"--link", "--log", "--seed", "--scene", "--fast", "--rate",
-                            "--sweep-time", "--no-ack", "--bad-crc", "--garbage", "--stall-sweep",
-                            "--hangup-after", "--frame-delay", "--delay-cmd", "--outdated"})
+    for (const char *opt : {"--link",
+                            "--log",
+                            "--seed",
+                            "--scene",
+                            "--fast",
+                            "--rate",
+                            "--sweep-time",
+                            "--no-ack",
+                            "--bad-crc",
+                            "--garbage",
+                            "--stall-sweep",
+                            "--hangup-after",
+                            "--frame-delay",
+                            "--delay-cmd",
+                            "--outdated",
+                            "--start-in-bootloader",
+                            "--dead-radio",
+                            "--bl-nack",
+                            "--bl-status",
+                            "--bl-bad-checksum",
+                            "--bl-silent-after",
+                            "--make-test-images"})
         QVERIFY2(out.contains(QLatin1String(opt)), opt);
 }
 

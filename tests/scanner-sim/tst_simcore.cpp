@@ -355,7 +355,8 @@ void TestSimCore::everyCommandIsAcknowledged()
     QCOMPARE(x.frames.size(), 1);
     QCOMPARE(x.replies.size(), 1 + replyFrames);
     QCOMPARE(x.replies.at(0).frame, cmd(quint8(code)));
-    QCOMPARE(int(x.replies.at(0).kind), int(SimReply::Kind::Ack));
+    QCOMPARE(int(x.replies.at(0).kind),
+             int(code == 0x81 ? SimReply::Kind::HostBlAck : SimReply::Kind::Ack));
     for (int i = 0; i < x.replies.size(); ++i)
         QCOMPARE(x.at(i).status, RfsaFrame::Scan::Frame);
 }

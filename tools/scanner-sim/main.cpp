@@ -3,6 +3,7 @@
 #include "rfscene.h"
 #include "simoptions.h"
 #include "simserver.h"
+#include "testimages.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -42,6 +43,13 @@ int main(int argc, char *argv[])
     }
     if (options.help) {
         std::fputs(qPrintable(SimOptions::helpText()), stdout);
+        return 0;
+    }
+    if (!options.testImagesDir.isEmpty()) {
+        if (!TestImages::write(options.testImagesDir, &error)) {
+            fail(error);
+            return 1;
+        }
         return 0;
     }
 

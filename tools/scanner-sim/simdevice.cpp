@@ -28,8 +28,18 @@ quint32 be32(const QByteArray &p, int at)
 } // namespace
 
 SimDevice::SimDevice(const SimOptions &options, const RfScene &scene)
-    : m_options(options), m_synth(scene, options.seed)
+    : m_options(options), m_synth(scene, options.seed), m_radioDead(options.deadRadio)
 {
+}
+
+void SimDevice::radioRestarted(const QString &imageVersion)
+{
+    if (imageVersion.isEmpty())
+        return;
+    m_options.radioVersion = imageVersion;
+    if (m_radioDead)
+        qCInfo(lcSim, "radio flashed with a valid image: sweeps come again");
+    m_radioDead = false;
 }
 
 SimDevice::Setup SimDevice::bandDefaults(int setFBand)
@@ -168,7 +178,8 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
         qCInfo(lcSim, "ignoring command %02x as told", code);
         return;
     }
-    reply(code, QByteArray(), SimReply::Kind::Ack, m_options.delayCmd.value(code, 0));
+    reply(code, QByteArray(), code == CmdHostBL ? SimReply::Kind::HostBlAck : SimReply::Kind::Ack,
+          m_options.delayCmd.value(code, 0));
 
     auto need = [&](int size) {
         if (payload.size() >= size)
@@ -267,6 +278,10 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
         break;
     case CmdGetSpecNoInit:
         ++m_sweepRequests;
+        if (m_radioDead) {
+            qCInfo(lcSim, "sweep request %llu: the radio is dead, no data", m_sweepRequests);
+            break;
+        }
         if (m_options.stallSweep > 0 && m_sweepRequests >= quint64(m_options.stallSweep)) {
             qCInfo(lcSim, "sweep request %llu stalls as told", m_sweepRequests);
             break;
@@ -283,8 +298,12 @@ void SimDevice::handle(quint8 code, const QByteArray &payload)
     case CmdGetCalibration:
         sendCalibration();
         break;
-    case CmdSync:
     case CmdResetToBootloader:
+        qCInfo(lcSim, "radio dropped into its ROM bootloader");
+        if (onResetToBootloader)
+            onResetToBootloader();
+        break;
+    case CmdSync:
     case CmdHostBL:
         break;
     default:

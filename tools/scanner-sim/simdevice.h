@@ -20,7 +20,9 @@ struct SimReply
         Data,       //!< any other reply frame
         SweepStart, //!< first data frame of a sweep: comes after the measurement
         SweepData,  //!< further data frames of a sweep
-        SweepEnd    //!< the 06 frame that closes a sweep
+        SweepEnd,   //!< the 06 frame that closes a sweep
+        HostBlAck,  //!< acknowledgement after which the host processor leaves for DFU
+        Bootloader  //!< bytes of the radio's ROM bootloader, not a frame
     };
     QByteArray frame;
     Kind kind = Kind::Data;
@@ -63,6 +65,8 @@ public:
     std::function<void(const QByteArray &)> onFrame; //!< a valid frame arrived
     std::function<void(const QByteArray &)> onJunk;  //!< bytes dropped while resynchronising
     std::function<void(const SimReply &)> onReply;   //!< a frame to send
+    //! The radio was told to drop into its ROM bootloader (after the acknowledgement).
+    std::function<void()> onResetToBootloader;
 
     void receive(const QByteArray &bytes);
     //! Bytes of an unfinished frame are waiting.
@@ -77,6 +81,11 @@ public:
     //! Span x 1000 / FStep + 1, truncated, capped to 1..MaxPoints.
     int pointsPerSweep() const;
     bool connected() const { return m_connected; }
+
+    //! The radio came back from its bootloader with this image version (empty:
+    //! the flash holds none, the configured version stays).
+    void radioRestarted(const QString &imageVersion);
+    QString radioVersion() const { return m_options.radioVersion; }
 
     static Setup bandDefaults(int setFBand);
     //! Points for a span and a step that went through the 16.16 encoding.
@@ -98,6 +107,7 @@ private:
     QByteArray m_rx;
     bool m_connected = false;
     quint16 m_lastError = NoError;
+    bool m_radioDead = false; //!< --dead-radio until a valid image is flashed
     quint64 m_sweepRequests = 0;
     quint64 m_sweepsRendered = 0;
     QByteArray m_sweep; //!< reused sweep buffer

@@ -108,6 +108,32 @@ bool SimOptions::parse(const QStringList &args, QString *error)
             help = true;
         } else if (opt == QLatin1String("--fast")) {
             fast = true;
+        } else if (opt == QLatin1String("--start-in-bootloader")) {
+            startInBootloader = true;
+        } else if (opt == QLatin1String("--dead-radio")) {
+            deadRadio = true;
+        } else if (opt == QLatin1String("--make-test-images")) {
+            if (!value(&v))
+                return false;
+            if (v.isEmpty())
+                return bad(v, QStringLiteral("expected a directory"));
+            testImagesDir = v;
+        } else if (opt == QLatin1String("--bl-nack")) {
+            if (!value(&v))
+                return false;
+            int code = 0;
+            if (!parseCode(v, &code))
+                return bad(v, QStringLiteral("expected a command code in hex, like 26 or 0x26"));
+            blNack.insert(code);
+        } else if (opt == QLatin1String("--bl-status")) {
+            if (!value(&v))
+                return false;
+            const int eq = v.indexOf(QLatin1Char('='));
+            int code = 0;
+            int status = 0;
+            if (eq < 0 || !parseCode(v.left(eq), &code) || !parseCode(v.mid(eq + 1), &status))
+                return bad(v, QStringLiteral("expected CODE=STATUS in hex, like 24=44"));
+            blStatus.insert(code, status);
         } else if (opt == QLatin1String("--outdated")) {
             radioVersion = QStringLiteral("1.0.0.8.0.0");
             hostVersion = QStringLiteral("1.0.0.8.0.60");
@@ -180,7 +206,9 @@ bool SimOptions::parse(const QStringList &args, QString *error)
             noAck.insert(code);
         } else if (opt == QLatin1String("--bad-crc") || opt == QLatin1String("--garbage") ||
                    opt == QLatin1String("--stall-sweep") ||
-                   opt == QLatin1String("--hangup-after")) {
+                   opt == QLatin1String("--hangup-after") ||
+                   opt == QLatin1String("--bl-bad-checksum") ||
+                   opt == QLatin1String("--bl-silent-after")) {
             if (!value(&v))
                 return false;
             int n = 0;
@@ -192,6 +220,10 @@ bool SimOptions::parse(const QStringList &args, QString *error)
                 garbageFrame = n;
             else if (opt == QLatin1String("--stall-sweep"))
                 stallSweep = n;
+            else if (opt == QLatin1String("--bl-bad-checksum"))
+                blBadChecksum = n;
+            else if (opt == QLatin1String("--bl-silent-after"))
+                blSilentAfter = n;
             else
                 hangupAfter = n;
         } else if (opt == QLatin1String("--frame-delay")) {
@@ -225,7 +257,8 @@ QString SimOptions::helpText()
         "\n"
         "Port and logging:\n"
         "  --link PATH            also make PATH a symlink to the terminal (removed on exit)\n"
-        "  --log FILE             log every frame: <seconds> <RX|TX|RX-JUNK|TX-JUNK> <hex>\n"
+        "  --log FILE             log every frame: <seconds> <dir> <hex> (RX, TX, RX-JUNK,\n"
+        "                         TX-JUNK; BL-RX, BL-TX in the bootloader)\n"
         "\n"
         "Identity:\n"
         "  --device-version S     device version text (default \"Orvanel Scanner\")\n"
@@ -253,6 +286,19 @@ QString SimOptions::helpText()
         "  --hangup-after N       after N complete sweeps close the terminal and exit 0\n"
         "  --frame-delay MS       wait MS before every frame sent\n"
         "  --delay-cmd CODE=MS    delay the acknowledgement of CODE by MS; repeatable\n"
+        "  --dead-radio           acknowledge sweep requests without data until a valid\n"
+        "                         radio image has been flashed\n"
+        "\n"
+        "Radio ROM bootloader (entered by the reset-to-bootloader command):\n"
+        "  --start-in-bootloader  start with the radio in its bootloader\n"
+        "  --bl-nack CODE         NACK bootloader command CODE (hex; 55 = auto-baud); repeatable\n"
+        "  --bl-status CODE=ST    get-status after command CODE answers ST (hex); repeatable\n"
+        "  --bl-bad-checksum N    spoil the checksum of the Nth bootloader response\n"
+        "  --bl-silent-after N    answer N bootloader commands (auto-baud included), then none\n"
+        "\n"
+        "Firmware images:\n"
+        "  --make-test-images DIR write the emulator's test images 7140_orvanel_radio.bin\n"
+        "                         and 7140_orvanel_host.dfu into DIR and exit\n"
         "\n"
         "  --help                 this text\n"
         "Bad option values end the program with exit code 2.\n");

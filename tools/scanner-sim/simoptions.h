@@ -47,6 +47,16 @@ struct SimOptions
     double frameDelayMs = 0;
     QMap<int, double> delayCmd; //!< command code -> extra delay of its acknowledgement
 
+    // The radio's ROM bootloader and its faults.
+    bool startInBootloader = false;
+    bool deadRadio = false;  //!< no sweep data until a valid radio image is flashed
+    QSet<int> blNack;        //!< bootloader commands answered with a NACK (0x55 = auto-baud)
+    QMap<int, int> blStatus; //!< command -> what get-status answers after it
+    int blBadChecksum = 0;   //!< 1-based bootloader response whose checksum is spoilt
+    int blSilentAfter = 0;   //!< bootloader commands answered before going silent
+
+    QString testImagesDir; //!< write the test firmware images here and exit
+
     bool help = false;
 
     SimOptions();

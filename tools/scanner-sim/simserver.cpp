@@ -15,6 +15,18 @@ namespace {
 constexpr double MsPerByte = 10.0 * 1000.0 / 115200.0;
 // Bytes of a frame that stop coming for this long were not a frame.
 constexpr int StaleInputMs = 100;
+// Timers tick in whole milliseconds. Bootloader bytes within half of one of
+// being due go now and the others at the nearest tick, so the line keeps its
+// rate on average; rounding every wait up would add up to a millisecond to
+// each of the bootloader's many short exchanges. Scanner frames never go
+// early, so their delays (--frame-delay, --delay-cmd) hold as given.
+constexpr double DueSlackMs = 0.5;
+constexpr double FrameSlackMs = 0.2;
+
+int timerMs(double wait, bool bootloader)
+{
+    return static_cast<int>(bootloader ? std::lround(wait) : std::ceil(wait));
+}
 // After the last sweep of --hangup-after, give the program a moment to read
 // it before the cable goes.
 constexpr int PullCableDelayMs = 150;
@@ -24,7 +36,8 @@ const QByteArray junkBytes = QByteArray::fromHex("00ff55");
 } // namespace
 
 SimServer::SimServer(const SimOptions &options, const RfScene &scene, QObject *parent)
-    : QObject(parent), m_options(options), m_log(m_clock), m_device(options, scene)
+    : QObject(parent), m_options(options), m_log(m_clock), m_device(options, scene),
+      m_bootloader(options)
 {
     m_clock.start();
     m_link = new PtyLink(this);
@@ -36,14 +49,29 @@ SimServer::SimServer(const SimOptions &options, const RfScene &scene, QObject *p
     m_staleTimer->setSingleShot(true);
     m_staleTimer->setInterval(StaleInputMs);
     connect(m_staleTimer, &QTimer::timeout, this, [this] {
-        m_device.dropPartial();
-        if (m_device.hasPartial())
-            m_staleTimer->start();
+        if (m_inBootloader)
+            m_bootloader.dropPartial();
+        else
+            m_device.dropPartial();
+        restartStaleTimer();
     });
+    m_bootloaderInTimer = new QTimer(this);
+    m_bootloaderInTimer->setSingleShot(true);
+    m_bootloaderInTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_bootloaderInTimer, &QTimer::timeout, this, &SimServer::feedBootloader);
 
     m_device.onFrame = [this](const QByteArray &f) { m_log.write("RX", f); };
     m_device.onJunk = [this](const QByteArray &j) { m_log.write("RX-JUNK", j); };
     m_device.onReply = [this](const SimReply &r) { enqueue(r); };
+    m_device.onResetToBootloader = [this] { enterBootloader(); };
+    m_bootloader.onReceived = [this](const QByteArray &b) { m_log.write("BL-RX", b); };
+    m_bootloader.onSend = [this](const QByteArray &b) {
+        SimReply r;
+        r.frame = b;
+        r.kind = SimReply::Kind::Bootloader;
+        enqueue(r);
+    };
+    m_bootloader.onReset = [this] { leaveBootloader(); };
 
     connect(m_link, &PtyLink::received, this, &SimServer::onReceived);
     connect(m_link, &PtyLink::hungUp, this, &SimServer::onHungUp);
@@ -67,6 +95,8 @@ bool SimServer::start(QString *error, bool *badArgument)
     }
     if (!m_options.linkPath.isEmpty() && !m_link->makeLink(m_options.linkPath, error))
         return false;
+    if (m_options.startInBootloader)
+        enterBootloader();
     return true;
 }
 
@@ -79,20 +109,70 @@ void SimServer::shutdown()
 {
     m_sendTimer->stop();
     m_staleTimer->stop();
+    m_bootloaderInTimer->stop();
     m_queue.clear();
     m_link->close();
     m_link->removeLink();
+}
+
+void SimServer::restartStaleTimer()
+{
+    if (m_inBootloader ? m_bootloader.hasPartial() : m_device.hasPartial())
+        m_staleTimer->start();
+    else
+        m_staleTimer->stop();
 }
 
 void SimServer::onReceived(const QByteArray &bytes)
 {
     if (m_pulling)
         return;
-    m_device.receive(bytes);
-    if (m_device.hasPartial())
-        m_staleTimer->start();
+    if (m_inBootloader && !m_options.fast) {
+        const double due = std::max(nowMs(), m_inLineFreeAtMs) + bytes.size() * MsPerByte;
+        m_inLineFreeAtMs = due;
+        m_bootloaderIn.enqueue(Incoming{bytes, due});
+        feedBootloader();
+        return;
+    }
+    if (m_inBootloader)
+        m_bootloader.receive(bytes);
     else
-        m_staleTimer->stop();
+        m_device.receive(bytes);
+    restartStaleTimer();
+}
+
+void SimServer::feedBootloader()
+{
+    while (!m_bootloaderIn.isEmpty() && m_inBootloader) {
+        const double wait = m_bootloaderIn.head().dueMs - nowMs();
+        if (wait > DueSlackMs) {
+            m_bootloaderInTimer->start(timerMs(wait, true));
+            return;
+        }
+        m_bootloader.receive(m_bootloaderIn.dequeue().bytes);
+        restartStaleTimer();
+    }
+    // Whatever followed a reset belongs to the scanner again.
+    while (!m_bootloaderIn.isEmpty())
+        m_device.receive(m_bootloaderIn.dequeue().bytes);
+}
+
+void SimServer::enterBootloader()
+{
+    m_inBootloader = true;
+    m_device.resetLink(); // anything after the command is the bootloader's
+    m_bootloader.enter();
+    m_inLineFreeAtMs = nowMs();
+}
+
+void SimServer::leaveBootloader()
+{
+    m_inBootloader = false;
+    m_staleTimer->stop();
+    const QString version = m_bootloader.imageVersion();
+    m_device.radioRestarted(version);
+    qCInfo(lcSim, "radio reset: reports version %s%s", qPrintable(m_device.radioVersion()),
+           version.isEmpty() ? " (no version in its flash)" : "");
 }
 
 void SimServer::onHungUp()
@@ -110,6 +190,9 @@ void SimServer::onHungUp()
     m_sendTimer->stop();
     m_staleTimer->stop();
     m_device.resetLink();
+    m_bootloaderIn.clear();
+    m_bootloaderInTimer->stop();
+    m_bootloader.dropPartial();
     m_lineFreeAtMs = nowMs();
 }
 
@@ -119,7 +202,9 @@ void SimServer::enqueue(const SimReply &reply)
         return;
     const double now = nowMs();
     const bool paced = !m_options.fast && m_options.rate <= 0;
-    double start = std::max(now, m_lineFreeAtMs) + m_options.frameDelayMs + reply.extraDelayMs;
+    const bool frame = reply.kind != SimReply::Kind::Bootloader;
+    double start =
+        std::max(now, m_lineFreeAtMs) + (frame ? m_options.frameDelayMs : 0.0) + reply.extraDelayMs;
     if (reply.kind == SimReply::Kind::SweepStart) {
         if (m_options.rate > 0 && !m_options.fast)
             start = std::max(start, m_lastSweepEndMs + 1000.0 / m_options.rate);
@@ -142,11 +227,19 @@ void SimServer::pump()
             // Everything that is due goes out in one write: fewer wake-ups
             // on both sides when unpaced.
             double wait = 0;
+            bool bootloader = false;
             while (!m_queue.isEmpty()) {
                 wait = m_queue.head().dueMs - nowMs();
-                if (wait > 0.2)
+                bootloader = m_queue.head().kind == SimReply::Kind::Bootloader;
+                if (wait > (bootloader ? DueSlackMs : FrameSlackMs))
                     break;
                 Pending p = m_queue.dequeue();
+                if (p.kind == SimReply::Kind::Bootloader) {
+                    m_log.write("BL-TX", p.frame);
+                    m_out.append(p.frame);
+                    m_outKinds.append(p.kind);
+                    continue;
+                }
                 ++m_framesSent;
                 if (m_framesSent == m_options.garbageFrame) {
                     m_log.write("TX-JUNK", junkBytes);
@@ -161,7 +254,7 @@ void SimServer::pump()
             }
             if (m_out.isEmpty()) {
                 if (!m_queue.isEmpty())
-                    m_sendTimer->start(static_cast<int>(std::ceil(wait)));
+                    m_sendTimer->start(timerMs(wait, bootloader));
                 return;
             }
         }
@@ -183,6 +276,15 @@ void SimServer::pump()
 
 void SimServer::transmitted(SimReply::Kind kind)
 {
+    if (kind == SimReply::Kind::HostBlAck) {
+        // The host processor restarts as a DFU device: the serial port goes
+        // away as it does when the USB device re-enumerates.
+        qCInfo(lcSim, "host processor leaves for its DFU bootloader: the port goes away");
+        m_pulling = true;
+        m_queue.clear();
+        QTimer::singleShot(PullCableDelayMs, this, &SimServer::pullCable);
+        return;
+    }
     if (kind != SimReply::Kind::SweepEnd)
         return;
     ++m_sweepsSent;

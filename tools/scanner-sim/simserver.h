@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framelog.h"
+#include "simbootloader.h"
 #include "simdevice.h"
 #include "simoptions.h"
 
@@ -48,14 +49,31 @@ private:
     void onReceived(const QByteArray &bytes);
     void onHungUp();
     void pullCable();
+    void enterBootloader();
+    void leaveBootloader();
+    void feedBootloader();
+    void restartStaleTimer();
 
     SimOptions m_options;
     QElapsedTimer m_clock;
     FrameLog m_log;
     SimDevice m_device;
+    SimBootloader m_bootloader;
+    bool m_inBootloader = false; //!< the radio's ROM bootloader has the line
     PtyLink *m_link = nullptr;
     QTimer *m_sendTimer = nullptr;
     QTimer *m_staleTimer = nullptr;
+    QTimer *m_bootloaderInTimer = nullptr;
+
+    // Bytes for the bootloader arrive at once from the terminal; they are
+    // handed over when the emulated line would have delivered them.
+    struct Incoming
+    {
+        QByteArray bytes;
+        double dueMs = 0;
+    };
+    QQueue<Incoming> m_bootloaderIn;
+    double m_inLineFreeAtMs = 0;
 
     QQueue<Pending> m_queue;
     QByteArray m_out;                   //!< bytes handed over but not yet taken by the terminal

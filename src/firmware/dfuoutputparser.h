@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Reads dfu-util's progress stream. dfu-util prints each update as a
+// carriage-return line such as
+//   "\rDownload\t[=========                ]  36%        12288 bytes"
+// (a DfuSe file first shows an "Erase   " bar from 0 to 100 %, then the
+// "Download" bar) and reads arrive in arbitrary pieces, so an update may be
+// split anywhere. Pure: text in, phase and percentage out.
+class DfuOutputParser
+{
+public:
+    enum class Phase
+    {
+        None,
+        Erase,
+        Download
+    };
+
+    //! Takes the next piece of standard output; true when the phase or the
+    //! percentage changed.
+    bool feed(const QString &chunk);
+
+    Phase phase() const { return m_phase; }
+    //! Percentage of the current phase, -1 before the first one.
+    int percent() const { return m_percent; }
+    //! Complete lines seen since the last call, for the log.
+    QStringList takeLines();
+
+    static QString phaseName(Phase phase);
+
+private:
+    bool parseSegment(const QString &segment);
+
+    QString m_pending; //!< text after the last line break, possibly incomplete
+    QStringList m_lines;
+    Phase m_phase = Phase::None;
+    int m_percent = -1;
+};
