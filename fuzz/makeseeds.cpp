@@ -1,6 +1,7 @@
 // Writes the seed corpus of every fuzz target from the same kinds of input the
 // tests use: frames as the scanner sends them, a recording with something in
 // every field, the shipped colour file, real command lines and channel lines.
+#include "rblpacket.h"
 #include "recordingio.h"
 #include "recordingtestdata.h"
 #include "rfsaframe.h"
@@ -84,6 +85,32 @@ void deviceSeeds()
             frame(CmdSetStepCount, u16(501)) + frame(CmdSetRBW, QByteArray(1, 3)));
 }
 
+// Bootloader answers: an acknowledgement, then for data commands the host's
+// own acknowledgement is not part of what comes back, only the response.
+void bootloaderSeeds()
+{
+    using namespace RblPacket;
+    put("fuzz_rblreply", "autobaud", lit("\x00\x05") + ack());
+    put("fuzz_rblreply", "pingnack", lit("\x01\x00") + nack());
+    put("fuzz_rblreply", "status",
+        lit("\x02\x02") + ack() + response(QByteArray(1, char(StatusSuccess))));
+    put("fuzz_rblreply", "crc32", lit("\x03\x03") + ack() + response(u32(0xCBF43926u)));
+    put("fuzz_rblreply", "chipid", lit("\x04\x01") + ack() + response(u32(0x3B40402Fu)));
+    put("fuzz_rblreply", "memread",
+        lit("\x05\x09") + ack() + response(QByteArray::fromHex("0102030405060708")));
+    put("fuzz_rblreply", "senddata", lit("\x06\x00") + ack());
+
+    put("fuzz_dfuoutput", "dfuse",
+        lit("\x07" "dfu-util 0.11\n\nOpening DFU capable USB device...\n"
+            "\rErase   \t[                         ]   0%            0 bytes"
+            "\rErase   \t[=========================] 100%        16384 bytes\n"
+            "Erase    done.\n"
+            "\rDownload\t[===========              ]  45%        16384 bytes"
+            "\rDownload\t[=========================] 100%        36388 bytes\n"
+            "Download done.\n"));
+    put("fuzz_dfuoutput", "split", lit("\x02\rDownload\t[==    ]  9%  512 bytes\rDownl"));
+}
+
 void recordingSeeds()
 {
     QByteArray full;
@@ -138,6 +165,7 @@ int main(int argc, char **argv)
     }
     g_root = QString::fromLocal8Bit(argv[1]);
     deviceSeeds();
+    bootloaderSeeds();
     recordingSeeds();
     textSeeds(QString::fromLocal8Bit(argv[2]));
     return 0;
