@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
+  # qtbase5-dev brings Qt D-Bus as well (the Wi-Fi survey asks NetworkManager)
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
-  libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle
-  dfu-util xvfb xauth zlib1g-dev
+  libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle libnl-genl-3-dev
+  dfu-util xvfb xauth zlib1g-dev libx11-dev xdotool imagemagick
   clang clang-14 libclang-rt-14-dev
 )
 

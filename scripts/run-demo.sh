@@ -36,6 +36,13 @@ if [ -z "${ORVANEL_FIRMWARE_DIR:-}" ] && [ -d "$images" ]; then
   export ORVANEL_FIRMWARE_DIR=$images
 fi
 
+# No wireless adapter needed: the Wi-Fi survey reads the networks that sit on
+# the emulator's access points (channels 1, 6 and 11) from a survey file.
+if [ -z "${ORVANEL_WIFI_FILE:-}" ]; then
+  export ORVANEL_WIFI_FILE
+  ORVANEL_WIFI_FILE=$(cd "$(dirname "$0")/.." && pwd)/tools/demo/wifi-survey.json
+fi
+
 if [ -x "$app" ]; then
   if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found (DISPLAY is not set); starting the program on the offscreen platform."

@@ -3,6 +3,7 @@
 #include "commandworkers.h"
 #include "devicelog.h"
 #include "dialogseam.h"
+#include "networklink.h"
 #include "portdiscovery.h"
 #include "rblworkers.h"
 #include "scannerworkers.h"
@@ -29,6 +30,8 @@ DeviceComms::DeviceComms(QObject *parent) : QObject(parent)
         &comsThread, &QThread::finished, port,
         [port, home] {
             port->close();
+            NetworkLink::release(true); // the socket belongs to this thread
+
             port->moveToThread(home);
         },
         Qt::DirectConnection);

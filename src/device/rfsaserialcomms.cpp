@@ -42,7 +42,7 @@ RfsaSerialComms::RfsaSerialComms(const QString &portName, QObject *parent)
     : SerialComms(portName, parent)
 {
     // The device drops the link once it has acknowledged a disconnect.
-    QObject::connect(this, &RfsaSerialComms::disconnectDone, sharedPort(), &QSerialPort::close);
+    QObject::connect(this, &RfsaSerialComms::disconnectDone, this, &SerialComms::closePort);
 }
 
 RfsaSerialComms::~RfsaSerialComms() = default;
@@ -188,7 +188,7 @@ void RfsaSerialComms::getInfoStr(uchar cpu, uchar str)
 
 void RfsaSerialComms::readData()
 {
-    rxBuffer.append(sharedPort()->readAll());
+    rxBuffer.append(linkDevice()->readAll());
     processBuffer();
 }
 

@@ -1,8 +1,11 @@
 #include "serialcomms.h"
 
 #include "devicelog.h"
+#include "networklink.h"
+#include "portlock.h"
 
 #include <QMetaMethod>
+#include <QTcpSocket>
 
 Q_LOGGING_CATEGORY(lcDevice, "orvanel.device", QtInfoMsg)
 
@@ -12,6 +15,7 @@ namespace {
 // thread in the program, the test thread in tests).
 QString g_portName; //!< the name as we set it: portName() shortens /dev/pts/N to pts/N
 int g_liveObjects = 0;
+bool g_network = false; //!< the link in use is the network link, not the serial port
 
 QSerialPort *makePort()
 {
@@ -42,10 +46,28 @@ QSerialPort *SerialComms::sharedPort()
     return port;
 }
 
+QIODevice *SerialComms::linkDevice()
+{
+    if (g_network) {
+        if (QTcpSocket *s = NetworkLink::socket())
+            return s;
+    }
+    return sharedPort();
+}
+
 SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(parent)
 {
     ++g_liveObjects;
     QSerialPort *port = sharedPort();
+    if (NetworkLink::isNetworkName(portName) || (portName.isEmpty() && g_network)) {
+        openNetworkLink(portName.isEmpty() ? g_portName : portName);
+        return;
+    }
+    if (g_network) {
+        NetworkLink::release();
+        g_network = false;
+        g_portName.clear();
+    }
     if (!portName.isEmpty() && portName != g_portName) {
         port->close();
         port->setPortName(portName);
@@ -59,6 +81,13 @@ SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(par
     if (!port->isOpen()) {
         if (!port->open(QIODevice::ReadWrite)) {
             m_openError = port->errorString();
+            // A second program on the port: say which, the user can end it.
+            const QString holder = port->error() == QSerialPort::PermissionError
+                                       ? PortLock::holder(port->portName())
+                                       : QString();
+            if (!holder.isEmpty())
+                m_openError +=
+                    QStringLiteral(" (") + tr("in use by %1").arg(holder) + QLatin1Char(')');
             const QString text =
                 tr("Cannot open communication port") + QStringLiteral(": ") + m_openError;
             qCWarning(lcDevice).noquote() << text << port->portName();
@@ -77,6 +106,41 @@ SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(par
 SerialComms::~SerialComms()
 {
     --g_liveObjects;
+}
+
+void SerialComms::openNetworkLink(const QString &portName)
+{
+    if (!g_network)
+        sharedPort()->close();
+    g_network = true;
+    g_portName = portName;
+    QTcpSocket *socket = NetworkLink::open(portName, &m_openError);
+    if (!socket) {
+        const QString text =
+            tr("Cannot open communication port") + QStringLiteral(": ") + m_openError;
+        qCWarning(lcDevice).noquote() << text << portName;
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit error(text); }, Qt::QueuedConnection);
+        return;
+    }
+    // Bytes the server still held from an earlier session are stale.
+    socket->readAll();
+    connect(socket, &QTcpSocket::readyRead, this, &SerialComms::readData, Qt::UniqueConnection);
+    connect(socket, &QTcpSocket::disconnected, this,
+            [this] { onLinkLost(QStringLiteral("server closed the connection")); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            onLinkLost(socket->errorString());
+    });
+}
+
+void SerialComms::onLinkLost(const QString &reason)
+{
+    if (!NetworkLink::socket())
+        return; // another protocol object saw it first
+    NetworkLink::release();
+    qCWarning(lcDevice).noquote() << "Device lost:" << reason;
+    emit error(tr("The connection to the device was lost"));
 }
 
 void SerialComms::onPortError(QSerialPort::SerialPortError e)
@@ -111,7 +175,7 @@ void SerialComms::dumpReceived()
 
 void SerialComms::dumpPort()
 {
-    QSerialPort *port = sharedPort();
+    QIODevice *port = linkDevice();
     const qint64 available = port->isOpen() ? port->bytesAvailable() : 0;
     const QByteArray rest = port->isOpen() ? port->readAll() : QByteArray();
     qCInfo(lcDevice).noquote() << "Port Buffer:" << QStringLiteral("(%1)").arg(available)
@@ -120,12 +184,15 @@ void SerialComms::dumpPort()
 
 void SerialComms::closePort()
 {
-    sharedPort()->close();
+    if (g_network)
+        NetworkLink::release();
+    else
+        sharedPort()->close();
 }
 
 bool SerialComms::writeToPort(const QByteArray &bytes)
 {
-    QSerialPort *port = sharedPort();
+    QIODevice *port = linkDevice();
     if (!port->isOpen()) {
         qCWarning(lcDevice) << "Port closed, frame not sent";
         return false;

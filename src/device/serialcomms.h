@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -25,6 +26,9 @@ public:
     //! The process-wide port: made on first use with no parent and never
     //! destroyed before exit.
     static QSerialPort *sharedPort();
+    //! What the protocol objects read and write: the shared serial port, or
+    //! the network link when the port name is "tcp://HOST:PORT".
+    static QIODevice *linkDevice();
 
     bool waitingAck() const { return m_waitingAck; }
     const QByteArray &receivedData() const { return rxBuffer; }
@@ -60,6 +64,8 @@ protected:
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
+    void openNetworkLink(const QString &portName);
+    void onLinkLost(const QString &reason);
 
     bool m_waitingAck = false; //!< a frame was written and no valid frame has come back yet
     QString m_openError;

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "appversion.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "instancechannel.h"
@@ -20,7 +21,7 @@
 #include <QStatusBar>
 #include <QUrl>
 
-const char *const MainWindow::applicationVersion = "1.0.0.9.0.281";
+const char *const MainWindow::applicationVersion = orvanelApplicationVersion;
 const char *const MainWindow::expectedRadioVersion = "1.0.0.9.0.0";
 const char *const MainWindow::expectedHostVersion = "1.0.0.9.0.69";
 
@@ -28,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
 {
     m_device = new DeviceComms(this);
     buildForm();
+    buildDataActions();
     m_form.dockWidgetWifiList->hide();
     m_form.dockWidgetKivoIds->hide();
     tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
@@ -92,8 +94,6 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     if (runStartupActions)
         QTimer::singleShot(0, this, &MainWindow::startupActions);
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::buildPages()
 {
@@ -211,16 +211,13 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
     if (index < 2)
         return; // band tabs have no close button
     QWidget *page = m_form.tabWidget->widget(index);
+    discardPageJournal(page); // closing a recovered scan unsaved discards it
     m_form.tabWidget->removeTab(index);
     if (page)
         page->deleteLater();
 }
 
-void MainWindow::on_actionUser_Manual_triggered() {}
-
 void MainWindow::on_actionTarnwell_Website_triggered()
 {
     QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.tarnwell.com/")));
 }
-
-void MainWindow::on_actionAbout_triggered() {}

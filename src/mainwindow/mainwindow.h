@@ -1,7 +1,9 @@
 #pragma once
 
 #include "devicetypes.h"
+#include "manuallauncher.h"
 #include "projectinfodata.h"
+#include "rfspectrumhistory.h"
 #include "scanplan.h"
 #include "sweeprate.h"
 
@@ -11,6 +13,10 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
+class DebugWindow;
+class AutosaveJournal;
 class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
@@ -51,6 +57,7 @@ struct MainWindowForm
     QAction *actionPlay = nullptr;
     QAction *actionPause = nullptr;
     QAction *actionSnapshotEmail = nullptr;
+    QAction *actionExport_Csv = nullptr;
 
     QWidget *centralwidget = nullptr;
     TnwTabWidget *tabWidget = nullptr;
@@ -89,8 +96,12 @@ public:
     //! `fileOpened`, when given, becomes true if a named file existed.
     void processArguments(const QStringList &arguments, bool *fileOpened = nullptr);
 
-    //! Opens a ".vozi" recording as a new tab; false when it cannot be read.
+    //! Opens a ".vozi" recording (or an rtl_power / hackrf_sweep ".csv") as
+    //! a new tab; false when it cannot be read.
     bool openRecordingFile(const QString &path);
+    //! Offers each scan an earlier run left in an autosave journal ("Recover
+    //! the last scan?"): Yes opens it as a recording page, No discards it.
+    void offerRecovery();
 
     bool debugMode() const { return m_debugMode; }
     bool qcMode() const { return m_qcMode; }
@@ -105,6 +116,10 @@ public:
     //! user's choice of band when the user selected it.
     ScanPlan::Band lastBandShown() const { return m_lastBandShown; }
     ProjectInfoData projectInfo() const { return m_projectInfo; }
+    //! The newest debug window ("-debug"), null before one or once closed.
+    DebugWindow *debugWindow() const;
+    //! Replaces how the manual is opened (tests check the decision).
+    void setManualLauncher(std::unique_ptr<ManualLauncher> launcher);
 
 public slots:
     void onDcBusyChanged(bool busy);
@@ -141,10 +156,12 @@ private slots:
     void on_actionTarnwell_Website_triggered();
     void on_actionAbout_triggered();
     void on_actionProject_Info_triggered();
+    void on_actionExport_Csv_triggered();
 
 private:
     void buildForm();
     void buildHelpMenu();
+    void installWifiList();
     void buildPages();
     void syncViewToggleText();
     void restoreWindowGeometry();
@@ -165,6 +182,16 @@ private:
     void buildKivoIdPanel();
     void followKivoIdBand(QWidget *page);
     void showKivoIdsOn(TabPage *page);
+    void openDebugWindow();
+    void keepOwnWindow(QWidget *window);
+    // Data in and out (mainwindowdata.cpp).
+    void buildDataActions();
+    bool addHistoryPage(const RfSpectrumHistory &history, const QString &title);
+    bool openCsvFile(const QString &path);
+    void autosaveSweep(ScanPlan::Band band, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    void endAutosave(bool remove);
+    void onPageSaved(TabPage *page);
+    void discardPageJournal(QWidget *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -201,4 +228,11 @@ private:
     bool m_otherBandTabDisabled = false;
     bool m_disconnectAfterScan = false; //!< Disconnect came during a scan
     QTimer m_restartTimer;              //!< the one pending restart after a tab switch
+
+    // Debug window, About boxes and manual viewers have no parent, so they
+    // never keep the program alive; the window deletes what is left of them.
+    QList<QPointer<QWidget>> m_ownWindows;
+    QPointer<DebugWindow> m_debugWindow;
+    std::unique_ptr<ManualLauncher> m_manualLauncher;
+    AutosaveJournal *m_autosave[2] = {nullptr, nullptr}; //!< 2.4 GHz, 900 MHz; made on first sweep
 };

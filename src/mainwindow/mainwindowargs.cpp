@@ -16,6 +16,7 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
     if (arguments.size() <= 1)
         return;
     const QVector<CommandLine::Step> steps = CommandLine::parse(arguments);
+    int debugWindows = 0; // opened last, so a "-port" anywhere joins their port lists
     for (const CommandLine::Step &step : steps) {
         switch (step.kind) {
         case CommandLine::Step::OpenFile:
@@ -26,9 +27,8 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
             }
             break;
         case CommandLine::Step::Debug:
-            // The debug window joins here when it exists.
             m_debugMode = true;
-            DeviceComms::logPortInfo();
+            ++debugWindows;
             break;
         case CommandLine::Step::Rbw:
             m_rbwOverride = step.intValue;
@@ -50,6 +50,8 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
             break; // main() prints the help before any window exists
         }
     }
+    for (int i = 0; i < debugWindows; ++i)
+        openDebugWindow();
 }
 
 void MainWindow::applyQcMode()
@@ -62,6 +64,7 @@ void MainWindow::applyQcMode()
 
 void MainWindow::startupActions()
 {
+    offerRecovery();
     bool fileOpened = false;
     processArguments(QCoreApplication::arguments(), &fileOpened);
     if (!fileOpened)

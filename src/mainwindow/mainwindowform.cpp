@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
+#include "wifilist.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -24,6 +25,7 @@ PageActions MainWindowForm::pageActions() const
     a.toggleChannels = actionToggle_Channels;
     a.showWifi = actionShow_Wifi;
     a.wifiList = actionToggle_Wifi_List;
+    a.wifiListWidget = qobject_cast<WifiList *>(dockWidgetContentsWifiList);
     return a;
 }
 
@@ -140,6 +142,7 @@ void MainWindow::buildForm()
 
     f.dockWidgetWifiList = makeDock(this, "dockWidgetWifiList", tr("Wi-Fi List"),
                                     "dockWidgetContentsWifiList", &f.dockWidgetContentsWifiList);
+    installWifiList();
     f.dockWidgetKivoIds = makeDock(this, "dockWidgetKivoIds", tr("Lumaweave KiVo IDs"),
                                    "dockWidgetContentsKivoIds", &f.dockWidgetContentsKivoIds);
     setWindowTitle(tr("Orvanel"));

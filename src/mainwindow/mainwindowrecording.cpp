@@ -6,6 +6,7 @@
 #include "projectinfodialog.h"
 #include "recordingio.h"
 #include "recordingui.h"
+#include "rtlpowercsv.h"
 #include "snapshot.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -15,6 +16,8 @@
 
 bool MainWindow::openRecordingFile(const QString &path)
 {
+    if (RtlPowerCsv::isCsvFileName(path))
+        return openCsvFile(path);
     const RecordingIo::Recording recording = RecordingIo::loadFile(path);
     if (recording.band == RecordingIo::PageBand::None)
         return false;
@@ -48,7 +51,8 @@ void MainWindow::on_actionSave_triggered()
     auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
     if (!page)
         return;
-    RecordingUi::save(this, page->history(), proposedBaseName(page));
+    if (!RecordingUi::save(this, page->history(), proposedBaseName(page)).isEmpty())
+        onPageSaved(page);
 }
 
 void MainWindow::on_actionOpen_triggered()

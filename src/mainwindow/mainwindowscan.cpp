@@ -209,6 +209,7 @@ void MainWindow::on_actionRecord_triggered()
 
     m_page2400->clearHist();
     m_page900->clearHist();
+    endAutosave(true); // what they held is discarded
     setProjectInfoToHist();
 
     m_scanWanted = true;
@@ -224,6 +225,8 @@ void MainWindow::on_actionStop_triggered()
 {
     const bool wasWanted = m_scanWanted;
     endScanIntent();
+    // The pages keep the sweeps; whether they are saved is asked below.
+    endAutosave(true);
     if (m_device->scanning())
         emit m_device->stopScanning();
     updateActionStates();
@@ -254,6 +257,7 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     if (spectrum.size() != m_scanPointCount)
         return;
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
+    autosaveSweep(band, timeStamp, spectrum);
 }
 
 void MainWindow::on_tabWidget_currentChanged(int index)

@@ -39,6 +39,8 @@ void MainWindow::askToSave(const QString &why)
                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::Yes)
         m_form.actionSave->trigger();
+    else if (answer == QMessageBox::No)
+        endAutosave(true); // discarded: nothing to recover at the next start
 }
 
 void MainWindow::onDcDeviceLost(const QString &text)

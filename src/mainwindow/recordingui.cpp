@@ -100,7 +100,8 @@ bool open(QWidget *parent, const std::function<bool(const QString &)> &openFile)
     request.kind = DialogSeam::Request::OpenFileName;
     request.title = tr("Open Recording");
     request.value = RecordingIo::recordingDirectory();
-    request.filter = recordingFilter();
+    request.filter = recordingFilter() + QStringLiteral(";;") +
+                     tr("rtl_power or hackrf_sweep CSV:") + QStringLiteral(" *.csv");
     request.defaultSuffix = RecordingIo::RecordingSuffix.mid(1);
     const QString path = localPath(DialogSeam::ask(request));
     if (path.isEmpty() || !openFile(path))

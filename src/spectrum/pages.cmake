@@ -6,4 +6,5 @@ add_library(orvanel_spectrum_pages STATIC
 )
 target_include_directories(orvanel_spectrum_pages PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(orvanel_spectrum_pages PUBLIC
-  orvanel_spectrum_plots orvanel_spectrum_core orvanel_widgets orvanel_device Qt5::Widgets)
+  orvanel_spectrum_plots orvanel_spectrum_core orvanel_widgets orvanel_device orvanel_wifi
+  Qt5::Widgets)

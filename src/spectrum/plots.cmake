@@ -26,6 +26,9 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/plotcolorbar.cpp ${_p}/plotcolorbar.h
   ${_p}/plotprompts.cpp ${_p}/plotprompts.h
   ${_p}/kivoidoverlay.cpp ${_p}/kivoidoverlay.h
+  ${_p}/wifichannelsscaledraw.cpp ${_p}/wifichannelsscaledraw.h
+  ${_p}/wificurve.cpp ${_p}/wificurve.h
+  ${_p}/wifimarker.cpp ${_p}/wifimarker.h
   ${_p}/spectroplot.cpp ${_p}/spectroplot.h
   ${_p}/waterfallplot.cpp ${_p}/waterfallplot.h
 )

@@ -13,6 +13,9 @@
 #include "sptrackpicker.h"
 #include "tnwmatrixrasterdata.h"
 #include "tnwplotmarker.h"
+#include "wifichannelsscaledraw.h"
+#include "wificurve.h"
+#include "wifimarker.h"
 
 #include <qwt_picker_machine.h>
 #include <qwt_plot_layout.h>
@@ -49,9 +52,11 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
 
     m_colorBar = installColorBar(this, tr("Density [%]"), new SpectroColorMap, 0.0, 50.0);
 
-    // The top axis carries the channel scale on the 2.4 GHz band; it is
-    // installed by the channel-scale code and stays hidden until the page
-    // enables it.
+    // The top axis carries the channel scale on the 2.4 GHz band; it stays
+    // hidden until the page enables it.
+    m_wifiDiv = channelScaleDiv(wifiChannelFrequencies);
+    m_zigBeeDiv = channelScaleDiv(zigBeeChannelFrequencies);
+    setWifiZigBee(false);
 
     m_tracker = new SpTrackPicker(canvas());
     m_tracker->setStateMachine(new QwtPickerTrackerMachine);
@@ -100,7 +105,11 @@ void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
 
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
-    setAxisScale(QwtPlot::yLeft, -100.0, qMax(int(s.peak) + 2, -50));
+    // The Wi-Fi overlay raised the axis for its strongest name; keep it so.
+    int top = qMax(int(s.peak) + 2, -50);
+    if (!m_wifiCurves.isEmpty())
+        top = qMax(top, m_wifiPeak + 4);
+    setAxisScale(QwtPlot::yLeft, -100.0, top);
     setAutoReplot(autoReplotWas);
 }
 
@@ -232,4 +241,48 @@ QwtPlotMarker *SpectroPlot::addQcPassLine()
     line->setLabelAlignment(Qt::AlignLeft | Qt::AlignBottom);
     line->attach(this);
     return line;
+}
+
+void SpectroPlot::setWifiZigBee(bool zigBee)
+{
+    if (zigBee) {
+        setAxisTitle(QwtPlot::xTop, tr("ZigBee Channel"));
+        setAxisScaleDraw(QwtPlot::xTop, new ZigBeeChannelsScaleDraw);
+        setAxisScaleDiv(QwtPlot::xTop, m_zigBeeDiv);
+    } else {
+        setAxisTitle(QwtPlot::xTop, tr("Wi-Fi Channel"));
+        setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
+        setAxisScaleDiv(QwtPlot::xTop, m_wifiDiv);
+    }
+}
+
+void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
+{
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    clearWifiData();
+    int peak = -128;
+    for (const WifiApInfo &ap : qAsConst(wifiData)) {
+        auto *curve = new WifiCurve(ap);
+        auto *marker = new WifiMarker(ap);
+        m_wifiCurves.append(curve);
+        m_wifiMarkers.append(marker);
+        curve->attach(this);
+        marker->attach(this);
+        peak = qMax(peak, ap.rssi);
+    }
+    m_wifiPeak = peak;
+    updateAxes(); // the axis may still wait to take a scale set since the last replot
+    const int top = int(axisScaleDiv(QwtPlot::yLeft).upperBound());
+    setAxisScale(QwtPlot::yLeft, -100.0, qMax(top, peak + 4));
+    setAutoReplot(autoReplotWas);
+}
+
+void SpectroPlot::clearWifiData()
+{
+    qDeleteAll(m_wifiCurves); // deleting an item detaches it
+    qDeleteAll(m_wifiMarkers);
+    m_wifiCurves.clear();
+    m_wifiMarkers.clear();
+    m_wifiPeak = -128;
 }

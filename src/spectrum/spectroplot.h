@@ -2,9 +2,11 @@
 
 #include "rfspectrumhistory.h"
 #include "spectrumstatistics.h"
+#include "wifiapinfo.h"
 
 #include <qwt_interval.h>
 #include <qwt_plot.h>
+#include <qwt_scale_div.h>
 
 #include <QList>
 #include <QPointF>
@@ -18,6 +20,8 @@ class SpTrackPicker;
 class SpectrogramData;
 class TnwMatrixRasterData;
 class TnwPlotMarker;
+class WifiCurve;
+class WifiMarker;
 
 // The frequency-versus-level view of a band page: the density of the shown
 // sweeps as a colour raster, the hit-count highlight multiplied over it, a
@@ -55,6 +59,8 @@ public:
     TnwMatrixRasterData *highlightData() const { return m_highlightData; }
     SpTrackPicker *trackPicker() const { return m_tracker; }
     QwtThermo *colorBar() const { return m_colorBar; }
+    const QList<WifiCurve *> &wifiCurves() const { return m_wifiCurves; }
+    const QList<WifiMarker *> &wifiMarkers() const { return m_wifiMarkers; }
 
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
@@ -65,6 +71,11 @@ public slots:
     void clearData();
     void onLeftClick(const QPointF &pos);
     void onRightClick(const QPointF &pos);
+    //! Top axis: ZigBee channels (true) or Wi-Fi channels (false).
+    void setWifiZigBee(bool zigBee);
+    //! Replaces the Wi-Fi overlay; the caller replots.
+    void setWifiData(QList<WifiApInfo> wifiData);
+    void clearWifiData();
 
 signals:
     void spectroLabelAdded(SpectroLabel event);
@@ -84,4 +95,9 @@ private:
     QwtPlotPicker *m_rightPicker = nullptr;
     QList<LabelEntry> m_labels; //!< in the order created
     SpectrumStatisticsAccumulator m_statistics;
+    QList<WifiCurve *> m_wifiCurves;   //!< owned, attached
+    QList<WifiMarker *> m_wifiMarkers; //!< owned, attached
+    int m_wifiPeak = -128; //!< strongest network drawn; the left axis keeps its name in view
+    QwtScaleDiv m_wifiDiv;
+    QwtScaleDiv m_zigBeeDiv;
 };

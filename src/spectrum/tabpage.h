@@ -18,6 +18,7 @@ class QVBoxLayout;
 class RangeSlider;
 class SpectroPlot;
 class WaterfallPlot;
+class WifiList;
 
 //! The main window's actions a band page shows in its tool bar and time bar.
 struct PageActions
@@ -31,6 +32,7 @@ struct PageActions
     QAction *toggleChannels = nullptr;
     QAction *showWifi = nullptr;
     QAction *wifiList = nullptr;
+    WifiList *wifiListWidget = nullptr; //!< the Wi-Fi dock's list, shared by the 2.4 GHz pages
 };
 
 // One tab of the main window: a band's history shown as a spectrum plot or a
@@ -102,6 +104,7 @@ protected:
     void initRecorded(const RfSpectrumHistory &recorded);
 
     void showEvent(QShowEvent *event) override;
+    QToolBar *toolBar() const { return m_toolBar; }
 
     BandHistory m_history;
     PageActions m_actions;

@@ -11,6 +11,8 @@
 #include "waterfallcolormap.h"
 #include "waterfalldata.h"
 #include "wftrackpicker.h"
+#include "wifiapinfo.h"
+#include "wifichannelsscaledraw.h"
 
 #include <qwt_picker_machine.h>
 #include <qwt_plot_layout.h>
@@ -48,9 +50,11 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 
     m_colorBar = installColorBar(this, tr("Amplitude [dBm]"), new WaterfallColorMap, -100.0, -30.0);
 
-    // The top axis carries the Wi-Fi channel scale on the 2.4 GHz band; it is
-    // installed by the channel-scale code and stays hidden until the page
-    // enables it.
+    // The top axis carries the Wi-Fi channel scale on the 2.4 GHz band (never
+    // ZigBee); it stays hidden until the page enables it.
+    setAxisTitle(QwtPlot::xTop, tr("Wi-Fi Channel"));
+    setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
+    setAxisScaleDiv(QwtPlot::xTop, channelScaleDiv(wifiChannelFrequencies));
 
     m_tracker = new WfTrackPicker(canvas());
     m_tracker->setStateMachine(new QwtPickerTrackerMachine);

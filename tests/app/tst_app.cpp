@@ -1,9 +1,18 @@
+#include "simprocess.h"
+#include "xclose.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
 
 // The real program, started twice: the second start hands its command line
 // to the first and exits 0 without a window.
@@ -14,6 +23,7 @@ private slots:
     void initTestCase();
     void help();
     void secondInstanceForwardsFile();
+    void closingMainWindowEndsProgram();
 
 private:
     QProcessEnvironment environment() const;
@@ -119,6 +129,54 @@ void tst_App::secondInstanceForwardsFile()
     QCOMPARE(third.exitCode(), 0); // the new first instance answered
     next.terminate();
     QVERIFY(next.waitForFinished(15000));
+}
+
+void tst_App::closingMainWindowEndsProgram()
+{
+    // On a real display: a scan running, the debug window (free-standing like
+    // About and the manual) open; the main window's close ends the program
+    // and the session says goodbye to the scanner.
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
+        QSKIP("xvfb-run is not installed");
+    SimProcess sim;
+    if (!sim.start())
+        QSKIP(qPrintable(sim.errorText()));
+    QProcessEnvironment env = environment();
+    env.remove("QT_QPA_PLATFORM");
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start("xvfb-run", {"-a", "-s", "-screen 0 1280x800x24", "sh", "-c",
+                           "echo \"$DISPLAY $XAUTHORITY $$\"; exec \"$0\" \"$@\"", m_exe, "-port",
+                           sim.ptyPath(), "-debug"});
+    QVERIFY(app.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(app.canReadLine(), 20000);
+    const QList<QByteArray> started = app.readLine().trimmed().split(' ');
+    QCOMPARE(started.size(), 3);
+    const QByteArray display = started.at(0);
+    qputenv("XAUTHORITY", started.at(1));
+    // On failure end the program itself: xvfb-run then takes its server down.
+    const qint64 programPid = started.at(2).toLongLong();
+    const auto stop = qScopeGuard([&app, programPid] {
+        if (app.state() != QProcess::NotRunning) {
+            ::kill(pid_t(programPid), SIGTERM);
+            app.waitForFinished(15000);
+        }
+    });
+    auto sweepRequests = [&sim] {
+        return sim.logLines("RX").filter(QRegularExpression("^2a..1f")).size();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(sweepRequests() > 3, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(sendWindowClose(display, "Debug Window", false), 10000);
+    QVERIFY(sendWindowClose(display, "Orvanel"));
+    QVERIFY(app.waitForFinished(30000));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    // The emulator may log the farewell a moment after the program ended.
+    QStringList rx;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (rx = sim.logLines("RX")).filter(QRegularExpression("^2a..02")).size() > 0, 5000);
+    QVERIFY2(rx.filter(QRegularExpression("^2a..02")).size() > 0,
+             qPrintable(rx.mid(rx.size() - 5).join(' '))); // disconnect
 }
 
 QTEST_GUILESS_MAIN(tst_App)

@@ -61,6 +61,7 @@ void tst_MainWindow::initTestCase()
     QVERIFY(m_home.isValid());
     qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", m_home.path().toLocal8Bit());
+    qputenv("XDG_STATE_HOME", (m_home.path() + "/state").toLocal8Bit()); // autosave journals
     QCoreApplication::setOrganizationName("Tarnwell");
     QCoreApplication::setApplicationName("Orvanel");
     registerDeviceMetaTypes();

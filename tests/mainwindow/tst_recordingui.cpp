@@ -227,7 +227,8 @@ void TestRecordingUi::open()
     QCOMPARE(asked.size(), 1);
     QCOMPARE(asked.first().title, QStringLiteral("Open Recording"));
     QCOMPARE(asked.first().value, QStringLiteral("/start"));
-    QCOMPARE(asked.first().filter, QStringLiteral("Vozi Data File: *.vozi"));
+    QCOMPARE(asked.first().filter,
+             QStringLiteral("Vozi Data File: *.vozi;;rtl_power or hackrf_sweep CSV: *.csv"));
     QCOMPARE(RecordingIo::recordingDirectory(),
              remembered ? m_dir.path() : QStringLiteral("/start"));
 }

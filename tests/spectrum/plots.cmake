@@ -14,3 +14,5 @@ orvanel_add_test(tst_plotrender SOURCES ${_t}/tst_plotrender.cpp
 orvanel_add_test(tst_rasterspectrogram SOURCES ${_t}/tst_rasterspectrogram.cpp
   LIBS orvanel_spectrum_plots orvanel_resources)
 unset(_t)
+orvanel_add_test(tst_wifioverlay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_wifioverlay.cpp
+  LIBS orvanel_spectrum_plots)

@@ -4,6 +4,7 @@
 #include "simoptions.h"
 #include "simserver.h"
 #include "testimages.h"
+#include "tcpbridge.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -66,6 +67,12 @@ int main(int argc, char *argv[])
         return badArgument ? 2 : 1;
     }
 
+    TcpBridge bridge(server.slavePath());
+    if (options.tcpPort >= 0 && !bridge.listen(options.tcpPort, &error)) {
+        fail(error);
+        return 1;
+    }
+
     // Signals end the event loop through a pipe, so the link is removed by
     // ordinary destructors rather than inside a signal handler.
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -90,6 +97,8 @@ int main(int argc, char *argv[])
     QObject::connect(&server, &SimServer::finished, &app, &QCoreApplication::quit);
 
     std::printf("%s\n", qPrintable(server.slavePath()));
+    if (options.tcpPort >= 0)
+        std::printf("tcp://127.0.0.1:%u\n", unsigned(bridge.port()));
     std::fflush(stdout);
 
     const int rc = app.exec();

@@ -143,6 +143,13 @@ bool SimOptions::parse(const QStringList &args, QString *error)
             if (v.isEmpty())
                 return bad(v, QStringLiteral("expected a path"));
             linkPath = v;
+        } else if (opt == QLatin1String("--tcp")) {
+            if (!value(&v))
+                return false;
+            bool ok = false;
+            tcpPort = v.toInt(&ok);
+            if (!ok || tcpPort < 0 || tcpPort > 65535)
+                return bad(v, QStringLiteral("expected a TCP port 0..65535"));
         } else if (opt == QLatin1String("--log")) {
             if (!value(&v))
                 return false;
@@ -257,6 +264,8 @@ QString SimOptions::helpText()
         "\n"
         "Port and logging:\n"
         "  --link PATH            also make PATH a symlink to the terminal (removed on exit)\n"
+        "  --tcp PORT             also serve the terminal as raw TCP on 127.0.0.1:PORT, as\n"
+        "                         ser2net does (0: any free port; second output line names it)\n"
         "  --log FILE             log every frame: <seconds> <dir> <hex> (RX, TX, RX-JUNK,\n"
         "                         TX-JUNK; BL-RX, BL-TX in the bootloader)\n"
         "\n"

@@ -21,6 +21,7 @@ struct SimOptions
     QString linkPath;
     QString logPath;
     QString scenePath;
+    int tcpPort = -1; //!< also serve the terminal on 127.0.0.1:tcpPort (0: any free port)
 
     QString radioVersion = QStringLiteral("1.0.0.9.0.0");
     QString hostVersion = QStringLiteral("1.0.0.9.0.69");

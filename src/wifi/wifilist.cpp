@@ -1,0 +1,139 @@
+#include "wifilist.h"
+
+#include "checkableheader.h"
+#include "wifimodel.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QSpinBox>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+WifiList::WifiList(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *row = new QHBoxLayout;
+    m_filter = new QCheckBox(tr("Hide networks below"), this);
+    m_filter->setObjectName(QStringLiteral("checkBoxHideBelow"));
+    m_threshold = new QSpinBox(this);
+    m_threshold->setObjectName(QStringLiteral("sbHideBelow"));
+    m_threshold->setRange(-100, -30);
+    m_threshold->setValue(-80);
+    row->addWidget(m_filter);
+    row->addWidget(m_threshold);
+    layout->addLayout(row);
+
+    m_model = new WifiModel(this);
+    m_proxy = new WifiProxyModel(this);
+    m_proxy->setSourceModel(m_model);
+    m_view = new QTreeView(this);
+    m_view->setObjectName(QStringLiteral("treeViewWifi"));
+    m_header = new CheckableHeader(Qt::Horizontal, m_view);
+    m_view->setHeader(m_header);
+    m_view->setModel(m_proxy);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setRootIsDecorated(false);
+    m_view->setSortingEnabled(true);
+    m_view->sortByColumn(WifiModel::RssiColumn, Qt::DescendingOrder);
+    const int widths[] = {20, 150, 50, 60};
+    for (int c = 0; c < WifiModel::ColumnCount; ++c)
+        m_view->setColumnWidth(c, widths[c]);
+    m_view->setMinimumWidth(310);
+    layout->addWidget(m_view);
+
+    connect(m_filter, &QCheckBox::toggled, m_header, &CheckableHeader::setCheckboxDisable);
+    connect(m_filter, &QCheckBox::toggled, this, &WifiList::onFilterEnableChanged);
+    connect(m_header, &CheckableHeader::selectAllToggled, this, &WifiList::onSelectAllToggled);
+    connect(m_threshold, qOverload<int>(&QSpinBox::valueChanged), this,
+            &WifiList::onFilterValueChanged);
+    connect(m_model, &WifiModel::dataChanged, this, &WifiList::onModelDataChanged);
+}
+
+bool WifiList::checkNew() const
+{
+    return m_header->state() != Qt::Unchecked;
+}
+
+template <typename Operation> void WifiList::batched(Operation operation)
+{
+    m_batching = true;
+    m_checksTouched = false;
+    const WifiScan networks = operation();
+    m_batching = false;
+    if (m_checksTouched)
+        updateHeaderState();
+    emit newNetworksToDraw(networks);
+}
+
+void WifiList::updateList(WifiScan results)
+{
+    batched([&] { return m_model->updateNetworks(results, checkNew()); });
+}
+
+void WifiList::loadHistory(RfSpectrumHistory hist)
+{
+    // Samples between two scans carry the same list: merge each list once.
+    const WifiScan *previous = nullptr;
+    m_batching = true;
+    m_checksTouched = false;
+    for (const RfSpectrumSample &sample : qAsConst(hist.samples)) {
+        if (previous && *previous == sample.wifiNetworks)
+            continue;
+        m_model->updateNetworks(sample.wifiNetworks, checkNew());
+        previous = &sample.wifiNetworks;
+    }
+    m_batching = false;
+    if (m_checksTouched)
+        updateHeaderState();
+}
+
+void WifiList::clearList()
+{
+    m_model->clear();
+}
+
+void WifiList::onFilterEnableChanged(bool enable)
+{
+    batched([&] { return m_model->setFilterEnabled(enable); });
+}
+
+void WifiList::onFilterValueChanged(int value)
+{
+    batched([&] { return m_model->setFilterThreshold(value); });
+}
+
+void WifiList::onSelectAllToggled(bool checked)
+{
+    batched([&] {
+        m_model->setAllChecked(checked);
+        return m_model->checkedNetworks();
+    });
+}
+
+void WifiList::updateHeaderState()
+{
+    const int n = m_model->rowCount();
+    if (n == 0)
+        return;
+    const Qt::CheckState first = m_model->row(0).checkState;
+    for (int i = 1; i < n; ++i) {
+        if (m_model->row(i).checkState != first) {
+            m_header->setState(Qt::PartiallyChecked);
+            return;
+        }
+    }
+    m_header->setState(first);
+}
+
+void WifiList::onModelDataChanged(const QModelIndex &, const QModelIndex &,
+                                  const QVector<int> &roles)
+{
+    if (!roles.contains(Qt::CheckStateRole) || m_model->rowCount() == 0)
+        return;
+    if (m_batching) {
+        m_checksTouched = true;
+        return;
+    }
+    updateHeaderState();
+    emit newNetworksToDraw(m_model->checkedNetworks());
+}

@@ -1,0 +1,134 @@
+// orvanel-capture against the emulator, as a user runs it: a timed capture,
+// an interrupted one, a device lost mid-capture, a second capture on a port
+// in use, and a scanner reached over TCP.
+#include "recordingio.h"
+#include "simprocess.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+QString captureExe()
+{
+    return QProcessEnvironment::systemEnvironment().value(QStringLiteral("ORVANEL_CAPTURE"));
+}
+
+} // namespace
+
+class TestCaptureTool : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_dir;
+
+    void startCapture(QProcess &p, const QStringList &args)
+    {
+        p.setProgram(captureExe());
+        p.setArguments(args);
+        p.start();
+        QVERIFY(p.waitForStarted(10000));
+    }
+    //! The file written, opened as the program opens it.
+    static RecordingIo::Recording opened(const QString &path)
+    {
+        return RecordingIo::loadFile(path);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (captureExe().isEmpty() || SimProcess::executable().isEmpty())
+            QSKIP("ORVANEL_CAPTURE or ORVANEL_SIM not set");
+    }
+
+    // End by duration, by SIGINT, or by the device going away; and over TCP.
+    void capture_data()
+    {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<QStringList>("captureArgs");
+        QTest::addColumn<bool>("interrupt");
+        QTest::addColumn<bool>("overTcp");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("minSweeps");
+        QTest::addColumn<int>("maxSweeps");
+        const QStringList rate = {QStringLiteral("--rate"), QStringLiteral("20")};
+        QTest::newRow("3 s") << rate << QStringList{"--duration", "3s"} << false << false << 0 << 40
+                             << 64;
+        QTest::newRow("SIGINT") << rate << QStringList() << true << false << 0 << 10 << 1000;
+        QTest::newRow("lost device") << QStringList{"--rate", "20", "--hangup-after", "30"}
+                                     << QStringList() << false << false << 1 << 28 << 30;
+        QTest::newRow("900 MHz over TCP")
+            << QStringList{"--rate", "20", "--tcp", "0"}
+            << QStringList{"--duration", "2s", "--band", "900"} << false << true << 0 << 20 << 44;
+    }
+    void capture()
+    {
+        QFETCH(QStringList, simArgs);
+        QFETCH(QStringList, captureArgs);
+        QFETCH(bool, interrupt);
+        QFETCH(bool, overTcp);
+        QFETCH(int, exitCode);
+        QFETCH(int, minSweeps);
+        QFETCH(int, maxSweeps);
+        SimProcess sim;
+        if (!sim.start(simArgs))
+            QFAIL(qPrintable(sim.errorText()));
+        QString port = sim.ptyPath();
+        if (overTcp) {
+            QTRY_VERIFY_WITH_TIMEOUT(sim.process().canReadLine(), 10000);
+            port = QString::fromLatin1(sim.process().readLine()).trimmed();
+            QVERIFY(port.startsWith(QLatin1String("tcp://")));
+        }
+        const QString out = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        const QString csv = out + QStringLiteral(".csv");
+        QProcess capture;
+        startCapture(capture, QStringList{"--port", port, "--out", out, "--csv", csv, "--project",
+                                          "Hall B"} +
+                                  captureArgs);
+        if (interrupt) {
+            QTest::qWait(3000);
+            ::kill(pid_t(capture.processId()), SIGINT);
+        }
+        QVERIFY(capture.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(capture.readAllStandardError());
+        QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(capture.exitCode() == exitCode, qPrintable(err));
+        if (exitCode != 0)
+            QVERIFY2(!err.isEmpty(), "a failure is reported on stderr");
+        const RecordingIo::Recording r = opened(out + RecordingIo::RecordingSuffix);
+        QVERIFY(r.complete);
+        QVERIFY(r.band != RecordingIo::PageBand::None);
+        QCOMPARE(r.history.projectInfo.projectName, QStringLiteral("Hall B"));
+        const int n = r.history.samples.size();
+        QVERIFY2(n >= minSweeps && n <= maxSweeps, qPrintable(QString::number(n)));
+        QCOMPARE(r.history.samples.constFirst().spectrum.size(), overTcp ? 252 : 501);
+        QVERIFY(QFile::exists(csv));
+    }
+
+    void secondUserOfAPortIsRefused()
+    {
+        SimProcess sim;
+        if (!sim.start({"--rate", "20"}))
+            QFAIL(qPrintable(sim.errorText()));
+        QProcess first, second;
+        startCapture(first, {"--port", sim.ptyPath(), "--out", m_dir.filePath("first")});
+        QVERIFY(sim.waitForLog("TX", 20, 20000)); // the first one scans
+        startCapture(second, {"--port", sim.ptyPath(), "--out", m_dir.filePath("second")});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("in use by process %1").arg(first.processId())),
+                 qPrintable(err));
+        QVERIFY(!QFile::exists(m_dir.filePath("second.vozi")));
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCaptureTool)
+#include "tst_capturetool.moc"

@@ -1,0 +1,111 @@
+#include "captureoptions.h"
+
+#include "bandparameters.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+bool CaptureOptions::parse(const QStringList &arguments, QString *error)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString opt = arguments.at(i);
+        if (opt == QLatin1String("-h") || opt == QLatin1String("--help")) {
+            help = true;
+            return true;
+        }
+        if (i + 1 >= arguments.size() || !opt.startsWith(QLatin1String("--"))) {
+            *error = opt.startsWith(QLatin1String("--"))
+                         ? QStringLiteral("%1 needs a value").arg(opt)
+                         : QStringLiteral("unexpected argument %1").arg(opt);
+            return false;
+        }
+        const QString v = arguments.at(++i);
+        bool ok = true;
+        if (opt == QLatin1String("--port")) {
+            port = v;
+        } else if (opt == QLatin1String("--band")) {
+            band = v.toInt(&ok);
+            ok = ok && (band == 2400 || band == 900);
+        } else if (opt == QLatin1String("--duration")) {
+            durationMs = parseDuration(v);
+            ok = durationMs > 0;
+        } else if (opt == QLatin1String("--rbw")) {
+            rbw = v.toInt(&ok);
+            ok = ok && rbw >= 32 && rbw <= 255;
+        } else if (opt == QLatin1String("--fstep")) {
+            fStepKHz = v.toDouble(&ok);
+            ok = ok && std::isfinite(fStepKHz) && fStepKHz > 0 && fStepKHz <= 65535;
+        } else if (opt == QLatin1String("--out")) {
+            outPath = v;
+        } else if (opt == QLatin1String("--csv")) {
+            csvPath = v;
+        } else if (opt == QLatin1String("--project")) {
+            project.projectName = v;
+        } else if (opt == QLatin1String("--project-id")) {
+            project.projectId = v;
+        } else if (opt == QLatin1String("--location")) {
+            project.scanLocation = v;
+        } else if (opt == QLatin1String("--technician")) {
+            project.technicianName = v;
+        } else {
+            *error = QStringLiteral("unknown option %1").arg(opt);
+            return false;
+        }
+        if (!ok) {
+            *error = QStringLiteral("bad value for %1: %2").arg(opt, v);
+            return false;
+        }
+    }
+    if (outPath.isEmpty()) {
+        *error = QStringLiteral("--out FILE.vozi is required");
+        return false;
+    }
+    return true;
+}
+
+QVariantMap CaptureOptions::scanParameters() const
+{
+    QVariantMap p = band == 900 ? rfParams900() : rfParams2400();
+    if (rbw >= 32)
+        p.insert(QStringLiteral("RBW"), rbw);
+    if (fStepKHz > 0)
+        p.insert(QStringLiteral("FStep"), fStepKHz);
+    return p;
+}
+
+qint64 CaptureOptions::parseDuration(const QString &text)
+{
+    static const QRegularExpression whole(
+        QStringLiteral("^(?:(\\d+)h)?(?:(\\d+)m)?(?:(\\d+)s?)?$"));
+    const QRegularExpressionMatch m = whole.match(text.trimmed());
+    if (text.trimmed().isEmpty() || !m.hasMatch())
+        return -1;
+    const qint64 h = m.captured(1).toLongLong();
+    const qint64 min = m.captured(2).toLongLong();
+    const qint64 s = m.captured(3).toLongLong();
+    // A week is more than any venue needs and keeps the sum far from overflow.
+    if (h > 24 * 7 || min > 60 * 24 * 7 || s > 3600 * 24 * 7)
+        return -1;
+    const qint64 ms = ((h * 60 + min) * 60 + s) * 1000;
+    return ms > 0 ? ms : -1;
+}
+
+QString CaptureOptions::helpText()
+{
+    return QStringLiteral(
+        "Usage: orvanel-capture [options] --out FILE.vozi\n"
+        "Records the scanner's sweeps without a display until the duration ends or\n"
+        "SIGINT/SIGTERM, then writes a recording the program opens.\n\n"
+        "  --port NAME        serial port, or tcp://HOST:PORT (default: find the scanner)\n"
+        "  --band 2400|900    band to scan (default 2400)\n"
+        "  --duration D       e.g. 30s, 10m, 1h, 1h30m (default: until interrupted)\n"
+        "  --rbw N            RBW register value, 32..255\n"
+        "  --fstep KHZ        frequency step in kHz\n"
+        "  --out FILE.vozi    the recording to write\n"
+        "  --csv FILE.csv     also write rtl_power CSV\n"
+        "  --project NAME, --project-id ID, --location TEXT, --technician NAME\n"
+        "                     project information stored in the recording\n"
+        "Exit codes: 0 done, 1 device or file error (what was captured is still\n"
+        "written), 2 bad options.\n");
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "projectinfodata.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+//! orvanel-capture's command line.
+struct CaptureOptions
+{
+    QString port;            //!< empty: find the scanner as the program does
+    int band = 2400;         //!< 2400 or 900
+    qint64 durationMs = 0;   //!< 0: until SIGINT or SIGTERM
+    int rbw = -1;            //!< register value, used when 32..255
+    double fStepKHz = -1;    //!< used when positive
+    QString outPath;         //!< the recording, ".vozi" appended when missing
+    QString csvPath;         //!< also rtl_power CSV when set
+    ProjectInfoData project; //!< stored in the recording
+    bool help = false;
+
+    //! False with a message on a bad or missing option.
+    bool parse(const QStringList &arguments, QString *error);
+
+    //! The band's parameter set with --rbw and --fstep applied.
+    QVariantMap scanParameters() const;
+
+    //! "90", "90s", "10m", "1h", "1h30m" -> milliseconds; -1 when not a
+    //! positive duration.
+    static qint64 parseDuration(const QString &text);
+
+    static QString helpText();
+};

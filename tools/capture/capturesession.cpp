@@ -1,0 +1,197 @@
+#include "capturesession.h"
+
+#include "devicecomms.h"
+#include "pointgrid.h"
+#include "recordingio.h"
+#include "rtlpowercsv.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int ProgressIntervalMs = 500;
+constexpr int LogIntervalMs = 10000;
+constexpr int StopGraceMs = 3000;
+
+void say(const QString &text)
+{
+    std::fprintf(stderr, "orvanel-capture: %s\n", qPrintable(text));
+}
+
+} // namespace
+
+CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *device,
+                               bool progressLine, QObject *parent)
+    : QObject(parent), m_options(options), m_device(device), m_progressLine(progressLine)
+{
+    const QVariantMap parameters = options.scanParameters();
+    m_expectedPoints = PointGrid::pointCount(parameters);
+    const PointGrid grid = PointGrid::forBandContaining(options.band == 900 ? 915 : 2450);
+    m_history.frequencyInterval = grid.bandInterval();
+    m_history.amplitudeInterval = QwtInterval(-100, -30); // what a live page shows
+    m_history.projectInfo = options.project;
+
+    m_durationTimer.setSingleShot(true);
+    connect(&m_durationTimer, &QTimer::timeout, this, &CaptureSession::requestStop);
+    m_reportTimer.setInterval(progressLine ? ProgressIntervalMs : LogIntervalMs);
+    connect(&m_reportTimer, &QTimer::timeout, this, &CaptureSession::report);
+    m_stopGrace.setSingleShot(true);
+    connect(&m_stopGrace, &QTimer::timeout, this, &CaptureSession::writeAndFinish);
+
+    connect(device, &DeviceComms::connectedChanged, this, &CaptureSession::onConnectedChanged);
+    connect(device, &DeviceComms::scanningChanged, this, &CaptureSession::onScanningChanged);
+    connect(device, &DeviceComms::rfsaGetSpecNoInitDone, this, &CaptureSession::onSweep);
+    // The program would offer a firmware recovery here; a capture can only say so.
+    connect(device, &DeviceComms::shouldTryBootload, this, [this] {
+        deviceFailed(QStringLiteral("the scanner does not answer; if this persists, let the "
+                                    "program restore its firmware"));
+        writeAndFinish();
+    });
+}
+
+void CaptureSession::start()
+{
+    m_elapsed.start();
+    m_device->connectToDevice(false);
+}
+
+void CaptureSession::requestStop()
+{
+    if (m_stopping || m_done)
+        return;
+    m_stopping = true;
+    if (m_device->scanning()) {
+        emit m_device->stopScanning();
+        m_stopGrace.start(StopGraceMs);
+    } else if (!m_device->busy()) {
+        writeAndFinish();
+    } else {
+        // A connect or setup still runs: its end brings us back here.
+        m_stopGrace.start(StopGraceMs);
+    }
+}
+
+void CaptureSession::deviceFailed(const QString &text)
+{
+    if (m_failure.isEmpty())
+        m_failure = text;
+    say(text);
+}
+
+void CaptureSession::onConnectedChanged(bool connected)
+{
+    if (connected && !m_stopping) {
+        // The session clears busy right after announcing the connection.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_device->connected() && !m_stopping)
+                    m_device->sendRfSetupAndScan(m_options.scanParameters());
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (!connected) {
+        if (m_failure.isEmpty())
+            m_failure = QStringLiteral("the device was lost");
+        writeAndFinish();
+    }
+}
+
+void CaptureSession::onScanningChanged(bool scanning)
+{
+    if (scanning) {
+        if (m_stopping) {
+            emit m_device->stopScanning();
+            return;
+        }
+        if (!m_scanStarted) {
+            m_scanStarted = true;
+            m_elapsed.restart();
+            if (m_options.durationMs > 0)
+                m_durationTimer.start(int(qMin<qint64>(m_options.durationMs, INT_MAX)));
+            m_reportTimer.start();
+        }
+        return;
+    }
+    if (m_stopping) {
+        writeAndFinish();
+    } else if (m_scanStarted) {
+        if (m_failure.isEmpty())
+            m_failure = QStringLiteral("the scan ended unexpectedly");
+        writeAndFinish();
+    } else if (!m_failure.isEmpty()) {
+        writeAndFinish(); // the connect or the setup failed
+    }
+}
+
+void CaptureSession::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
+{
+    // The communication thread waits for this: append and return.
+    if (m_done || spectrum.size() != m_expectedPoints)
+        return;
+    m_history.samples.append(RfSpectrumSample(timeStamp, spectrum));
+    m_bytes += 8 + 4 + spectrum.size() + 4;
+}
+
+qint64 CaptureSession::estimatedFileSize() const
+{
+    return 64 + m_bytes;
+}
+
+void CaptureSession::report()
+{
+    const double s = m_elapsed.elapsed() / 1000.0;
+    const int n = sweepCount();
+    const QString line = QStringLiteral("%1 sweeps, %2 s, %3 sweeps/s, %4 kB")
+                             .arg(n)
+                             .arg(s, 0, 'f', 1)
+                             .arg(s > 0 ? n / s : 0.0, 0, 'f', 1)
+                             .arg(estimatedFileSize() / 1024);
+    if (m_progressLine)
+        std::fprintf(stdout, "\r%s   ", qPrintable(line));
+    else
+        std::fprintf(stdout, "%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+void CaptureSession::writeAndFinish()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_durationTimer.stop();
+    m_reportTimer.stop();
+    m_stopGrace.stop();
+    if (m_scanStarted)
+        report();
+    if (m_progressLine && m_scanStarted)
+        std::fputc('\n', stdout);
+    std::fflush(stdout);
+
+    int code = m_failure.isEmpty() ? 0 : 1;
+    if (m_history.samples.isEmpty()) {
+        say(QStringLiteral("no sweep was captured; nothing written"));
+        emit finished(1);
+        return;
+    }
+    const QString out = RecordingIo::withSuffix(m_options.outPath, RecordingIo::RecordingSuffix);
+    QString error;
+    if (!RecordingIo::saveFile(out, m_history, &error)) {
+        say(QStringLiteral("cannot write %1: %2").arg(out, error));
+        code = 1;
+    } else {
+        std::fprintf(stdout, "wrote %d sweeps to %s\n", sweepCount(), qPrintable(out));
+    }
+    if (!m_options.csvPath.isEmpty()) {
+        if (!RtlPowerCsv::exportFile(m_options.csvPath, m_history.samples,
+                                     m_history.frequencyInterval, &error)) {
+            say(QStringLiteral("cannot write %1: %2").arg(m_options.csvPath, error));
+            code = 1;
+        } else {
+            std::fprintf(stdout, "wrote %s\n", qPrintable(m_options.csvPath));
+        }
+    }
+    std::fflush(stdout);
+    emit finished(code);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "captureoptions.h"
+#include "rfspectrumhistory.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class DeviceComms;
+
+//! One headless capture: connect, program the band, collect sweeps until
+//! the duration ends, a stop is asked for or the device fails, then write the
+//! recording (and CSV) and report through finished(exit code).
+class CaptureSession : public QObject
+{
+    Q_OBJECT
+public:
+    CaptureSession(const CaptureOptions &options, DeviceComms *device, bool progressLine,
+                   QObject *parent = nullptr);
+
+    void start();
+    //! Ends the capture (SIGINT, SIGTERM): stop scanning, then write.
+    void requestStop();
+    //! A failure the session reported (through its message boxes).
+    void deviceFailed(const QString &text);
+
+    int sweepCount() const { return m_history.samples.size(); }
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void onConnectedChanged(bool connected);
+    void onScanningChanged(bool scanning);
+    void onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
+    void report();
+    void writeAndFinish();
+    qint64 estimatedFileSize() const;
+
+    CaptureOptions m_options;
+    DeviceComms *m_device;
+    bool m_progressLine;
+    RfSpectrumHistory m_history;
+    int m_expectedPoints = 0;
+    QString m_failure;
+    bool m_scanStarted = false;
+    bool m_stopping = false;
+    bool m_done = false;
+    QElapsedTimer m_elapsed;
+    QTimer m_durationTimer;
+    QTimer m_reportTimer;
+    QTimer m_stopGrace; //!< a scan that does not end after stop is left behind
+    qint64 m_bytes = 0;
+};
