@@ -5,6 +5,7 @@
 #include "recordingio.h"
 #include "recordingtestdata.h"
 #include "rfsaframe.h"
+#include "scanjournal.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -101,7 +102,8 @@ void bootloaderSeeds()
     put("fuzz_rblreply", "senddata", lit("\x06\x00") + ack());
 
     put("fuzz_dfuoutput", "dfuse",
-        lit("\x07" "dfu-util 0.11\n\nOpening DFU capable USB device...\n"
+        lit("\x07"
+            "dfu-util 0.11\n\nOpening DFU capable USB device...\n"
             "\rErase   \t[                         ]   0%            0 bytes"
             "\rErase   \t[=========================] 100%        16384 bytes\n"
             "Erase    done.\n"
@@ -109,6 +111,23 @@ void bootloaderSeeds()
             "\rDownload\t[=========================] 100%        36388 bytes\n"
             "Download done.\n"));
     put("fuzz_dfuoutput", "split", lit("\x02\rDownload\t[==    ]  9%  512 bytes\rDownl"));
+}
+
+void captureSeeds()
+{
+    RfSpectrumHistory header = fullHistory();
+    header.samples.clear();
+    QByteArray sweeps;
+    ScanJournal::appendSweep(sweeps, 1714566605000LL, RfSpectrumScan(501, -90));
+    ScanJournal::appendSweep(sweeps, 1714566605050LL, RfSpectrumScan(501, -60));
+    const QByteArray open =
+        ScanJournal::fileStart(header) + ScanJournal::record(ScanJournal::SweepsRecord, sweeps);
+    put("fuzz_journal", "open", open);
+    put("fuzz_journal", "ended", open + ScanJournal::record(ScanJournal::EndRecord, QByteArray()));
+    put("fuzz_csvimport", "rtlpower",
+        "2024-05-01, 12:00:00, 2400000000, 2405000000, 1000000.00, 10, -50.1, -49.3, -60.0, "
+        "-61.5, -70\n2024-05-01, 12:00:00, 2405000000, 2410000000, 1000000.00, 10, -52, -53, "
+        "-54, -55, -56\n");
 }
 
 void recordingSeeds()
@@ -166,6 +185,7 @@ int main(int argc, char **argv)
     g_root = QString::fromLocal8Bit(argv[1]);
     deviceSeeds();
     bootloaderSeeds();
+    captureSeeds();
     recordingSeeds();
     textSeeds(QString::fromLocal8Bit(argv[2]));
     return 0;
