@@ -28,6 +28,8 @@ for exe in "$bin"/fuzz_*; do
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   dict=()
+  seeds=()
+  [ -d "$bin/seeds/$name" ] && seeds=("$bin/seeds/$name")
   [ -f "$exe.dict" ] && dict=(-dict="$exe.dict")
   log="$build/logs/$name.log"
   asan=$ASAN_OPTIONS
@@ -35,7 +37,7 @@ for exe in "$bin"/fuzz_*; do
   echo "== $name for ${seconds}s"
   ASAN_OPTIONS=$asan nice "$exe" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/findings/$name-" \
-    "$corpus" "$bin/seeds/$name" >"$log" 2>&1
+    "$corpus" "${seeds[@]}" >"$log" 2>&1
   rc=$?
   execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)
   if [ $rc -eq 0 ]; then status=ok; else status="FINDING (see $log)"; failed=1; tail -40 "$log"; fi
