@@ -1,6 +1,8 @@
 # The two set-up commands are `make run` and `make test`; see README.md.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS       ?= 2
 PREFIX     ?= /usr/local
 CMAKE_GEN  := -G Ninja
@@ -9,7 +11,8 @@ export CCACHE_MAXSIZE ?= 5G
 # Paths relative to the checkout, so every worktree and clone shares hits.
 export CCACHE_BASEDIR ?= $(CURDIR)
 
-.PHONY: all deps configure build test test-asan run bench format clean install package
+.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci run bench format clean \
+	install package
 
 all: build
 
@@ -34,6 +37,23 @@ test-asan: deps $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ctest --output-on-failure -j $(JOBS)
 
+# Fuzzing: clang with libFuzzer, ASan and UBSan, in a build of its own that
+# compiles only the libraries the targets need. `make fuzz` runs each target
+# FUZZ_SECONDS (FUZZ=<regex> picks targets) and keeps new corpus entries in
+# $(BUILD_FUZZ)/corpus; `make fuzz-ci` runs each for 20 s.
+$(BUILD_FUZZ)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_FUZZ=ON
+
+fuzz-build: deps $(BUILD_FUZZ)/build.ninja
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz-targets
+
+fuzz: fuzz-build
+	scripts/run-fuzz.sh $(BUILD_FUZZ) $(FUZZ_SECONDS) '$(or $(FUZZ),.)'
+
+fuzz-ci: fuzz-build
+	scripts/run-fuzz.sh $(BUILD_FUZZ) 20
+
 run: build
 	@scripts/run-demo.sh $(BUILD)
 
@@ -52,4 +72,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

@@ -11,6 +11,7 @@ packages=(
   dfu-util xvfb xauth zlib1g-dev libx11-dev xdotool imagemagick
   librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
   libfile-mimeinfo-perl udev dpkg-dev lintian
+  clang clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -120,6 +120,12 @@ void RblSerialComms::readData()
     processBuffer();
 }
 
+void RblSerialComms::receive(const QByteArray &bytes)
+{
+    rxBuffer.append(bytes);
+    processBuffer();
+}
+
 void RblSerialComms::processBuffer()
 {
     // Instead of re-reading through a zero-delay timer, everything that is

@@ -19,6 +19,10 @@ public:
 
     quint8 lastCommand() const { return m_lastCommand; }
 
+    //! Takes bytes as if the port had delivered them (the fuzz target drives
+    //! the receive path without a device this way).
+    void receive(const QByteArray &bytes);
+
 signals:
     void autoBaudDone();
     void cmdPingDone();

@@ -55,7 +55,7 @@ WrkRblCmdSendData::WrkRblCmdSendData(const QString &portName, DeviceComms *recei
     auto *c = static_cast<RblSerialComms *>(comms);
     const QVariantMap p = parameters;
     runSingleStep(
-        addStep([this, c, p] { c->cmdSendData(p.value(QStringLiteral("data")).toByteArray()); }), c,
+        addStep([c, p] { c->cmdSendData(p.value(QStringLiteral("data")).toByteArray()); }), c,
         &RblSerialComms::cmdSendDataDone, &DeviceComms::rblCmdSendDataDone);
 }
 

@@ -32,8 +32,10 @@ bool DfuOutputParser::parseSegment(const QString &segment)
         phase = Phase::Download;
 
     int percent = -1;
-    const QStringList parts =
-        text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    // Compiled once: output made of many short segments otherwise spends
+    // its time building the same pattern again for each of them.
+    static const QRegularExpression spaces(QStringLiteral("\\s+"));
+    const QStringList parts = text.split(spaces, Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         if (!part.endsWith(QLatin1Char('%')))
             continue;

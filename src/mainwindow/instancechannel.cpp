@@ -5,6 +5,40 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <sys/socket.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+bool InstanceLines::feed(const QByteArray &bytes)
+{
+    if (m_overflowed)
+        return false; // keep draining, keep nothing
+    for (char c : bytes) {
+        if (c == '\n') {
+            m_lines.append(QString::fromUtf8(m_partial));
+            m_partial.clear();
+            if (m_lines.size() >= MaxLines) {
+                m_overflowed = true;
+                m_lines.clear();
+                return false;
+            }
+        } else if (m_partial.size() < MaxLineLength) {
+            m_partial.append(c);
+        }
+    }
+    return true;
+}
+
+QStringList InstanceLines::finish() const
+{
+    if (m_overflowed)
+        return QStringList();
+    QStringList lines = m_lines;
+    if (!m_partial.isEmpty())
+        lines.append(QString::fromUtf8(m_partial));
+    return lines;
+}
+
 InstanceChannel::InstanceChannel(QObject *parent) : QObject(parent) {}
 
 InstanceChannel::~InstanceChannel() = default;
@@ -18,12 +52,36 @@ QString InstanceChannel::serverName()
     return QDir(QString::fromLocal8Bit(runtimeDir)).filePath(name);
 }
 
+bool InstanceChannel::peerIsSameUser(qintptr socketDescriptor)
+{
+#if defined(SO_PEERCRED)
+    struct ucred credentials = {};
+    socklen_t length = sizeof credentials;
+    if (getsockopt(static_cast<int>(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &credentials,
+                   &length) != 0 ||
+        length != sizeof credentials)
+        return false; // unknown peers are strangers
+    return credentials.uid == geteuid();
+#else
+    // Without peer credentials the socket's place (the user's runtime
+    // directory) and its access mode are the only guard.
+    Q_UNUSED(socketDescriptor)
+    return true;
+#endif
+}
+
 bool InstanceChannel::forwardArguments(const QStringList &arguments, int timeoutMs)
 {
     QLocalSocket socket;
     socket.connectToServer(serverName(), QIODevice::WriteOnly);
     if (!socket.waitForConnected(timeoutMs) || !socket.isOpen()) {
         socket.disconnectFromServer();
+        return false;
+    }
+    if (!peerIsSameUser(socket.socketDescriptor())) {
+        qCWarning(lcMainWindow) << "Single-instance channel" << serverName()
+                                << "belongs to another user; not forwarding to it";
+        socket.abort();
         return false;
     }
     for (const QString &argument : arguments) {
@@ -62,7 +120,13 @@ bool InstanceChannel::listen()
 void InstanceChannel::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        m_peers.insert(socket, Peer());
+        if (!peerIsSameUser(socket->socketDescriptor())) {
+            qCWarning(lcMainWindow) << "Single-instance channel: refused a peer of another user";
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_peers.insert(socket, InstanceLines());
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QLocalSocket::disconnected, this,
                 [this, socket] { onDisconnected(socket); });
@@ -79,23 +143,10 @@ void InstanceChannel::onReadyRead(QLocalSocket *socket)
     auto it = m_peers.find(socket);
     if (it == m_peers.end())
         return;
-    Peer &peer = it.value();
-    const QByteArray data = socket->readAll();
-    if (peer.overflowed)
-        return; // keep draining, keep nothing
-    for (char c : data) {
-        if (c == '\n') {
-            peer.lines.append(QString::fromUtf8(peer.partial));
-            peer.partial.clear();
-            if (peer.lines.size() >= MaxLines) {
-                qCWarning(lcMainWindow) << "Single-instance peer sent too many lines; ignored";
-                peer.overflowed = true;
-                socket->abort();
-                return;
-            }
-        } else if (peer.partial.size() < MaxLineLength) {
-            peer.partial.append(c);
-        }
+    const bool wasOverflowed = it.value().overflowed();
+    if (!it.value().feed(socket->readAll()) && !wasOverflowed) {
+        qCWarning(lcMainWindow) << "Single-instance peer sent too many lines; ignored";
+        socket->abort();
     }
 }
 
@@ -106,13 +157,14 @@ void InstanceChannel::onDisconnected(QLocalSocket *socket)
         return;
     if (socket->bytesAvailable() > 0)
         onReadyRead(socket);
+    // Draining may have aborted the peer, and the abort may have ended it.
     it = m_peers.find(socket);
-    Peer peer = it.value();
+    if (it == m_peers.end())
+        return;
+    const InstanceLines peer = it.value();
     m_peers.erase(it);
     socket->deleteLater();
-    if (peer.overflowed)
+    if (peer.overflowed())
         return;
-    if (!peer.partial.isEmpty())
-        peer.lines.append(QString::fromUtf8(peer.partial));
-    emit argumentsReceived(peer.lines);
+    emit argumentsReceived(peer.finish());
 }

@@ -5,6 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 // The single-instance channel between two starts of the program. Each test
 // gets its own runtime directory, so it never meets a running program.
 class tst_InstanceChannel : public QObject
@@ -19,6 +25,7 @@ private slots:
     void lastLineWithoutLineFeed();
     void junkIsCapped();
     void staleSocketIsReplaced();
+    void otherUsersAreRefused();
 
 private:
     QScopedPointer<QTemporaryDir> m_runtime;
@@ -152,6 +159,53 @@ void tst_InstanceChannel::staleSocketIsReplaced()
     QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
     QVERIFY(InstanceChannel::forwardArguments({"orvanel", "x"}));
     QTRY_COMPARE(spy.count(), 1);
+}
+
+void tst_InstanceChannel::otherUsersAreRefused()
+{
+    InstanceChannel channel;
+    QVERIFY(channel.listen());
+    QSignalSpy spy(&channel, &InstanceChannel::argumentsReceived);
+    const QByteArray path = InstanceChannel::serverName().toLocal8Bit();
+    struct stat st = {};
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    QVERIFY2((st.st_mode & 077) == 0, qPrintable(QString::number(st.st_mode, 8)));
+
+    if (geteuid() != 0)
+        QSKIP("needs root to connect as another user");
+    // Open the way on purpose, as a careless umask or a shared /tmp would:
+    // only the peer check is left to keep a stranger out.
+    QVERIFY(
+        QFile::setPermissions(m_runtime->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                                     QFileDevice::ExeOther));
+    QCOMPARE(::chmod(path.constData(), 0777), 0);
+    QTest::ignoreMessage(QtWarningMsg, "Single-instance channel: refused a peer of another user");
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        // Plain system calls only between fork and _exit.
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (setuid(65534) != 0 || fd < 0 ||
+            ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            _exit(1);
+        const char line[] = "orvanel\n/tmp/planted.vozi\n";
+        const bool written = write(fd, line, sizeof line - 1) == ssize_t(sizeof line - 1);
+        close(fd);
+        _exit(written ? 0 : 2);
+    }
+    int status = -1;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QCOMPARE(status, 0);
+    // The stranger came first, so once our own start is through, it was seen.
+    QVERIFY(InstanceChannel::forwardArguments({"orvanel", "-qc"}));
+    QTRY_COMPARE(spy.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toStringList(), (QStringList{"orvanel", "-qc"}));
 }
 
 QTEST_GUILESS_MAIN(tst_InstanceChannel)

@@ -1,0 +1,5 @@
+#include "fuzz_bytesparsers.h"
+#include "rtlpowercsv.h"
+
+// A CSV import from arbitrary bytes.
+ORVANEL_FUZZ_BYTES(RtlPowerCsv::parse(bytes))
