@@ -263,7 +263,7 @@ Contents readFile(const QString &filePath)
 QString directory()
 {
     QString base = QFile::decodeName(qgetenv("XDG_STATE_HOME"));
-    // The base directory specification: a relative path is invalid, ignore it.
+    // XDG base directories must be absolute: a relative one is ignored.
     if (base.isEmpty() || QFileInfo(base).isRelative())
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/orvanel");
