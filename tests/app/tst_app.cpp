@@ -147,6 +147,7 @@ void tst_App::closingMainWindowEndsProgram()
     QProcessEnvironment env = environment();
     env.remove("QT_QPA_PLATFORM");
     QProcess app;
+    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     app.setProcessEnvironment(env);
     app.start("xvfb-run", {"-a", "-s", "-screen 0 1280x800x24", "sh", "-c",
                            "echo \"$DISPLAY $XAUTHORITY $$\"; exec \"$0\" \"$@\"", m_exe, "-port",
@@ -176,8 +177,9 @@ void tst_App::closingMainWindowEndsProgram()
     QCOMPARE(app.exitCode(), 0);
     // The emulator may log the farewell a moment after the program ended.
     QStringList rx;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (rx = sim.logLines("RX")).filter(QRegularExpression("^2a..02")).size() > 0, 5000);
+    (void)QTest::qWaitFor(
+        [&] { return (rx = sim.logLines("RX")).filter(QRegularExpression("^2a..02")).size() > 0; },
+        10000);
     QVERIFY2(rx.filter(QRegularExpression("^2a..02")).size() > 0,
              qPrintable(rx.mid(rx.size() - 5).join(' '))); // disconnect
 }
