@@ -48,6 +48,79 @@ inline uint div255(uint x)
     return (x + (x >> 8) + 0x80) >> 8;
 }
 
+// The colours of a map on a range in 4096 steps, premultiplied, for the
+// render loops. A step whose colours differ by more than 2 levels anywhere
+// inside it (a stop, a steep ramp such as the density map's step from
+// transparent to blue) is marked, and its values are coloured exactly.
+class ColorTable
+{
+public:
+    static constexpr int Steps = 4096;
+
+    ColorTable(const QwtColorMap *map, const QwtInterval &range)
+        : m_lookup(map), m_map(map), m_range(range)
+    {
+        m_usable = map && range.width() > 0.0;
+        if (!m_usable)
+            return;
+        m_min = range.minValue();
+        m_scale = Steps / range.width();
+        m_low = premultiplied(exact(m_min));
+        m_high = premultiplied(exact(range.maxValue()));
+        m_rgb.resize(Steps);
+        m_exact.resize(Steps);
+        constexpr int Probes = 8;
+        for (int i = 0; i < Steps; ++i) {
+            const QRgb mid = premultiplied(exact(valueAt(i + 0.5)));
+            bool even = true;
+            for (int k = 0; k <= Probes && even; ++k) {
+                const QRgb c = premultiplied(exact(valueAt(i + double(k) / Probes)));
+                even = qAbs(qRed(c) - qRed(mid)) <= 2 && qAbs(qGreen(c) - qGreen(mid)) <= 2 &&
+                       qAbs(qBlue(c) - qBlue(mid)) <= 2 && qAbs(qAlpha(c) - qAlpha(mid)) <= 2;
+            }
+            m_rgb[i] = mid;
+            m_exact[i] = !even;
+        }
+    }
+
+    bool isUsable() const { return m_usable; }
+
+    static QRgb premultiplied(QRgb c)
+    {
+        const uint a = qAlpha(c);
+        return a == 255 ? c : a == 0 ? 0u : qPremultiply(c);
+    }
+
+    Q_ALWAYS_INLINE QRgb at(double v) const
+    {
+        if (v != v) // NaN: transparent
+            return 0u;
+        const double p = (v - m_min) * m_scale;
+        if (!(p > 0.0))
+            return m_low;
+        if (p >= Steps)
+            return m_high;
+        const int i = int(p);
+        return m_exact[i] ? premultiplied(exact(v)) : m_rgb[i];
+    }
+
+private:
+    double valueAt(double step) const { return m_min + step / m_scale; }
+    QRgb exact(double v) const
+    {
+        return m_lookup.isUsable() ? m_lookup.rgb(m_range, v) : m_map->rgb(m_range, v);
+    }
+
+    LinearColorLookup m_lookup;
+    const QwtColorMap *m_map;
+    QwtInterval m_range;
+    bool m_usable = false;
+    double m_min = 0.0, m_scale = 0.0;
+    QRgb m_low = 0, m_high = 0;
+    std::vector<QRgb> m_rgb;
+    std::vector<uchar> m_exact;
+};
+
 } // namespace
 
 RasterSpectrogram::RasterSpectrogram(const QString &title) : QwtPlotSpectrogram(title) {}
@@ -63,6 +136,12 @@ void RasterSpectrogram::setRenderCacheEnabled(bool on)
 {
     m_cacheEnabled = on;
     m_cacheValid = false;
+}
+
+void RasterSpectrogram::setColorTableEnabled(bool on)
+{
+    m_colorTable = on;
+    invalidateRender();
 }
 
 void RasterSpectrogram::setOverlay(const QwtPlotSpectrogram *overlay)
@@ -123,9 +202,11 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const bool fused = overlayFused();
     const Sampler overSampler = fused ? samplerFor(m_overlay->data()) : Sampler();
     const QwtColorMap *overMap = fused ? m_overlay->colorMap() : nullptr;
-    const QwtInterval overRange =
-        fused ? m_overlay->data()->interval(Qt::ZAxis) : QwtInterval();
+    const QwtInterval overRange = fused ? m_overlay->data()->interval(Qt::ZAxis) : QwtInterval();
     const LinearColorLookup overLookup(overMap);
+    // Tabled colours for the plots; the exact ones stay for comparison.
+    const ColorTable table(m_colorTable ? map : nullptr, range);
+    const ColorTable overTable(m_colorTable ? overMap : nullptr, overRange);
     const int w = imageSize.width();
     const int h = imageSize.height();
     QVector<double> xs(w);
@@ -141,7 +222,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // image before drawing it.
     // A fused picture is opaque (it stands for the black canvas below it),
     // which the painter copies instead of blending.
-    const QImage::Format format = fused ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+    const QImage::Format format =
+        fused ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
     if (m_image.size() != imageSize || m_image.format() != format)
         m_image = QImage(imageSize, format);
     QImage &image = m_image;
@@ -176,7 +258,20 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
             const double *o = overValues.constData();
             for (int j = b0; j < b0 + n; ++j) {
                 auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
-                if (fused) {
+                if (fused && table.isUsable() && overTable.isUsable()) {
+                    for (int i = 0; i < w; ++i, ++v, ++o) {
+                        const QRgb c = table.at(*v);
+                        if (*o != *o) {
+                            line[i] = c | 0xff000000u;
+                            continue;
+                        }
+                        const QRgb m = overTable.at(*o);
+                        const uint keep = 255 - qAlpha(m);
+                        line[i] = qRgb(div255(qRed(m) * qRed(c) + qRed(c) * keep),
+                                       div255(qGreen(m) * qGreen(c) + qGreen(c) * keep),
+                                       div255(qBlue(m) * qBlue(c) + qBlue(c) * keep));
+                    }
+                } else if (fused) {
                     for (int i = 0; i < w; ++i, ++v, ++o) {
                         const QRgb c = premultiplied(
                             fast ? (*v != *v ? 0u : lookup.rgbAt((*v - zMin) / zWidth))
@@ -185,9 +280,9 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                             line[i] = c | 0xff000000u;
                             continue;
                         }
-                        const QRgb m = premultiplied(overLookup.isUsable()
-                                                         ? overLookup.rgb(overRange, *o)
-                                                         : overMap->rgb(overRange, *o));
+                        const QRgb m =
+                            premultiplied(overLookup.isUsable() ? overLookup.rgb(overRange, *o)
+                                                                : overMap->rgb(overRange, *o));
                         // Multiply of m over c on an opaque canvas, as the
                         // raster engine composes it.
                         const uint keep = 255 - qAlpha(m);
@@ -195,6 +290,9 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                                        div255(qGreen(m) * qGreen(c) + qGreen(c) * keep),
                                        div255(qBlue(m) * qBlue(c) + qBlue(c) * keep));
                     }
+                } else if (table.isUsable()) {
+                    for (int i = 0; i < w; ++i)
+                        line[i] = table.at(*v++);
                 } else if (fast) {
                     for (int i = 0; i < w; ++i, ++v) {
                         // rgb() of the map, inlined: NaN is transparent.

@@ -9,10 +9,11 @@
 // one value() call per pixel, split over the processors. The pixels are the
 // same as QwtPlotSpectrogram's; other rasters render as the base class does.
 //
-// Two more savings for the plots, both off unless asked for:
+// More savings for the plots, both off unless asked for:
 //  - a render cache: the picture is kept and drawn again as long as the
 //    maps, the size and the revision stay the same. The owner calls
 //    invalidateRender() whenever it changes the raster or the colour map.
+//  - colours from a table instead of the map's arithmetic per pixel;
 //  - an overlay multiplied in while rendering (the spectrum plot's highlight):
 //    one opaque picture instead of two canvas-sized compositions. The result
 //    is the overlay's Multiply composition over this item drawn on a black
@@ -24,6 +25,11 @@ public:
 
     void setRenderCacheEnabled(bool on);
     void invalidateRender() { ++m_revision; }
+
+    //! Colours taken from a table of 4096 steps per map (exact where a step
+    //! holds a stop or a steep ramp): within 2 levels of the map's own.
+    void setColorTableEnabled(bool on);
+    bool colorTableEnabled() const { return m_colorTable; }
 
     //! The item multiplied into this one's picture (nullptr: none). It must
     //! skip its own drawing while overlayFused() holds for it.
@@ -53,6 +59,7 @@ private:
     mutable QImage m_image; //!< reused by the next render; only the GUI thread renders
     const QwtPlotSpectrogram *m_overlay = nullptr;
     bool m_cacheEnabled = false;
+    bool m_colorTable = false;
     quint64 m_revision = 1;
     mutable bool m_cacheValid = false;
     mutable CacheKey m_cacheKey;

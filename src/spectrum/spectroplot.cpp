@@ -91,6 +91,8 @@ void SpectroPlot::setFusedRendering(bool on)
 {
     m_densityRaster->setOverlay(on ? m_highlight : nullptr);
     m_highlight->setFusedInto(on ? m_densityRaster : nullptr);
+    m_densityRaster->setColorTableEnabled(on);
+    m_highlight->setColorTableEnabled(on);
     invalidateRasters();
 }
 

@@ -51,8 +51,9 @@ public:
     const QList<LabelEntry> &labelEntries() const { return m_labels; }
 
     //! Whether the highlight is multiplied into the density picture while it
-    //! is rendered (one picture, the default) or drawn as a picture of its
-    //! own with Multiply composition (two; kept to compare against).
+    //! is rendered, with tabled colours (one picture, the default), or drawn
+    //! as a picture of its own with Multiply composition and the maps' exact
+    //! colours (two; kept to compare against).
     void setFusedRendering(bool on);
     bool fusedRendering() const;
     //! Drops the rendered pictures; for whoever changes a raster or colour
@@ -97,7 +98,7 @@ private:
 
     QwtPlotSpectrogram *m_density = nullptr;
     RasterSpectrogram *m_densityRaster = nullptr; //!< m_density itself
-    SpectrogramData *m_densityData = nullptr; //!< owned by m_density
+    SpectrogramData *m_densityData = nullptr;     //!< owned by m_density
     HighlightSpectrogram *m_highlight = nullptr;
     TnwMatrixRasterData *m_highlightData = nullptr; //!< owned by m_highlight
     QwtThermo *m_colorBar = nullptr;

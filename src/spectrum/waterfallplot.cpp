@@ -36,6 +36,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     m_spectrogram->setRenderThreadCount(0);
     // Replots without new data or geometry draw the kept picture again.
     m_raster->setRenderCacheEnabled(true);
+    m_raster->setColorTableEnabled(true);
     m_spectrogram->setColorMap(new WaterfallColorMap);
     m_data = new WaterfallData;
     m_spectrogram->setData(m_data);

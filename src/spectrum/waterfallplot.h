@@ -80,7 +80,7 @@ private:
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
     RasterSpectrogram *m_raster = nullptr; //!< m_spectrogram itself
-    WaterfallData *m_data = nullptr; //!< owned by m_spectrogram
+    WaterfallData *m_data = nullptr;       //!< owned by m_spectrogram
     QwtThermo *m_colorBar = nullptr;
     WfTrackPicker *m_tracker = nullptr;
     QwtPlotPicker *m_leftPicker = nullptr;
