@@ -34,6 +34,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_form.dockWidgetKivoIds->hide();
     tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
     buildKivoIdPanel();
+    buildSurvey();
 
     restoreWindowGeometry();
 
