@@ -135,7 +135,11 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
             continue;
         if (u.channel.kind == SurveyChannel::Wifi) {
             const int n = u.channel.number;
-            if ((n == 1 || n == 6 || n == 11) && (r.bestWifi < 0 || quieter(i, r.bestWifi)))
+            // 1, 6 and 11 are the channels that do not overlap: the ones a
+            // venue's networks can be moved to and away from.
+            if (n != 1 && n != 6 && n != 11)
+                continue;
+            if (r.bestWifi < 0 || quieter(i, r.bestWifi))
                 r.bestWifi = i;
             if (u.utilization > 0 && (r.busiestWifi < 0 || quieter(r.busiestWifi, i)))
                 r.busiestWifi = i;

@@ -51,7 +51,7 @@ struct UtilizationResult
     QVector<ChannelUtilization> channels;
     int bestWifi = -1;      //!< index into channels: least used of Wi-Fi 1, 6, 11
     QList<int> bestKivoIds; //!< indices: least used fully swept ID per universe count
-    int busiestWifi = -1;   //!< index: most used Wi-Fi channel, when any is used
+    int busiestWifi = -1;   //!< index: most used of Wi-Fi 1, 6, 11, when any is used
 
     bool isBest(int index) const { return index == bestWifi || bestKivoIds.contains(index); }
     //! "Use Wi-Fi 11, KiVo ID 24340 (5 universes)…; avoid Wi-Fi 6."
