@@ -128,7 +128,7 @@ void MainWindow::findBursts()
     }
     const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
                                              selection.first().spectrum.size());
-    const QVector<Burst> bursts = ::findBursts(selection, grid);
+    const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions());
     qCInfo(lcMainWindow) << bursts.size() << "bursts in" << selection.size() << "sweeps";
     if (bursts.isEmpty()) {
         DialogSeam::information(title, tr("No bursts in the shown range."));

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSortFilterProxyModel>
+#include <QSpinBox>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -53,6 +54,32 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
     m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_view, 1);
 
+    // What Find bursts looks for; kept here beside the threshold it resembles.
+    const BurstOptions defaults;
+    auto *bursts = new QHBoxLayout;
+    m_dsbBurstMargin = new QDoubleSpinBox(this);
+    m_dsbBurstMargin->setObjectName(QStringLiteral("dsbBurstMargin"));
+    m_dsbBurstMargin->setRange(1, 100);
+    m_dsbBurstMargin->setDecimals(0);
+    m_dsbBurstMargin->setValue(defaults.marginDb);
+    m_dsbBurstMargin->setSuffix(tr(" dB above floor"));
+    m_sbBurstBins = new QSpinBox(this);
+    m_sbBurstBins->setObjectName(QStringLiteral("sbBurstBins"));
+    m_sbBurstBins->setRange(1, 500);
+    m_sbBurstBins->setValue(defaults.minBins);
+    m_sbBurstBins->setSuffix(tr(" points"));
+    m_sbBurstSweeps = new QSpinBox(this);
+    m_sbBurstSweeps->setObjectName(QStringLiteral("sbBurstSweeps"));
+    m_sbBurstSweeps->setRange(1, 10000);
+    m_sbBurstSweeps->setValue(defaults.minSweeps);
+    m_sbBurstSweeps->setSuffix(tr(" sweeps"));
+    bursts->addWidget(new QLabel(tr("Bursts:"), this));
+    bursts->addWidget(m_dsbBurstMargin);
+    bursts->addWidget(m_sbBurstBins);
+    bursts->addWidget(m_sbBurstSweeps);
+    bursts->addStretch(1);
+    layout->addLayout(bursts);
+
     connect(m_model, &UtilizationModel::kivoIdTicked, this, &UtilizationDock::kivoIdTicked);
     connect(m_cbAutoThreshold, &QCheckBox::toggled, this, [this](bool automatic) {
         m_dsbThreshold->setEnabled(!automatic);
@@ -70,6 +97,15 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
 double UtilizationDock::thresholdDbm() const
 {
     return m_cbAutoThreshold->isChecked() ? qQNaN() : m_dsbThreshold->value();
+}
+
+BurstOptions UtilizationDock::burstOptions() const
+{
+    BurstOptions o;
+    o.marginDb = m_dsbBurstMargin->value();
+    o.minBins = m_sbBurstBins->value();
+    o.minSweeps = m_sbBurstSweeps->value();
+    return o;
 }
 
 const UtilizationResult &UtilizationDock::result() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bursts.h"
 #include "utilization.h"
 
 #include <QWidget>
@@ -7,6 +8,7 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QSpinBox;
 class QSortFilterProxyModel;
 class QTableView;
 class UtilizationModel;
@@ -26,6 +28,8 @@ public:
     //! NaN while the threshold follows the noise floor.
     double thresholdDbm() const;
     const UtilizationResult &result() const;
+    //! What "Find bursts" looks for, as set in the dock.
+    BurstOptions burstOptions() const;
 
 signals:
     void kivoIdTicked(int kivoId, bool ticked);
@@ -48,6 +52,9 @@ private:
     QDoubleSpinBox *m_dsbThreshold = nullptr;
     QLabel *m_lblFloor = nullptr;
     QLabel *m_lblRecommendation = nullptr;
+    QDoubleSpinBox *m_dsbBurstMargin = nullptr;
+    QSpinBox *m_sbBurstBins = nullptr;
+    QSpinBox *m_sbBurstSweeps = nullptr;
     QTableView *m_view = nullptr;
     UtilizationModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;

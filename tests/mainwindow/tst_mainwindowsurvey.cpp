@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -87,6 +88,13 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QVERIFY(model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole));
     QCOMPARE(w.kivoIdPanel()->selectedKivoIds(), QList<int>{24340});
 
+    // The dock's burst settings count: the burst lasts 4 sweeps.
+    auto *sweeps = dock->findChild<QSpinBox *>(QStringLiteral("sbBurstSweeps"));
+    QVERIFY(sweeps);
+    sweeps->setValue(5);
+    w.form()->actionFind_Bursts->trigger();
+    QCOMPARE(m_asked.last().kind, DialogSeam::Request::Message);
+    sweeps->setValue(2);
     m_answers = {QVariant(QVariantList{0})};
     w.form()->actionFind_Bursts->trigger();
     QCOMPARE(m_asked.last().kind, DialogSeam::Request::CheckItems);
