@@ -6,6 +6,7 @@
 #include "tnwtabwidget.h"
 #include "utilizationdock.h"
 #include "utilizationmodel.h"
+#include "windowtesthome.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -28,25 +29,16 @@ private slots:
 private:
     QTemporaryDir m_home;
     QList<DialogSeam::Request> m_asked;
-    QList<QVariant> m_answers;
+    QVariantList m_answers;
 };
 
 void tst_MainWindowSurvey::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_home.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
-    QCoreApplication::setApplicationName(QStringLiteral("OrvanelSurveyTest"));
+    useWindowTestHome(m_home.path(), QStringLiteral("OrvanelSurveyTest"));
     registerDeviceMetaTypes();
     registerSpectrumMetaTypes();
-    DialogSeam::setHandler([this](const DialogSeam::Request &r) -> QVariant {
-        m_asked.append(r);
-        if (!m_answers.isEmpty())
-            return m_answers.takeFirst();
-        return r.kind == DialogSeam::Request::Message ? QVariant(r.defaultButton) : QVariant();
-    });
+    answerDialogsFromScript(&m_asked, &m_answers);
 }
 
 void tst_MainWindowSurvey::surveyOfRecording()
