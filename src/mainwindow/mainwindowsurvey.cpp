@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -178,6 +179,15 @@ void MainWindow::exportReport()
         return;
     const QFileInfo info(path);
     const QString pdfPath = info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+    // The save dialog confirmed replacing the HTML file only; the PDF beside it
+    // may be another survey's, so it is not replaced without asking.
+    if (QFileInfo::exists(pdfPath) &&
+        DialogSeam::question(title,
+                             tr("%1 already exists.\nDo you want to replace it?")
+                                 .arg(QDir::toNativeSeparators(pdfPath)),
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) != QMessageBox::Yes)
+        return;
 
     RfSpectrumHistory history = page->history();
     if (history.projectInfo == ProjectInfoData())

@@ -9,7 +9,10 @@
 #include "windowtesthome.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDockWidget>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -110,6 +113,17 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QCOMPARE(text.count("<img src=\"data:image/png;base64,"), 2);
     QVERIFY(text.contains("24340"));
     QVERIFY(QFile::exists(m_home.filePath(QStringLiteral("survey.pdf"))));
+
+    // The save dialog vouches for the HTML only: an existing PDF is not replaced unasked.
+    QFile other(m_home.filePath(QStringLiteral("survey.pdf")));
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write("another survey") > 0);
+    other.close();
+    m_answers = {html, QVariant(int(QMessageBox::No))};
+    w.form()->actionExport_Report->trigger();
+    QCOMPARE(m_asked.last().kind, DialogSeam::Request::Message);
+    QVERIFY(m_asked.last().text.contains(QStringLiteral("survey.pdf")));
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("another survey"));
 
     const int asked = m_asked.size();
     m_answers = {m_home.filePath(QStringLiteral("gone/survey.html"))};
