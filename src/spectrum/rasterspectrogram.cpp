@@ -129,7 +129,8 @@ bool RasterSpectrogram::CacheKey::operator==(const CacheKey &o) const
 {
     return xs1 == o.xs1 && xs2 == o.xs2 && xp1 == o.xp1 && xp2 == o.xp2 && ys1 == o.ys1 &&
            ys2 == o.ys2 && yp1 == o.yp1 && yp2 == o.yp2 && area == o.area && size == o.size &&
-           revision == o.revision && fused == o.fused;
+           revision == o.revision && fused == o.fused && map == o.map && data == o.data &&
+           overMap == o.overMap && z == o.z && overZ == o.overZ && colorTable == o.colorTable;
 }
 
 void RasterSpectrogram::setRenderCacheEnabled(bool on)
@@ -178,6 +179,15 @@ QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap
     key.size = imageSize;
     key.revision = m_revision;
     key.fused = overlayFused();
+    // A new map or colour range shows without the owner's help.
+    key.map = colorMap();
+    key.data = data();
+    key.z = data() ? data()->interval(Qt::ZAxis) : QwtInterval();
+    if (key.fused) {
+        key.overMap = m_overlay->colorMap();
+        key.overZ = m_overlay->data()->interval(Qt::ZAxis);
+    }
+    key.colorTable = m_colorTable;
     if (m_cacheValid && key == m_cacheKey && !m_image.isNull())
         return m_image;
     const QImage image = render(xMap, yMap, area, imageSize);

@@ -53,6 +53,9 @@ private:
         QSize size;
         quint64 revision = 0;
         bool fused = false;
+        const void *map = nullptr, *data = nullptr, *overMap = nullptr;
+        QwtInterval z, overZ; //!< the colour ranges
+        bool colorTable = false;
         bool operator==(const CacheKey &o) const;
     };
 
