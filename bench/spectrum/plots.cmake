@@ -1,4 +1,4 @@
-# Plot update figures at 1280 x 720 (offscreen).
+# Plot update figures at 720p, 1080p and 2160p (offscreen).
 add_executable(bench_plots ${CMAKE_CURRENT_LIST_DIR}/bench_plots.cpp)
 target_link_libraries(bench_plots PRIVATE orvanel_benchtarget orvanel_spectrum_plots orvanel_resources)
 set_target_properties(bench_plots PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)

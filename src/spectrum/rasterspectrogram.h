@@ -8,15 +8,62 @@
 // TnwMatrixRasterData) in one separable pass over the pixel grid instead of
 // one value() call per pixel, split over the processors. The pixels are the
 // same as QwtPlotSpectrogram's; other rasters render as the base class does.
+//
+// More savings for the plots, both off unless asked for:
+//  - a render cache: the picture is kept and drawn again as long as the
+//    maps, the size and the revision stay the same. The owner calls
+//    invalidateRender() whenever it changes the raster or the colour map.
+//  - colours from a table instead of the map's arithmetic per pixel;
+//  - an overlay multiplied in while rendering (the spectrum plot's highlight):
+//    one opaque picture instead of two canvas-sized compositions. The result
+//    is the overlay's Multiply composition over this item drawn on a black
+//    canvas, which is what the plots' canvases are.
 class RasterSpectrogram : public QwtPlotSpectrogram
 {
 public:
     explicit RasterSpectrogram(const QString &title = QString());
+
+    void setRenderCacheEnabled(bool on);
+    void invalidateRender() { ++m_revision; }
+
+    //! Colours taken from a table of 4096 steps per map (exact where a step
+    //! holds a stop or a steep ramp): within 2 levels of the map's own.
+    void setColorTableEnabled(bool on);
+    bool colorTableEnabled() const { return m_colorTable; }
+
+    //! The item multiplied into this one's picture (nullptr: none). It must
+    //! skip its own drawing while overlayFused() holds for it.
+    void setOverlay(const QwtPlotSpectrogram *overlay);
+    const QwtPlotSpectrogram *overlay() const { return m_overlay; }
+    //! Whether the overlay is drawn as part of this item's picture now.
+    bool overlayFused() const;
 
 protected:
     QImage renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
                        const QSize &imageSize) const override;
 
 private:
+    QImage render(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
+                  const QSize &imageSize) const;
+
+    struct CacheKey
+    {
+        double xs1 = 0, xs2 = 0, xp1 = 0, xp2 = 0, ys1 = 0, ys2 = 0, yp1 = 0, yp2 = 0;
+        QRectF area;
+        QSize size;
+        quint64 revision = 0;
+        bool fused = false;
+        const void *map = nullptr, *data = nullptr, *overMap = nullptr;
+        QwtInterval z, overZ; //!< the colour ranges
+        bool colorTable = false;
+        bool operator==(const CacheKey &o) const;
+    };
+
     mutable QImage m_image; //!< reused by the next render; only the GUI thread renders
+    const QwtPlotSpectrogram *m_overlay = nullptr;
+    bool m_cacheEnabled = false;
+    bool m_colorTable = false;
+    quint64 m_revision = 1;
+    mutable bool m_cacheValid = false;
+    mutable CacheKey m_cacheKey;
 };

@@ -29,7 +29,8 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
 
-    m_density = new RasterSpectrogram;
+    m_densityRaster = new RasterSpectrogram;
+    m_density = m_densityRaster;
     m_density->setRenderThreadCount(0);
     m_densityData = new SpectrogramData;
     m_density->setData(m_densityData);
@@ -45,6 +46,11 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     m_highlight->setData(m_highlightData);
     m_highlight->setColorMap(new HighlightColorMap);
     m_highlight->attach(this); // after the density item: it multiplies over it
+    // Replots without new data or geometry (a label, the tracker, a Wi-Fi
+    // update) draw the kept pictures again.
+    m_densityRaster->setRenderCacheEnabled(true);
+    m_highlight->setRenderCacheEnabled(true);
+    setFusedRendering(true);
 
     setAxisTitle(QwtPlot::xBottom, tr("Frequency [MHz]"));
     setAxisScaleDraw(QwtPlot::xBottom, new FrequencyScaleDraw);
@@ -81,6 +87,26 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
 
 SpectroPlot::~SpectroPlot() = default;
 
+void SpectroPlot::setFusedRendering(bool on)
+{
+    m_densityRaster->setOverlay(on ? m_highlight : nullptr);
+    m_highlight->setFusedInto(on ? m_densityRaster : nullptr);
+    m_densityRaster->setColorTableEnabled(on);
+    m_highlight->setColorTableEnabled(on);
+    invalidateRasters();
+}
+
+bool SpectroPlot::fusedRendering() const
+{
+    return m_densityRaster->overlay() != nullptr;
+}
+
+void SpectroPlot::invalidateRasters()
+{
+    m_densityRaster->invalidateRender();
+    m_highlight->invalidateRender();
+}
+
 void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
 {
     if (data.isEmpty())
@@ -97,6 +123,7 @@ void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
     else {
         m_densityData->setValueMatrix(s.densityMatrix, s.columns);
         m_highlightData->setValueMatrix(s.hitMatrix, s.columns);
+        invalidateRasters();
         // The rows are read where they are drawn: 1 dB each over the raster's
         // Y interval, whatever the left axis shows.
         m_tracker->setTrackData(s.columns, s.densityMatrix, s.currentTrace, s.averageTrace,
@@ -117,6 +144,7 @@ void SpectroPlot::showNoData()
 {
     m_densityData->setValueMatrix(QVector<double>(1, 0.0), 1);
     m_highlightData->setValueMatrix(QVector<double>(1, 0.0), 1);
+    invalidateRasters();
     m_tracker->clearTrackData();
 }
 
@@ -133,6 +161,7 @@ void SpectroPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
 {
     m_densityData->setInterval(axis, interval);
     m_highlightData->setInterval(axis, interval);
+    invalidateRasters();
 }
 
 bool SpectroPlot::labelHit(const SpectroLabel &label, const QPointF &pos)

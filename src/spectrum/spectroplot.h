@@ -16,6 +16,7 @@ class QwtPlotMarker;
 class QwtPlotPicker;
 class QwtPlotSpectrogram;
 class QwtThermo;
+class RasterSpectrogram;
 class SpTrackPicker;
 class SpectrogramData;
 class TnwMatrixRasterData;
@@ -48,6 +49,16 @@ public:
 
     QList<SpectroLabel> spectroLabels() const;
     const QList<LabelEntry> &labelEntries() const { return m_labels; }
+
+    //! Whether the highlight is multiplied into the density picture while it
+    //! is rendered, with tabled colours (one picture, the default), or drawn
+    //! as a picture of its own with Multiply composition and the maps' exact
+    //! colours (two; kept to compare against).
+    void setFusedRendering(bool on);
+    bool fusedRendering() const;
+    //! Drops the rendered pictures; for whoever changes a raster or colour
+    //! map other than through the slots below.
+    void invalidateRasters();
 
     //! Attaches the horizontal QC pass line at -40 dBm.
     QwtPlotMarker *addQcPassLine();
@@ -86,7 +97,8 @@ private:
     void showNoData();
 
     QwtPlotSpectrogram *m_density = nullptr;
-    SpectrogramData *m_densityData = nullptr; //!< owned by m_density
+    RasterSpectrogram *m_densityRaster = nullptr; //!< m_density itself
+    SpectrogramData *m_densityData = nullptr;     //!< owned by m_density
     HighlightSpectrogram *m_highlight = nullptr;
     TnwMatrixRasterData *m_highlightData = nullptr; //!< owned by m_highlight
     QwtThermo *m_colorBar = nullptr;

@@ -31,8 +31,12 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
 
-    m_spectrogram = new RasterSpectrogram;
+    m_raster = new RasterSpectrogram;
+    m_spectrogram = m_raster;
     m_spectrogram->setRenderThreadCount(0);
+    // Replots without new data or geometry draw the kept picture again.
+    m_raster->setRenderCacheEnabled(true);
+    m_raster->setColorTableEnabled(true);
     m_spectrogram->setColorMap(new WaterfallColorMap);
     m_data = new WaterfallData;
     m_spectrogram->setData(m_data);
@@ -86,6 +90,11 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 }
 
 WaterfallPlot::~WaterfallPlot() = default;
+
+void WaterfallPlot::invalidateRaster()
+{
+    m_raster->invalidateRender();
+}
 
 void WaterfallPlot::updateLayout()
 {
@@ -150,6 +159,8 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
     else
         m_data->setInterval(Qt::YAxis, QwtInterval(double(last - SingleRowSpanMs), double(last)));
 
+    invalidateRaster();
+
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
     if (last - first >= TimeAxisSpanMs)
@@ -164,6 +175,7 @@ void WaterfallPlot::clearData()
     m_data->setValueMatrix(QVector<double>(1, 0.0), 1);
     // No Y interval: the raster draws nothing, as before the first sweep.
     m_data->setInterval(Qt::YAxis, QwtInterval());
+    invalidateRaster();
     m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
@@ -175,6 +187,7 @@ void WaterfallPlot::clearData()
 void WaterfallPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
 {
     m_data->setInterval(axis, interval);
+    invalidateRaster();
 }
 
 bool WaterfallPlot::eventHit(const TimeEvent &event, const QPointF &pos)

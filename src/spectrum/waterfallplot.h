@@ -13,6 +13,7 @@ class QwtPlotMarker;
 class QwtPlotPicker;
 class QwtPlotSpectrogram;
 class QwtThermo;
+class RasterSpectrogram;
 class WaterfallData;
 class WfTrackPicker;
 
@@ -57,6 +58,9 @@ public:
     QwtThermo *colorBar() const { return m_colorBar; }
 
     void updateLayout() override;
+    //! Drops the rendered picture; for whoever changes the raster or colour
+    //! map other than through the slots below.
+    void invalidateRaster();
 
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
@@ -75,7 +79,8 @@ private:
     QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
-    WaterfallData *m_data = nullptr; //!< owned by m_spectrogram
+    RasterSpectrogram *m_raster = nullptr; //!< m_spectrogram itself
+    WaterfallData *m_data = nullptr;       //!< owned by m_spectrogram
     QwtThermo *m_colorBar = nullptr;
     WfTrackPicker *m_tracker = nullptr;
     QwtPlotPicker *m_leftPicker = nullptr;

@@ -16,3 +16,5 @@ orvanel_add_test(tst_rasterspectrogram SOURCES ${_t}/tst_rasterspectrogram.cpp
 unset(_t)
 orvanel_add_test(tst_wifioverlay SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_wifioverlay.cpp
   LIBS orvanel_spectrum_plots)
+orvanel_add_test(tst_renderfidelity SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_renderfidelity.cpp
+  LIBS orvanel_spectrum_plots orvanel_resources)

@@ -1,0 +1,134 @@
+#include "rasterspectrogram.h"
+#include "spectroplot.h"
+#include "waterfallplot.h"
+
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cstdlib>
+
+// The plots' faster rendering must keep the picture: against the separate
+// density and Multiply-composed highlight pictures in the maps' exact
+// colours, and against a plot drawn from scratch in exact colours after a
+// run of sliding updates, at least 99 % of the canvas pixels lie within 3
+// levels per channel.
+class TstRenderFidelity : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A fixed recording: a noise floor, a steady carrier and a hopping burst
+    // over 200 bins, one sweep every 50 ms.
+    static QList<RfSpectrumSample> recording(int count)
+    {
+        QRandomGenerator rng(4711);
+        QList<RfSpectrumSample> s;
+        for (int k = 0; k < count; ++k) {
+            RfSpectrumScan scan(200);
+            for (int i = 0; i < scan.size(); ++i)
+                scan[i] = qint8(rng.bounded(-100, -88));
+            for (int i = 60; i < 70; ++i)
+                scan[i] = qint8(rng.bounded(-55, -48));
+            const int hop = (k * 37) % 180;
+            for (int i = hop; i < hop + 12; ++i)
+                scan[i] = qint8(rng.bounded(-75, -35));
+            s << RfSpectrumSample(1'700'000'000'000 + k * 50, scan);
+        }
+        return s;
+    }
+
+    template <typename Plot> static void prepare(Plot &plot, const QSize &size)
+    {
+        plot.setAxisScale(QwtPlot::xBottom, 2400.0, 2500.0);
+        plot.setDataInterval(Qt::XAxis, QwtInterval(2400.0, 2500.0));
+        plot.setDataInterval(std::is_same<Plot, SpectroPlot>::value ? Qt::YAxis : Qt::ZAxis,
+                             QwtInterval(-100.0, -30.0));
+        plot.resize(size);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    }
+
+    static QImage canvasPicture(QwtPlot &plot)
+    {
+        plot.replot();
+        return plot.canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    static double faithfulShare(const QImage &a, const QImage &b)
+    {
+        if (a.size() != b.size() || a.isNull())
+            return 0.0;
+        qint64 close = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            const auto *pa = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+            const auto *pb = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+            for (int x = 0; x < a.width(); ++x)
+                close += std::abs(qRed(pa[x]) - qRed(pb[x])) <= 3 &&
+                         std::abs(qGreen(pa[x]) - qGreen(pb[x])) <= 3 &&
+                         std::abs(qBlue(pa[x]) - qBlue(pb[x])) <= 3;
+        }
+        return double(close) / (qint64(a.width()) * a.height());
+    }
+
+private slots:
+    void spectrumPicture_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("slides");
+        QTest::newRow("640x360, one selection") << QSize(640, 360) << 0;
+        QTest::newRow("1280x720, after 5 slides") << QSize(1280, 720) << 5;
+    }
+    void spectrumPicture()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, slides);
+        const QList<RfSpectrumSample> history = recording(600 + slides);
+        SpectroPlot plot;
+        prepare(plot, size);
+        for (int k = 0; k <= slides; ++k)
+            plot.setData(history.mid(k, 600));
+        QVERIFY(plot.fusedRendering());
+        const QImage fused = canvasPicture(plot);
+        plot.setFusedRendering(false);
+        const QImage separate = canvasPicture(plot);
+        const double share = faithfulShare(fused, separate);
+        qInfo("share of faithful pixels: %.5f", share);
+        QVERIFY(share >= 0.99);
+        // The highlight does darken the density: the picture is not empty.
+        QVERIFY(fused != QImage(fused.size(), fused.format()));
+    }
+
+    void waterfallPicture_data()
+    {
+        QTest::addColumn<int>("slides");
+        QTest::newRow("replot without change") << 0;
+        QTest::newRow("after 7 slides") << 7;
+    }
+    void waterfallPicture()
+    {
+        QFETCH(int, slides);
+        const QList<RfSpectrumSample> history = recording(400 + slides);
+        WaterfallPlot sliding;
+        prepare(sliding, QSize(960, 540));
+        sliding.setData(history.mid(0, 400));
+        const QImage first = canvasPicture(sliding);
+        for (int k = 1; k <= slides; ++k) {
+            sliding.setData(history.mid(k, 400));
+            canvasPicture(sliding);
+        }
+        WaterfallPlot fresh; // drawn from scratch with the maps' exact colours
+        static_cast<RasterSpectrogram *>(fresh.spectrogram())->setColorTableEnabled(false);
+        prepare(fresh, QSize(960, 540));
+        fresh.setData(history.mid(slides, 400));
+        const QImage shown = canvasPicture(sliding);
+        const double share = faithfulShare(shown, canvasPicture(fresh));
+        qInfo("share of faithful pixels: %.5f", share);
+        QVERIFY(share >= 0.99);
+        if (slides > 0) // the picture did move on
+            QVERIFY(faithfulShare(shown, first) < 0.99);
+    }
+};
+
+QTEST_MAIN(TstRenderFidelity)
+#include "tst_renderfidelity.moc"
