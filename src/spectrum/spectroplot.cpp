@@ -109,8 +109,30 @@ void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
     int top = qMax(int(s.peak) + 2, -50);
     if (!m_wifiCurves.isEmpty())
         top = qMax(top, m_wifiPeak + 4);
-    setAxisScale(QwtPlot::yLeft, -100.0, top);
+    applyAmplitudeAxis(top);
     setAutoReplot(autoReplotWas);
+    emit statisticsChanged();
+}
+
+void SpectroPlot::applyAmplitudeAxis(double autoTop)
+{
+    m_autoTop = autoTop;
+    if (m_amplitudeRange.isValid())
+        setAxisScale(QwtPlot::yLeft, m_amplitudeRange.minValue(), m_amplitudeRange.maxValue());
+    else
+        setAxisScale(QwtPlot::yLeft, -100.0, autoTop);
+}
+
+void SpectroPlot::setAmplitudeRange(const QwtInterval &range)
+{
+    m_amplitudeRange = range.normalized();
+    if (m_amplitudeRange.isValid() && m_amplitudeRange.width() <= 0.0)
+        m_amplitudeRange = QwtInterval();
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    applyAmplitudeAxis(m_autoTop);
+    setAutoReplot(autoReplotWas);
+    replot();
 }
 
 void SpectroPlot::showNoData()
@@ -125,8 +147,9 @@ void SpectroPlot::clearData()
     showNoData();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
-    setAxisScale(QwtPlot::yLeft, -100.0, -30.0);
+    applyAmplitudeAxis(-30.0);
     setAutoReplot(autoReplotWas);
+    emit statisticsChanged();
 }
 
 void SpectroPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)
@@ -248,12 +271,17 @@ void SpectroPlot::setWifiZigBee(bool zigBee)
     if (zigBee) {
         setAxisTitle(QwtPlot::xTop, tr("ZigBee Channel"));
         setAxisScaleDraw(QwtPlot::xTop, new ZigBeeChannelsScaleDraw);
-        setAxisScaleDiv(QwtPlot::xTop, m_zigBeeDiv);
     } else {
         setAxisTitle(QwtPlot::xTop, tr("Wi-Fi Channel"));
         setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
-        setAxisScaleDiv(QwtPlot::xTop, m_wifiDiv);
     }
+    // The channel axis shows the same part of the band as the frequency axis.
+    QwtScaleDiv div = zigBee ? m_zigBeeDiv : m_wifiDiv;
+    const QwtInterval shown = axisScaleDiv(QwtPlot::xBottom).interval();
+    if (shown.width() > 0.0 && shown.minValue() >= div.lowerBound() - 1e-9 &&
+        shown.maxValue() <= div.upperBound() + 1e-9)
+        div.setInterval(shown);
+    setAxisScaleDiv(QwtPlot::xTop, div);
 }
 
 void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
@@ -273,8 +301,7 @@ void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
     }
     m_wifiPeak = peak;
     updateAxes(); // the axis may still wait to take a scale set since the last replot
-    const int top = int(axisScaleDiv(QwtPlot::yLeft).upperBound());
-    setAxisScale(QwtPlot::yLeft, -100.0, qMax(top, peak + 4));
+    applyAmplitudeAxis(qMax(int(m_autoTop), peak + 4));
     setAutoReplot(autoReplotWas);
 }
 
