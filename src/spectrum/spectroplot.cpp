@@ -125,9 +125,8 @@ void SpectroPlot::applyAmplitudeAxis(double autoTop)
 
 void SpectroPlot::setAmplitudeRange(const QwtInterval &range)
 {
-    m_amplitudeRange = range.normalized();
-    if (m_amplitudeRange.isValid() && m_amplitudeRange.width() <= 0.0)
-        m_amplitudeRange = QwtInterval();
+    // An invalid interval means "auto"; normalising it would make it valid.
+    m_amplitudeRange = range.isValid() && range.width() > 0.0 ? range : QwtInterval();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
     applyAmplitudeAxis(m_autoTop);

@@ -113,8 +113,8 @@ SpectrumMarkers::SpectrumMarkers(SpectroPlot *plot, QObject *parent) : QObject(p
 
 SpectrumMarkers::~SpectrumMarkers()
 {
-    // A plot being destroyed deletes its items itself.
-    if (m_plot)
+    // As the plot's child the markers go with it, after it deleted its items.
+    if (m_plot && parent() != m_plot.data())
         qDeleteAll(m_lines);
 }
 

@@ -137,9 +137,9 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
             const qint8 *bins = spectrum.constData();
             for (int i = 0; i < n; ++i)
                 cell[i] = bins[i];
-            if (m_colorRangeAuto)
-                for (int i = 0; i < n; ++i)
-                    m_levels.add(bins[i]);
+            // Counted even while the range is fixed, so "auto" returns at once.
+            for (int i = 0; i < n; ++i)
+                m_levels.add(bins[i]);
             std::fill(cell + n, cell + columns, double(NoDataLevel));
             cell += columns;
         }
