@@ -300,7 +300,10 @@ void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
     }
     m_wifiPeak = peak;
     updateAxes(); // the axis may still wait to take a scale set since the last replot
-    applyAmplitudeAxis(qMax(int(m_autoTop), peak + 4));
+    // Raised from what the axis shows when it follows the data.
+    const int top = m_amplitudeRange.isValid() ? int(m_autoTop)
+                                               : int(axisScaleDiv(QwtPlot::yLeft).upperBound());
+    applyAmplitudeAxis(qMax(top, peak + 4));
     setAutoReplot(autoReplotWas);
 }
 
