@@ -2,7 +2,8 @@
 // a 2,400-sample selection of 501 bins sliding by one sample, then replot
 // and paint, without and with all three trace curves and four markers (and
 // the marker table reading them). Rounds alternate and the lowest of each
-// is kept, so a busy machine weighs on both sides alike.
+// is kept, so a busy machine weighs on both sides alike. For profiling,
+// BENCH_AIDS_ONLY=traces|markers|notable leaves parts of the aids out.
 
 #include "benchtarget.h"
 #include "markertable.h"
@@ -50,13 +51,19 @@ struct Setup
         if (auto *canvas = qobject_cast<QwtPlotCanvas *>(plot.canvas()))
             canvas->setPaintAttribute(QwtPlotCanvas::ImmediatePaint, true);
         if (aids) {
+            const QByteArray only = qgetenv("BENCH_AIDS_ONLY");
             traces = new TraceCurves(&plot);
+            if (only == "markers")
+                aids = false;
             for (int k = 0; k < TraceKindCount; ++k)
-                traces->setVisible(TraceKind(k), true);
+                traces->setVisible(TraceKind(k), aids);
+            if (only == "traces")
+                return;
             markers = new SpectrumMarkers(&plot, &plot);
             for (int i = 0; i < SpectrumMarkers::MaxMarkers; ++i)
                 markers->add(2410.0 + 25.0 * i, TraceKind(i % TraceKindCount));
-            table = new MarkerTable(markers);
+            if (only != "notable")
+                table = new MarkerTable(markers);
         }
         for (int i = 0; i < 5; ++i)
             QApplication::processEvents();

@@ -110,8 +110,9 @@ void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
     if (!m_wifiCurves.isEmpty())
         top = qMax(top, m_wifiPeak + 4);
     applyAmplitudeAxis(top);
-    setAutoReplot(autoReplotWas);
+    // Readers update their items here; the caller replots once for all.
     emit statisticsChanged();
+    setAutoReplot(autoReplotWas);
 }
 
 void SpectroPlot::applyAmplitudeAxis(double autoTop)
@@ -147,8 +148,8 @@ void SpectroPlot::clearData()
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
     applyAmplitudeAxis(-30.0);
-    setAutoReplot(autoReplotWas);
     emit statisticsChanged();
+    setAutoReplot(autoReplotWas);
 }
 
 void SpectroPlot::setDataInterval(Qt::Axis axis, const QwtInterval &interval)

@@ -266,8 +266,9 @@ void SpectrumMarkers::updateLines()
     for (int i = 0; i < m_lines.size(); ++i) {
         QwtPlotMarker *line = m_lines.at(i);
         const bool selected = i == m_selected;
-        line->setLinePen(markerColors[i], selected ? 2.0 : 1.0,
-                         selected ? Qt::SolidLine : Qt::DashLine);
+        QPen pen(markerColors[i], selected ? 2.0 : 0.0, selected ? Qt::SolidLine : Qt::DashLine);
+        pen.setCosmetic(true);
+        line->setLinePen(pen);
         line->setXValue(m_markers.at(i).frequency);
         QwtText label(QStringLiteral("M%1").arg(i + 1));
         label.setColor(markerColors[i]);

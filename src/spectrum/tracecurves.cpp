@@ -90,7 +90,11 @@ TraceCurves::TraceCurves(SpectroPlot *plot) : QObject(plot), m_plot(plot)
 {
     for (int k = 0; k < TraceKindCount; ++k) {
         auto *curve = new QwtPlotCurve(title(TraceKind(k)));
-        curve->setPen(color(TraceKind(k)), 1.0);
+        // A cosmetic pen draws one-pixel lines directly; a 1.0-wide one goes
+        // through the path stroker, which costs tens of ms per jagged trace.
+        QPen pen(color(TraceKind(k)), 0.0);
+        pen.setCosmetic(true);
+        curve->setPen(pen);
         curve->setLegendAttribute(QwtPlotCurve::LegendShowLine);
         curve->setRenderHint(QwtPlotItem::RenderAntialiased, false);
         curve->setItemAttribute(QwtPlotItem::Legend, true);
@@ -163,6 +167,10 @@ void TraceCurves::update()
 {
     const SpectrumStatistics &stats = m_plot->statistics();
     const QwtInterval cells = m_plot->densityData()->interval(Qt::XAxis);
+    // One replot for the new data, not one per curve.
+    const bool autoReplotWas = m_plot->autoReplot();
+    m_plot->setAutoReplot(false);
     for (int k = 0; k < TraceKindCount; ++k)
         m_curves[k]->setData(new TraceSeries(stats, TraceKind(k), cells));
+    m_plot->setAutoReplot(autoReplotWas);
 }
