@@ -1,6 +1,7 @@
 # The band pages: one tab each, history plus the two plots and the time bar.
 add_library(orvanel_spectrum_pages STATIC
   ${CMAKE_CURRENT_LIST_DIR}/tabpage.cpp ${CMAKE_CURRENT_LIST_DIR}/tabpage.h
+  ${CMAKE_CURRENT_LIST_DIR}/plotaids.cpp ${CMAKE_CURRENT_LIST_DIR}/plotaids.h
   ${CMAKE_CURRENT_LIST_DIR}/tabpage900.cpp ${CMAKE_CURRENT_LIST_DIR}/tabpage900.h
   ${CMAKE_CURRENT_LIST_DIR}/tabpage2400.cpp ${CMAKE_CURRENT_LIST_DIR}/tabpage2400.h
 )

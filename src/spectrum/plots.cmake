@@ -31,6 +31,11 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/wifimarker.cpp ${_p}/wifimarker.h
   ${_p}/spectroplot.cpp ${_p}/spectroplot.h
   ${_p}/waterfallplot.cpp ${_p}/waterfallplot.h
+  ${_p}/plotzoom.cpp ${_p}/plotzoom.h
+  ${_p}/tracecurves.cpp ${_p}/tracecurves.h
+  ${_p}/scalemenus.cpp ${_p}/scalemenus.h
+  ${_p}/spectrummarkers.cpp ${_p}/spectrummarkers.h
+  ${_p}/markertable.cpp ${_p}/markertable.h
 )
 target_include_directories(orvanel_spectrum_plots PUBLIC ${_p})
 target_link_libraries(orvanel_spectrum_plots

@@ -136,8 +136,30 @@ void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
     int top = qMax(int(s.peak) + 2, -50);
     if (!m_wifiCurves.isEmpty())
         top = qMax(top, m_wifiPeak + 4);
-    setAxisScale(QwtPlot::yLeft, -100.0, top);
+    applyAmplitudeAxis(top);
+    // Readers update their items here; the caller replots once for all.
+    emit statisticsChanged();
     setAutoReplot(autoReplotWas);
+}
+
+void SpectroPlot::applyAmplitudeAxis(double autoTop)
+{
+    m_autoTop = autoTop;
+    if (m_amplitudeRange.isValid())
+        setAxisScale(QwtPlot::yLeft, m_amplitudeRange.minValue(), m_amplitudeRange.maxValue());
+    else
+        setAxisScale(QwtPlot::yLeft, -100.0, autoTop);
+}
+
+void SpectroPlot::setAmplitudeRange(const QwtInterval &range)
+{
+    // An invalid interval means "auto"; normalising it would make it valid.
+    m_amplitudeRange = range.isValid() && range.width() > 0.0 ? range : QwtInterval();
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    applyAmplitudeAxis(m_autoTop);
+    setAutoReplot(autoReplotWas);
+    replot();
 }
 
 void SpectroPlot::showNoData()
@@ -153,7 +175,8 @@ void SpectroPlot::clearData()
     showNoData();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
-    setAxisScale(QwtPlot::yLeft, -100.0, -30.0);
+    applyAmplitudeAxis(-30.0);
+    emit statisticsChanged();
     setAutoReplot(autoReplotWas);
 }
 
@@ -277,12 +300,17 @@ void SpectroPlot::setWifiZigBee(bool zigBee)
     if (zigBee) {
         setAxisTitle(QwtPlot::xTop, tr("ZigBee Channel"));
         setAxisScaleDraw(QwtPlot::xTop, new ZigBeeChannelsScaleDraw);
-        setAxisScaleDiv(QwtPlot::xTop, m_zigBeeDiv);
     } else {
         setAxisTitle(QwtPlot::xTop, tr("Wi-Fi Channel"));
         setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
-        setAxisScaleDiv(QwtPlot::xTop, m_wifiDiv);
     }
+    // The channel axis shows the same part of the band as the frequency axis.
+    QwtScaleDiv div = zigBee ? m_zigBeeDiv : m_wifiDiv;
+    const QwtInterval shown = axisScaleDiv(QwtPlot::xBottom).interval();
+    if (shown.width() > 0.0 && shown.minValue() >= div.lowerBound() - 1e-9 &&
+        shown.maxValue() <= div.upperBound() + 1e-9)
+        div.setInterval(shown);
+    setAxisScaleDiv(QwtPlot::xTop, div);
 }
 
 void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
@@ -302,8 +330,10 @@ void SpectroPlot::setWifiData(QList<WifiApInfo> wifiData)
     }
     m_wifiPeak = peak;
     updateAxes(); // the axis may still wait to take a scale set since the last replot
-    const int top = int(axisScaleDiv(QwtPlot::yLeft).upperBound());
-    setAxisScale(QwtPlot::yLeft, -100.0, qMax(top, peak + 4));
+    // Raised from what the axis shows when it follows the data.
+    const int top = m_amplitudeRange.isValid() ? int(m_autoTop)
+                                               : int(axisScaleDiv(QwtPlot::yLeft).upperBound());
+    applyAmplitudeAxis(qMax(top, peak + 4));
     setAutoReplot(autoReplotWas);
 }
 

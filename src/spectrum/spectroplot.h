@@ -59,6 +59,12 @@ public:
     //! Drops the rendered pictures; for whoever changes a raster or colour
     //! map other than through the slots below.
     void invalidateRasters();
+    //! A fixed range for the level axis; an invalid interval returns to the
+    //! range that follows the data. Replots.
+    void setAmplitudeRange(const QwtInterval &range);
+    QwtInterval amplitudeRange() const { return m_amplitudeRange; }
+    //! The statistics of the selection shown (the traces and markers read them).
+    const SpectrumStatistics &statistics() const { return m_statistics.statistics(); }
 
     //! Attaches the horizontal QC pass line at -40 dBm.
     QwtPlotMarker *addQcPassLine();
@@ -89,12 +95,15 @@ public slots:
     void clearWifiData();
 
 signals:
+    //! After every setData: the statistics hold the new selection.
+    void statisticsChanged();
     void spectroLabelAdded(SpectroLabel event);
     void spectroLabelRemoved(SpectroLabel event);
 
 private:
     TnwPlotMarker *createLabelMarker(const SpectroLabel &label);
     void showNoData();
+    void applyAmplitudeAxis(double autoTop);
 
     QwtPlotSpectrogram *m_density = nullptr;
     RasterSpectrogram *m_densityRaster = nullptr; //!< m_density itself
@@ -112,4 +121,6 @@ private:
     int m_wifiPeak = -128; //!< strongest network drawn; the left axis keeps its name in view
     QwtScaleDiv m_wifiDiv;
     QwtScaleDiv m_zigBeeDiv;
+    QwtInterval m_amplitudeRange; //!< invalid: the axis follows the data
+    double m_autoTop = -30.0;     //!< top of the level axis when it follows the data
 };

@@ -1,5 +1,7 @@
 #include "tabpage.h"
 
+#include "markertable.h"
+#include "plotaids.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
 #include "waterfallplot.h"
@@ -38,7 +40,11 @@ void TabPage::buildLayout(bool live)
     m_waterfallPlot = new WaterfallPlot(this);
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);
-    m_layout->addWidget(m_stack);
+    m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
+    auto *plots = new QHBoxLayout;
+    plots->addWidget(m_stack, 1);
+    plots->addWidget(m_aids->markerTable());
+    m_layout->addLayout(plots);
 
     auto *bottom = new QHBoxLayout;
     m_tbStop = new QToolButton(this);
@@ -74,6 +80,7 @@ void TabPage::buildLayout(bool live)
     m_toolBar->addSeparator();
     if (m_actions.kivoIds)
         m_toolBar->addAction(m_actions.kivoIds);
+    m_aids->addActions(m_toolBar);
     if (!live) {
         m_tbStop->hide();
         m_tbRecord->hide();
@@ -97,6 +104,7 @@ void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &ampl
     m_waterfallPlot->setAxisScale(QwtPlot::xBottom, frequency.minValue(), frequency.maxValue());
     m_waterfallPlot->setDataInterval(Qt::XAxis, frequency);
     m_waterfallPlot->setDataInterval(Qt::ZAxis, amplitude);
+    m_aids->setBand(frequency);
     m_spectroPlot->updateAxes();
     m_waterfallPlot->updateAxes();
 }

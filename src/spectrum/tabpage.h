@@ -9,6 +9,7 @@
 #include <QVariantMap>
 #include <QWidget>
 
+class PlotAids;
 class QAction;
 class QLabel;
 class QStackedWidget;
@@ -71,6 +72,7 @@ public:
     QLabel *clockLabel() const { return m_lblClock; }
     int currentView() const; //!< 0 spectrum, 1 waterfall
     const KivoIdOverlay &kivoIdOverlay() const { return m_kivoIdOverlay; }
+    PlotAids *plotAids() const { return m_aids; }
 
     //! The samples of the time bar's range, as the plots show it.
     RfSpectrumSampleList currentSelection() const
@@ -139,6 +141,7 @@ private:
     QStackedWidget *m_stack = nullptr;
     SpectroPlot *m_spectroPlot = nullptr;
     WaterfallPlot *m_waterfallPlot = nullptr;
+    PlotAids *m_aids = nullptr; //!< zoom, traces, grids, scales
     QToolButton *m_tbStop = nullptr;
     QToolButton *m_tbRecord = nullptr;
     RangeSlider *m_timeBar = nullptr;

@@ -23,7 +23,10 @@
 
 #include <QDateTime>
 
+#include <qwt_thermo.h>
+
 #include <algorithm>
+#include <cmath>
 
 WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 {
@@ -136,20 +139,29 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
         QVector<double> &matrix = m_matrix;
         matrix.resize(shownRows * columns);
         double *cell = matrix.data();
+        m_levels.clear();
         for (int r = 0; r < rows; r += stride) {
             const RfSpectrumScan &spectrum = data.at(r).spectrum;
             const int n = qMin(columns, spectrum.size());
             const qint8 *bins = spectrum.constData();
             for (int i = 0; i < n; ++i)
                 cell[i] = bins[i];
+            // Counted even while the range is fixed, so "auto" returns at once.
+            for (int i = 0; i < n; ++i)
+                m_levels.add(bins[i]);
             std::fill(cell + n, cell + columns, double(NoDataLevel));
             cell += columns;
         }
         m_data->setValueMatrix(matrix, columns);
 
-        const double cellWidth = axisScaleDiv(QwtPlot::xBottom).interval().width() / columns;
+        // The columns span the raster, whatever part of it the axis shows.
+        const QwtInterval xCells = m_data->interval(Qt::XAxis).normalized();
+        const double cellWidth = xCells.width() / columns;
         const double cellHeight = double((last - first) / shownRows);
+        m_tracker->setColumnOrigin(xCells.minValue());
         m_tracker->setTrackData(columns, matrix, cellWidth, cellHeight);
+        if (m_colorRangeAuto)
+            applyColorRange(autoColorRange(m_levels));
     }
 
     // Samples that share one moment (always the first sweep of a scan) still
@@ -161,13 +173,58 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
 
     invalidateRaster();
 
+    m_first = first;
+    m_last = last;
+    m_hasSelection = true;
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
-    if (last - first >= TimeAxisSpanMs)
-        setAxisScale(QwtPlot::yLeft, double(first), double(last));
-    else
-        setAxisScale(QwtPlot::yLeft, double(last - TimeAxisSpanMs), double(last));
+    applyTimeAxis();
     setAutoReplot(autoReplotWas);
+}
+
+void WaterfallPlot::applyTimeAxis()
+{
+    if (!m_hasSelection)
+        return;
+    qint64 lower = m_last - qMax(TimeAxisSpanMs, m_last - m_first);
+    if (m_timeSpan > 0)
+        lower = m_last - m_timeSpan;
+    setAxisScale(QwtPlot::yLeft, double(lower), double(m_last));
+}
+
+void WaterfallPlot::setTimeSpan(qint64 ms)
+{
+    m_timeSpan = qMax<qint64>(0, ms);
+    applyTimeAxis();
+}
+
+void WaterfallPlot::applyColorRange(const ColorRange &range)
+{
+    if (range == m_colorRange)
+        return;
+    m_colorRange = range;
+    m_data->setInterval(Qt::ZAxis, QwtInterval(range.low, range.high));
+    m_colorBar->setScale(range.low, range.high);
+    m_colorBar->setValue(range.high);
+    emit colorRangeChanged(range.low, range.high);
+}
+
+void WaterfallPlot::setColorRange(double low, double high)
+{
+    if (!std::isfinite(low) || !std::isfinite(high) || low == high)
+        return;
+    m_colorRangeAuto = false;
+    applyColorRange({qMin(low, high), qMax(low, high)});
+    replot();
+}
+
+void WaterfallPlot::setAutoColorRange()
+{
+    m_colorRangeAuto = true;
+    // The next selection brings its own range; until then the last one's.
+    if (m_levels.total > 0)
+        applyColorRange(autoColorRange(m_levels));
+    replot();
 }
 
 void WaterfallPlot::clearData()
@@ -177,6 +234,8 @@ void WaterfallPlot::clearData()
     m_data->setInterval(Qt::YAxis, QwtInterval());
     invalidateRaster();
     m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+    m_hasSelection = false;
+    m_levels.clear();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();

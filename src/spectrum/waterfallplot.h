@@ -1,5 +1,6 @@
 #pragma once
 
+#include "colorrange.h"
 #include "rfspectrumhistory.h"
 
 #include <qwt_interval.h>
@@ -62,6 +63,18 @@ public:
     //! map other than through the slots below.
     void invalidateRaster();
 
+    //! Levels mapped onto the colour map, dBm. A fixed range stays until
+    //! setAutoColorRange(); the automatic one follows each selection (see
+    //! autoColorRange()). Both replot and emit colorRangeChanged.
+    void setColorRange(double low, double high);
+    void setAutoColorRange();
+    ColorRange colorRange() const { return m_colorRange; }
+    bool isColorRangeAuto() const { return m_colorRangeAuto; }
+
+    //! Time shown, ms back from the newest sweep; 0 follows the selection.
+    void setTimeSpan(qint64 ms);
+    qint64 timeSpan() const { return m_timeSpan; }
+
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
@@ -74,8 +87,12 @@ public slots:
 signals:
     void timeEventAdded(TimeEvent event);
     void timeEventRemoved(TimeEvent event);
+    //! The colours now stand for other levels: rendered rows are stale.
+    void colorRangeChanged(double low, double high);
 
 private:
+    void applyColorRange(const ColorRange &range);
+    void applyTimeAxis();
     QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
@@ -87,4 +104,11 @@ private:
     QwtPlotPicker *m_rightPicker = nullptr;
     QList<EventEntry> m_events; //!< in the order created
     QVector<double> m_matrix;   //!< the levels shown, shared with the raster and the tracker
+    LevelHistogram m_levels;    //!< of the rows shown, for the automatic colour range
+    ColorRange m_colorRange;
+    bool m_colorRangeAuto = true;
+    qint64 m_timeSpan = 0;
+    qint64 m_first = 0; //!< time stamps of the selection shown
+    qint64 m_last = 0;
+    bool m_hasSelection = false;
 };

@@ -65,8 +65,9 @@ QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
 
     const QwtInterval xRange = plot()->axisScaleDiv(xAxis()).interval().normalized();
     int col = -1;
-    if (xRange.contains(pos.x()) && m_cellWidth > 0.0)
-        col = int(qMin((pos.x() - xRange.minValue()) / m_cellWidth, m_columns - 1.0));
+    const double x0 = qIsNaN(m_xOrigin) ? xRange.minValue() : m_xOrigin;
+    if (xRange.contains(pos.x()) && m_cellWidth > 0.0 && pos.x() >= x0)
+        col = int(qMin((pos.x() - x0) / m_cellWidth, m_columns - 1.0));
     const int row = rowAt(pos.y());
     const QString level = (row < 0 || row >= m_rows || col < 0)
                               ? tr("N/A")

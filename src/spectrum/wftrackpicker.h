@@ -3,6 +3,7 @@
 #include <qwt_plot_picker.h>
 
 #include <QVector>
+#include <QtNumeric>
 
 // Reads frequency, time and level under the cursor of the waterfall.
 class WfTrackPicker : public QwtPlotPicker
@@ -23,6 +24,9 @@ public:
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
     double cellWidth() const { return m_cellWidth; }
+    //! Where column 0 starts (the raster's left edge); the bottom axis may
+    //! show only part of the band.
+    void setColumnOrigin(double x) { m_xOrigin = x; }
     double cellHeight() const { return m_cellHeight; }
 
     //! The matrix row under `y` (ms), counted from the axis top, newest
@@ -32,8 +36,9 @@ public:
 private:
     int m_columns = 0; //!< 0 until data arrives
     int m_rows = 0;
-    double m_cellWidth = 0.0;  //!< MHz
-    double m_cellHeight = 0.0; //!< ms
+    double m_cellWidth = 0.0;   //!< MHz
+    double m_xOrigin = qQNaN(); //!< NaN: the bottom axis's minimum
+    double m_cellHeight = 0.0;  //!< ms
     QVector<double> m_matrix;
     mutable QString m_format; //!< built on first use
 };

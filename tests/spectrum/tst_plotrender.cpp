@@ -114,7 +114,7 @@ private slots:
         WaterfallPlot plot;
         plot.setAxisScale(QwtPlot::xBottom, 2400.0, 2500.0);
         plot.setDataInterval(Qt::XAxis, QwtInterval(2400.0, 2500.0));
-        plot.setDataInterval(Qt::ZAxis, QwtInterval(-100.0, -30.0));
+        plot.setColorRange(-100.0, -30.0);
         const qint64 start = QDateTime::currentMSecsSinceEpoch();
         plot.setData(strongSignal(start));
         const QImage image = render(plot);
@@ -136,7 +136,7 @@ private slots:
         WaterfallPlot plot;
         plot.setAxisScale(QwtPlot::xBottom, 2400.0, 2500.0);
         plot.setDataInterval(Qt::XAxis, QwtInterval(2400.0, 2500.0));
-        plot.setDataInterval(Qt::ZAxis, QwtInterval(-100.0, -30.0));
+        plot.setColorRange(-100.0, -30.0);
         const qint64 start = QDateTime::currentMSecsSinceEpoch();
         plot.setData(strongSignal(start).mid(0, 1));
         const QImage image = render(plot);
