@@ -21,6 +21,9 @@ WifiFileBackend::WifiFileBackend(const QString &path, QObject *parent)
     : WifiScanBackend(parent), m_path(path)
 {
     m_scanTimer.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; a stand-in scan lasts at least
+    // its stated delay, as a radio's scan would.
+    m_scanTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_scanTimer, &QTimer::timeout, this, &WifiFileBackend::finishScan);
     const WifiFileContents c = readWifiFile(m_path);
     if (c.ok)
