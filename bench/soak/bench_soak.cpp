@@ -96,7 +96,8 @@ int main(int argc, char **argv)
     registerSpectrumMetaTypes();
     auto *window = new MainWindow(nullptr, false);
     window->show();
-    QTest::qWaitForWindowExposed(window);
+    if (!QTest::qWaitForWindowExposed(window))
+        std::fprintf(stderr, "window not exposed\n");
     const double rssStart = residentMb();
 
     QProcess emulator;
