@@ -7,8 +7,11 @@
 // Cells left out: a hang-up and a stalled sweep need sweeps (the emulator
 // counts them), so they strike only while scanning; outdated versions are
 // seen at connect, where the update is offered; bootloader faults exist only
-// during a firmware update, and the update starts from a connected session,
-// so the scan-side faults have no firmware-update cell.
+// during a firmware update. The update itself speaks the bootloader's
+// protocol, whose own faults (spoilt checksum, NACK, bad status, silence)
+// stand there for the scanner's bad CRC, garbage, hang-up and slow answers;
+// only the scanner's refusal to enter the bootloader (no acknowledgement of
+// the reset) is the scanner's own.
 
 #include "devicecomms.h"
 #include "dialogseam.h"
@@ -89,12 +92,13 @@ void tst_FaultMatrix::cleanup()
 
 void tst_FaultMatrix::cleanupTestCase()
 {
-    qInfo().noquote() << QStringLiteral("\n    ms | %1 | %2 | %3 | %4\n")
-                             .arg("phase", -8)
-                             .arg("fault", -24)
-                             .arg("sweeps", 6)
-                             .arg("shown")
-                      << m_table.join('\n');
+    const QString header = QStringLiteral("%1 | %2 | %3 | %4 | %5")
+                               .arg("ms", 6)
+                               .arg("phase", -8)
+                               .arg("fault", -24)
+                               .arg("sweeps", 6)
+                               .arg("shown");
+    qInfo().noquote() << '\n' + header + '\n' + m_table.join('\n');
 }
 
 int tst_FaultMatrix::journalSweeps() const
@@ -137,7 +141,7 @@ void tst_FaultMatrix::cell_data()
         {"connect", "outdated versions", {"--outdated"}, "(update offered)", false},
         {"setup", "no acknowledgement", {"--no-ack", "14"}, noResponse, false},
         {"setup", "bad CRC", {"--bad-crc", setupFrame}, crc, false},
-        {"setup", "garbage", {"--garbage", setupFrame}, silent, false},
+        {"setup", "garbage", {"--garbage", setupFrame}, noResponse, false},
         {"setup", "slow answers", {"--delay-cmd", "14=400"}, save, true},
         {"scan", "no acknowledgement", {"--no-ack", "1f"}, noResponse, false},
         {"scan", "bad CRC", {"--bad-crc", scanFrame}, crc, false},
