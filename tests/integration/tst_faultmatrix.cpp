@@ -24,7 +24,6 @@
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -76,12 +75,8 @@ void tst_FaultMatrix::initTestCase()
 
 void tst_FaultMatrix::cleanup()
 {
-    if (QTest::currentTestFailed()) {
+    if (QTest::currentTestFailed())
         qWarning() << "shown:" << m_shown;
-        const QStringList log = m_sim.logLines();
-        for (const QString &line : log.mid(qMax(0, log.size() - 20)))
-            qWarning().noquote() << "sim:" << line.left(100);
-    }
     if (m_w) {
         m_w->deviceComms()->shutdown();
         m_w.reset();
@@ -92,13 +87,8 @@ void tst_FaultMatrix::cleanup()
 
 void tst_FaultMatrix::cleanupTestCase()
 {
-    const QString header = QStringLiteral("%1 | %2 | %3 | %4 | %5")
-                               .arg("ms", 6)
-                               .arg("phase", -8)
-                               .arg("fault", -24)
-                               .arg("sweeps", 6)
-                               .arg("shown");
-    qInfo().noquote() << '\n' + header + '\n' + m_table.join('\n');
+    qInfo().noquote() << "\n    ms | phase    | fault                    | sweeps | shown\n" +
+                             m_table.join('\n');
 }
 
 int tst_FaultMatrix::journalSweeps() const
