@@ -10,6 +10,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
+
+#include <linux/netlink.h>
+#include <linux/nl80211.h>
 
 #include <cstdio>
 
@@ -174,6 +178,57 @@ void textSeeds(const QString &colourFile)
     put("fuzz_instancelines", "unterminated", lit("\x00-port\n/dev/ttyACM0"));
 }
 
+// Netlink attributes and messages laid out as the kernel lays them out: host
+// byte order, every attribute padded to four bytes.
+QByteArray attr(quint16 type, const QByteArray &payload)
+{
+    QByteArray a(4, '\0');
+    qToLittleEndian<quint16>(quint16(4 + payload.size()), a.data());
+    qToLittleEndian<quint16>(type, a.data() + 2);
+    a += payload;
+    a += QByteArray((4 - a.size() % 4) % 4, '\0');
+    return a;
+}
+
+QByteArray u32attr(quint16 type, quint32 value)
+{
+    QByteArray v(4, '\0');
+    qToLittleEndian<quint32>(value, v.data());
+    return attr(type, v);
+}
+
+QByteArray genlMessage(quint8 command, const QByteArray &attributes)
+{
+    QByteArray m(NLMSG_HDRLEN + 4, '\0');
+    qToLittleEndian<quint32>(quint32(m.size() + attributes.size()), m.data());
+    qToLittleEndian<quint16>(28, m.data() + 4); // the nl80211 family id
+    m[NLMSG_HDRLEN] = char(command);
+    return m + attributes;
+}
+
+void wifiSeeds()
+{
+    const QByteArray ies =
+        QByteArray::fromHex("0005") + "Stage" + QByteArray::fromHex("010482848b96");
+    const QByteArray bss = attr(NL80211_BSS_BSSID, QByteArray::fromHex("001122aabbcc")) +
+                           u32attr(NL80211_BSS_FREQUENCY, 2437) +
+                           u32attr(NL80211_BSS_SIGNAL_MBM, quint32(-5200)) +
+                           attr(NL80211_BSS_INFORMATION_ELEMENTS, ies);
+    put("fuzz_nl80211", "scanentry",
+        genlMessage(NL80211_CMD_NEW_SCAN_RESULTS,
+                    u32attr(NL80211_ATTR_IFINDEX, 3) + attr(NL80211_ATTR_BSS, bss)));
+    put("fuzz_nl80211", "interface",
+        genlMessage(NL80211_CMD_NEW_INTERFACE,
+                    u32attr(NL80211_ATTR_IFINDEX, 3) + attr(NL80211_ATTR_IFNAME, "wlan0\0") +
+                        u32attr(NL80211_ATTR_IFTYPE, NL80211_IFTYPE_STATION)));
+    put("fuzz_nl80211", "elements", ies);
+    put("fuzz_wififile", "survey",
+        R"({"scanDelayMs": 1500, "networks": [{"ssid": "Stage", "bssid": "02:00:00:00:01:06",)"
+        R"( "frequencyMHz": 2437, "rssiDbm": -52}, {"ssid": "", "bssid": "02:00:00:00:01:07",)"
+        R"( "frequencyMHz": 5180, "rssiDbm": -80}]})");
+    put("fuzz_wififile", "nodelay", R"({"networks": []})");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -187,6 +242,7 @@ int main(int argc, char **argv)
     bootloaderSeeds();
     captureSeeds();
     recordingSeeds();
+    wifiSeeds();
     textSeeds(QString::fromLocal8Bit(argv[2]));
     return 0;
 }

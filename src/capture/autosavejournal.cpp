@@ -1,6 +1,7 @@
 #include "autosavejournal.h"
 
 #include "capturelog.h"
+#include "clock.h"
 #include "scanjournal.h"
 
 #include <QCoreApplication>
@@ -167,7 +168,7 @@ QString AutosaveJournal::newFilePath(const QString &bandTag)
     return ScanJournal::directory() +
            QStringLiteral("/scan-%1-%2-%3%4")
                .arg(bandTag)
-               .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddTHHmmsszzz")))
+               .arg(Clock::now().toString(QStringLiteral("yyyyMMddTHHmmsszzz")))
                .arg(QCoreApplication::applicationPid())
                .arg(ScanJournal::FileSuffix);
 }

@@ -1,5 +1,6 @@
 #include "rfsaserialcomms.h"
 
+#include "clock.h"
 #include "devicelog.h"
 #include "rfsaframe.h"
 
@@ -415,7 +416,7 @@ void RfsaSerialComms::decodeRfParams(const QByteArray &payload)
 
 void RfsaSerialComms::deliverSpectrum(const QString &title, bool calibration)
 {
-    const qint64 timeStamp = QDateTime::currentMSecsSinceEpoch();
+    const qint64 timeStamp = Clock::nowMs();
     if (logWanted()) {
         // Built as Latin-1 bytes: this line goes out with every sweep while
         // the debug window listens, and per-point QStrings dominated it.

@@ -1,23 +1,57 @@
 #include "dfuoutputparser.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
+
+namespace {
+
+bool isBreak(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// dfu-util's lines are well under this; a stream that never breaks its line
+// must not make every later read re-read all it has sent.
+constexpr int kMaxPending = 1024;
+
+} // namespace
 
 bool DfuOutputParser::feed(const QString &chunk)
 {
+    const int from = m_pending.size();
     m_pending += chunk;
-    static const QRegularExpression breaks(QStringLiteral("[\r\n]"));
-    QStringList segments = m_pending.split(breaks);
+    int lastBreak = -1;
+    for (int i = m_pending.size() - 1; i >= from; --i) {
+        if (isBreak(m_pending.at(i))) {
+            lastBreak = i;
+            break;
+        }
+    }
+    bool changed = false;
+    if (lastBreak >= 0) {
+        int begin = 0;
+        for (int i = 0; i <= lastBreak; ++i) {
+            if (!isBreak(m_pending.at(i)))
+                continue;
+            const QString segment = m_pending.mid(begin, i - begin);
+            begin = i + 1;
+            if (segment.trimmed().isEmpty())
+                continue;
+            m_lines << segment;
+            changed |= parseSegment(segment);
+        }
+        m_pending.remove(0, lastBreak + 1);
+    } else if (m_pending.size() > kMaxPending) {
+        m_lines << m_pending;
+        changed |= parseSegment(m_pending);
+        m_pending.clear();
+        return changed;
+    } else if (!chunk.contains(QLatin1Char('%'))) {
+        // The rest of the line is still on its way; without a new '%' it
+        // holds no new percentage.
+        return false;
+    }
     // The last piece may be an update still on its way: it is looked at now
     // (its percentage counts once its '%' has arrived) and kept for later.
-    m_pending = segments.takeLast();
-    bool changed = false;
-    for (const QString &segment : qAsConst(segments)) {
-        if (segment.trimmed().isEmpty())
-            continue;
-        m_lines << segment;
-        changed |= parseSegment(segment);
-    }
     changed |= parseSegment(m_pending);
     return changed;
 }
@@ -32,15 +66,16 @@ bool DfuOutputParser::parseSegment(const QString &segment)
         phase = Phase::Download;
 
     int percent = -1;
-    // Compiled once: output made of many short segments otherwise spends
-    // its time building the same pattern again for each of them.
-    static const QRegularExpression spaces(QStringLiteral("\\s+"));
-    const QStringList parts = text.split(spaces, Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        if (!part.endsWith(QLatin1Char('%')))
+    for (int end = text.indexOf(QLatin1Char('%')); end >= 0;
+         end = text.indexOf(QLatin1Char('%'), end + 1)) {
+        // Only a whole token ending in '%' counts.
+        if (end + 1 < text.size() && !text.at(end + 1).isSpace())
             continue;
+        int begin = end;
+        while (begin > 0 && !text.at(begin - 1).isSpace())
+            --begin;
         bool ok = false;
-        const int value = part.chopped(1).toInt(&ok);
+        const int value = text.midRef(begin, end - begin).toInt(&ok);
         // Anything else ending in '%' (a cut-off or foreign token) does not
         // move the bar back to 0.
         if (ok && value >= 0 && value <= 100)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clock.h"
 #include "rfspectrumhistory.h"
 
 #include <QDateTime>
@@ -44,8 +45,7 @@ QString bandTag(int currentTabIndex, const RfSpectrumHistory &history);
 //! a project name, "Orvanel" otherwise (or when that name is empty); characters
 //! that no file system takes in a name become "_".
 QString proposedBaseName(const QString &windowProjectName, const QString &historyProjectName,
-                         const QString &bandTag,
-                         const QDateTime &localNow = QDateTime::currentDateTime());
+                         const QString &bandTag, const QDateTime &localNow = Clock::now());
 
 //! `fileName` with `suffix` appended unless it already ends with it (case-sensitive).
 QString withSuffix(const QString &fileName, const QString &suffix);

@@ -1,5 +1,7 @@
 #include "bandhistory.h"
 
+#include "clock.h"
+
 #include <QDateTime>
 
 BandHistory::BandHistory(const RfSpectrumHistory &recorded) : m_history(recorded) {}
@@ -112,7 +114,7 @@ TimeBarUpdate BandHistory::fillMissingHist(qint64 nowMs)
 
 TimeBarUpdate BandHistory::fillMissingHist()
 {
-    return fillMissingHist(QDateTime::currentMSecsSinceEpoch());
+    return fillMissingHist(Clock::nowMs());
 }
 
 void BandHistory::clearHist()

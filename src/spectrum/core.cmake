@@ -11,4 +11,5 @@ add_library(orvanel_spectrum_core STATIC
 )
 target_include_directories(orvanel_spectrum_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_include_directories(orvanel_spectrum_core SYSTEM PUBLIC ${QWT_INCLUDE_DIR})
-target_link_libraries(orvanel_spectrum_core PUBLIC Qt5::Core Qt5::Gui orvanel_wifi_core)
+target_link_libraries(orvanel_spectrum_core PUBLIC Qt5::Core Qt5::Gui orvanel_wifi_core
+  orvanel_common)

@@ -1,6 +1,7 @@
 #include "tabpage2400.h"
 
 #include "bandparameters.h"
+#include "clock.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
 #include "waterfallplot.h"
@@ -131,7 +132,7 @@ int TabPage2400::nextScanDelayMs(qint64 elapsedMs)
 
 void TabPage2400::startWifiScan()
 {
-    m_scanRequestedMs = QDateTime::currentMSecsSinceEpoch();
+    m_scanRequestedMs = Clock::nowMs();
     m_scanOutstanding = true;
     m_wifi->startScan();
 }

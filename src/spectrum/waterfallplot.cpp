@@ -1,5 +1,6 @@
 #include "waterfallplot.h"
 
+#include "clock.h"
 #include "frequencyscaledraw.h"
 #include "notestyle.h"
 #include "plotcolorbar.h"
@@ -50,7 +51,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 
     setAxisTitle(QwtPlot::yLeft, QStringLiteral("Time [h:m:s]"));
     setAxisScaleDraw(QwtPlot::yLeft, new TimeScaleDraw);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = Clock::nowMs();
     setAxisScale(QwtPlot::yLeft, double(now - TimeAxisSpanMs), double(now));
     setAxisLabelRotation(QwtPlot::yLeft, -45.0);
     setAxisLabelAlignment(QwtPlot::yLeft, Qt::AlignLeft | Qt::AlignBottom);
@@ -238,7 +239,7 @@ void WaterfallPlot::clearData()
     m_levels.clear();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = Clock::nowMs();
     setAxisScale(QwtPlot::yLeft, double(now - TimeAxisSpanMs), double(now));
     setAutoReplot(autoReplotWas);
 }

@@ -4,6 +4,7 @@
 #include "autosavejournal.h"
 #include "scanjournal.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,6 +127,10 @@ private slots:
     {
         QTemporaryDir state;
         qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        // A directory left open to others and a permissive umask change nothing.
+        QVERIFY(QDir().mkpath(ScanJournal::directory()));
+        QVERIFY(QFile::setPermissions(ScanJournal::directory(), QFileDevice::Permissions(0x7777)));
+        const mode_t oldMask = ::umask(0);
         const QString path = AutosaveJournal::newFilePath(QStringLiteral("2400MHz"));
         {
             AutosaveJournal writer;
@@ -146,6 +151,7 @@ private slots:
         writer.finish(true);
         writer.sync();
         QVERIFY(!QFile::exists(path));
+        ::umask(oldMask);
     }
 };
 
