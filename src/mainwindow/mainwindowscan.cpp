@@ -225,13 +225,15 @@ void MainWindow::on_actionStop_triggered()
 {
     const bool wasWanted = m_scanWanted;
     endScanIntent();
-    // The pages keep the sweeps; whether they are saved is asked below.
-    endAutosave(true);
     if (m_device->scanning())
         emit m_device->stopScanning();
     updateActionStates();
-    if (!wasWanted || m_qcMode)
+    if (!wasWanted || m_qcMode) {
+        endAutosave(true);
         return;
+    }
+    // The journal stays until the question is answered: a crash or a kill
+    // while it is open, or leaving it unanswered, must not lose the scan.
     askToSave(QString());
 }
 

@@ -197,10 +197,6 @@ void tst_FaultMatrix::cell()
         QTRY_VERIFY_WITH_TIMEOUT(sweeps.count() >= (phase == "scan" ? 20 : 3), 20000);
         QVERIFY(dc->scanning());
         QVERIFY(m_shown.isEmpty());
-        // Stopping discards the journal by design (the page is offered for
-        // saving): what was delivered so far must have reached it before.
-        const int delivered = sweeps.count();
-        QTRY_VERIFY_WITH_TIMEOUT(journalSweeps() >= delivered, 10000);
         QVERIFY(QMetaObject::invokeMethod(m_w.data(), "on_actionDisconnect_triggered"));
     }
     QTRY_VERIFY_WITH_TIMEOUT(!m_shown.isEmpty(), 30000);
@@ -220,7 +216,7 @@ void tst_FaultMatrix::cell()
     // the journal once its last batch is written.
     const int delivered = sweeps.count();
     QCOMPARE(m_w->page2400()->bandHistory().sampleCount(), delivered);
-    if (!rides && phase != "update")
+    if (phase != "update")
         QTRY_COMPARE_WITH_TIMEOUT(journalSweeps(), delivered, 10000);
 
     m_table << QStringLiteral("%5 | %1 | %2 | %3 | %4")
