@@ -77,6 +77,8 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+    // The scan journal, which an aborted run would leave for the next start.
+    qputenv("XDG_STATE_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 6;
     DialogSeam::setHandler([](const DialogSeam::Request &r) -> QVariant {
