@@ -22,6 +22,7 @@ QVariant defaultAnswer(const Request &r)
     case Request::GetText:
     case Request::SaveFileName:
     case Request::OpenFileName:
+    case Request::CheckItems:
         break;
     }
     return QVariant();

@@ -21,7 +21,8 @@ struct Request
         GetItem,      //!< pick one of `items`; answer: the item, or invalid
         GetText,      //!< edit `value`; answer: the text, or invalid
         SaveFileName, //!< answer: a path, or invalid
-        OpenFileName  //!< answer: a path, or invalid
+        OpenFileName, //!< answer: a path, or invalid
+        CheckItems    //!< tick any of `items`; answer: QVariantList of ticked indices, or invalid
     };
     enum Icon
     {
@@ -43,6 +44,7 @@ struct Request
     QString filter;                 //!< file dialogs' name filter
     QString defaultSuffix;          //!< file dialogs' suffix for names typed without one
     int current = 0;                //!< GetItem initial choice
+    QList<int> checked;             //!< CheckItems: the indices ticked at first
 };
 
 using Handler = std::function<QVariant(const Request &)>;

@@ -31,6 +31,31 @@ KivoIdPanel::KivoIdPanel(QWidget *parent) : QWidget(parent)
     connect(m_view, &KivoIdTableView::hoverIndexChanged, this, &KivoIdPanel::onHoverIndexChanged);
 }
 
+QList<int> KivoIdPanel::selectedKivoIds() const
+{
+    QList<int> ids;
+    for (const QModelIndex &index : m_view->selectionModel()->selectedIndexes()) {
+        const int id = index.data().toInt();
+        if (id != 0 && !ids.contains(id))
+            ids.append(id);
+    }
+    return ids;
+}
+
+void KivoIdPanel::setKivoIdSelected(int kivoId, bool selected)
+{
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        for (int column = 0; column < m_model->columnCount(); ++column) {
+            const QModelIndex index = m_model->index(row, column);
+            if (index.data().toInt() != kivoId || kivoId == 0)
+                continue;
+            m_view->selectionModel()->select(index, selected ? QItemSelectionModel::Select
+                                                             : QItemSelectionModel::Deselect);
+            return;
+        }
+    }
+}
+
 void KivoIdPanel::setBand(KivoIdModel::Band band)
 {
     m_model->setBand(band);

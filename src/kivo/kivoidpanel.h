@@ -32,6 +32,9 @@ public:
     //! order: what every plot shows. A page created later starts from them.
     QList<int> shownKivoIds() const { return m_shown; }
 
+    //! The IDs of the cells the user selected (hovering left out).
+    QList<int> selectedKivoIds() const;
+
 signals:
     void kivoIdSelected(int kivoId);
     void kivoIdDeselected(int kivoId);
@@ -39,6 +42,9 @@ signals:
 public slots:
     void setBand(KivoIdModel::Band band);
     void onHoverIndexChanged(const QModelIndex &index);
+    //! Selects or clears the cell of `kivoId` in the current grid, as a click
+    //! would; nothing happens for an ID the grid does not show.
+    void setKivoIdSelected(int kivoId, bool selected);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

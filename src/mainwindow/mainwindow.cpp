@@ -34,6 +34,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_form.dockWidgetKivoIds->hide();
     tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
     buildKivoIdPanel();
+    buildSurvey();
 
     restoreWindowGeometry();
 
@@ -78,6 +79,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     statusBar()->addPermanentWidget(m_lblHostVersion);
 
     buildPages();
+    followSurveyPage(m_form.tabWidget->currentWidget()); // the tabs went in unannounced
     connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
 
     statusBar()->showMessage(tr("Ready to connect"));

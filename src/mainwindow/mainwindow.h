@@ -31,6 +31,7 @@ class TabPage;
 class TabPage2400;
 class TabPage900;
 class TnwTabWidget;
+class UtilizationDock;
 struct PageActions;
 
 //! The window's form: every action and widget, by the object names it gives.
@@ -58,6 +59,9 @@ struct MainWindowForm
     QAction *actionPause = nullptr;
     QAction *actionSnapshotEmail = nullptr;
     QAction *actionExport_Csv = nullptr;
+    QAction *actionUtilization = nullptr;
+    QAction *actionFind_Bursts = nullptr;
+    QAction *actionExport_Report = nullptr;
 
     QWidget *centralwidget = nullptr;
     TnwTabWidget *tabWidget = nullptr;
@@ -67,6 +71,7 @@ struct MainWindowForm
     QWidget *dockWidgetContentsWifiList = nullptr;
     QDockWidget *dockWidgetKivoIds = nullptr;
     QWidget *dockWidgetContentsKivoIds = nullptr;
+    QDockWidget *dockWidgetUtilization = nullptr;
 
     PageActions pageActions() const;
 };
@@ -90,6 +95,7 @@ public:
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
     KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
+    UtilizationDock *utilizationDock() const { return m_utilizationDock; }
     FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
@@ -192,6 +198,12 @@ private:
     void endAutosave(bool remove);
     void onPageSaved(TabPage *page);
     void discardPageJournal(QWidget *page);
+    // Site survey (mainwindowsurvey.cpp).
+    void buildSurvey();
+    void followSurveyPage(QWidget *page);
+    RfSpectrumSampleList surveySelection(TabPage *page);
+    void findBursts();
+    void exportReport();
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -218,6 +230,8 @@ private:
     TabPage2400 *m_page2400 = nullptr;
     TabPage900 *m_page900 = nullptr;
     KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
+    UtilizationDock *m_utilizationDock = nullptr;
+    QMetaObject::Connection m_surveyFollow; //!< the shown page's selections to the dock
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.

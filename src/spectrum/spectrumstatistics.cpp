@@ -77,11 +77,24 @@ StatisticsRows StatisticsRows::fromInterval(const QwtInterval &amplitudeInterval
 bool SpectrumStatisticsAccumulator::computeSpectrumStatistics(const RfSpectrumSampleList &selection,
                                                               const QwtInterval &amplitudeInterval)
 {
+    if (!bringTo(selection, StatisticsRows::fromInterval(amplitudeInterval)))
+        return false;
+    deriveOutputs(selection);
+    return true;
+}
+
+bool SpectrumStatisticsAccumulator::updateHistograms(const RfSpectrumSampleList &selection)
+{
+    return bringTo(selection, m_rows);
+}
+
+bool SpectrumStatisticsAccumulator::bringTo(const RfSpectrumSampleList &selection,
+                                            const StatisticsRows &rows)
+{
     if (selection.isEmpty()) {
         m_lastUpdate = Update::None;
         return false;
     }
-    const StatisticsRows rows = StatisticsRows::fromInterval(amplitudeInterval);
     const int columns = qMin(selection.first().spectrum.size(), MaxStatisticsColumns);
 
     if (!m_selection.isEmpty() && rows == m_rows && columns == m_columns &&
@@ -94,7 +107,6 @@ bool SpectrumStatisticsAccumulator::computeSpectrumStatistics(const RfSpectrumSa
         m_lastUpdate = Update::Rebuilt;
     }
     m_selection = selection;
-    deriveOutputs(selection);
     return true;
 }
 

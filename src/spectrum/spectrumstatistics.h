@@ -70,13 +70,24 @@ public:
     bool computeSpectrumStatistics(const RfSpectrumSampleList &selection,
                                    const QwtInterval &amplitudeInterval);
 
+    //! Brings only the per-bin level histograms to `selection` (no density,
+    //! hits or traces): for readers of duty cycles that update on every
+    //! time-bar move. Use an accumulator either this way or the other.
+    bool updateHistograms(const RfSpectrumSampleList &selection);
+
     const SpectrumStatistics &statistics() const { return m_stats; }
+    //! columns() x 256 counts of the selection: level v of bin i at
+    //! [i * 256 + v + 128]; no-data samples count at level -128.
+    const QVector<qint32> &levelHistograms() const { return m_histogram; }
+    int columns() const { return m_columns; }
+    int sampleCount() const { return m_selection.size(); }
     //! How the last call got there; for tests and benchmarks.
     Update lastUpdate() const { return m_lastUpdate; }
     //! Forgets everything; the next selection is built from scratch.
     void clear();
 
 private:
+    bool bringTo(const RfSpectrumSampleList &selection, const StatisticsRows &rows);
     void rebuild(const RfSpectrumSampleList &selection);
     bool tryIncremental(const RfSpectrumSampleList &selection);
     void addSample(const RfSpectrumScan &spectrum, int sign);

@@ -310,6 +310,7 @@ void TabPage::redraw()
         ++m_redrawCount;
         // Only the plot on screen is drawn; the other catches up when shown.
         drawPlot(view, selection);
+        emit selectionDrawn(selection);
     }
     m_lastDrawMs = drawing.elapsed();
     m_sinceRedraw.restart();
@@ -332,6 +333,13 @@ void TabPage::toggleView()
 void TabPage::onTimeEventAdded(TimeEvent event)
 {
     m_history.addTimeEvent(event);
+}
+
+void TabPage::addTimeEvents(const QList<TimeEvent> &events)
+{
+    for (const TimeEvent &event : events)
+        m_history.addTimeEvent(event);
+    m_waterfallPlot->setTimeEvents(events);
 }
 
 void TabPage::onTimeEventRemoved(TimeEvent event)

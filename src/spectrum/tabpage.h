@@ -72,12 +72,25 @@ public:
     int currentView() const; //!< 0 spectrum, 1 waterfall
     const KivoIdOverlay &kivoIdOverlay() const { return m_kivoIdOverlay; }
 
+    //! The samples of the time bar's range, as the plots show it.
+    RfSpectrumSampleList currentSelection() const
+    {
+        return m_history.selection(m_bar.lower, m_bar.upper);
+    }
+    //! Adds time events as if placed on the waterfall (saved with the page).
+    void addTimeEvents(const QList<TimeEvent> &events);
+
     //! Draws now if a redraw is pending (benchmarks and tests).
     void flushRedraw();
     int redrawCount() const { return m_redrawCount; }
 
     //! "hh:mm:ss" of an elapsed time, wrapping at 24 hours.
     static QString elapsedText(qint64 ms);
+
+signals:
+    //! A plot was drawn from `selection`; docks that follow the time bar
+    //! redo their work from here, no more often than the plots.
+    void selectionDrawn(RfSpectrumSampleList selection);
 
 public slots:
     void toggleView();

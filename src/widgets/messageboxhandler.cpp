@@ -1,16 +1,64 @@
 #include "messageboxhandler.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace MessageBoxHandler {
 
 static QWidget *dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+//! A list to tick items in, with buttons to tick or clear them all.
+static QVariant checkItems(const DialogSeam::Request &r)
+{
+    QDialog dialog(dialogParent());
+    dialog.setWindowTitle(r.title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(r.text, &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto *list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("lwItems"));
+    for (int i = 0; i < r.items.size(); ++i) {
+        auto *item = new QListWidgetItem(r.items.at(i), list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(r.checked.contains(i) ? Qt::Checked : Qt::Unchecked);
+    }
+    layout->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    const auto tickAll = [list](Qt::CheckState state) {
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setCheckState(state);
+    };
+    QObject::connect(buttons->addButton(QApplication::translate("MessageBoxHandler", "Tick all"),
+                                        QDialogButtonBox::ActionRole),
+                     &QPushButton::clicked, &dialog, [tickAll] { tickAll(Qt::Checked); });
+    QObject::connect(buttons->addButton(QApplication::translate("MessageBoxHandler", "Clear"),
+                                        QDialogButtonBox::ActionRole),
+                     &QPushButton::clicked, &dialog, [tickAll] { tickAll(Qt::Unchecked); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(520, 400);
+    if (dialog.exec() != QDialog::Accepted)
+        return QVariant();
+    QVariantList ticked;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->checkState() == Qt::Checked)
+            ticked.append(i);
+    }
+    return ticked;
 }
 
 QVariant answer(const DialogSeam::Request &r)
@@ -72,6 +120,8 @@ QVariant answer(const DialogSeam::Request &r)
             QFileDialog::getOpenFileName(dialogParent(), r.title, r.value, r.filter);
         return path.isEmpty() ? QVariant() : QVariant(path);
     }
+    case Request::CheckItems:
+        return checkItems(r);
     }
     return QVariant();
 }

@@ -56,8 +56,8 @@ private slots:
         QTest::addColumn<int>("minSweeps");
         QTest::addColumn<int>("maxSweeps");
         const QStringList rate = {QStringLiteral("--rate"), QStringLiteral("20")};
-        QTest::newRow("3 s") << rate << QStringList{"--duration", "3s"} << false << false << 0 << 40
-                             << 64;
+        QTest::newRow("3 s") << rate << QStringList{"--duration", "3s", "--survey"} << false
+                             << false << 0 << 40 << 64;
         QTest::newRow("SIGINT") << rate << QStringList() << true << false << 0 << 10 << 1000;
         QTest::newRow("lost device") << QStringList{"--rate", "20", "--hangup-after", "30"}
                                      << QStringList() << false << false << 1 << 28 << 30;
@@ -107,6 +107,9 @@ private slots:
         QVERIFY2(n >= minSweeps && n <= maxSweeps, qPrintable(QString::number(n)));
         QCOMPARE(r.history.samples.constFirst().spectrum.size(), overTcp ? 252 : 501);
         QVERIFY(QFile::exists(csv));
+        // The emulator's Wi-Fi 11 is on air least of 1, 6 and 11.
+        if (captureArgs.contains(QStringLiteral("--survey")))
+            QVERIFY(capture.readAllStandardOutput().contains("\nUse Wi-Fi 11;"));
     }
 
     void secondUserOfAPortIsRefused()

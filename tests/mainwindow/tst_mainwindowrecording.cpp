@@ -8,6 +8,7 @@
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
+#include "windowtesthome.h"
 
 #include <QAction>
 #include <QImageReader>
@@ -47,19 +48,10 @@ private:
 void TestMainWindowRecording::initTestCase()
 {
     QVERIFY(m_home.isValid());
-    qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", m_home.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("Tarnwell"));
-    QCoreApplication::setApplicationName(QStringLiteral("OrvanelRecordingTest"));
+    useWindowTestHome(m_home.path(), QStringLiteral("OrvanelRecordingTest"));
     registerDeviceMetaTypes();
     registerSpectrumMetaTypes();
-    DialogSeam::setHandler([this](const DialogSeam::Request &r) -> QVariant {
-        m_asked.append(r);
-        if (!m_answers.isEmpty())
-            return m_answers.takeFirst();
-        return r.kind == DialogSeam::Request::Message ? QVariant(r.defaultButton) : QVariant();
-    });
+    answerDialogsFromScript(&m_asked, &m_answers);
 }
 
 void TestMainWindowRecording::init()

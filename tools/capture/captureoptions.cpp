@@ -14,6 +14,10 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             help = true;
             return true;
         }
+        if (opt == QLatin1String("--survey")) {
+            survey = true;
+            continue;
+        }
         if (i + 1 >= arguments.size() || !opt.startsWith(QLatin1String("--"))) {
             *error = opt.startsWith(QLatin1String("--"))
                          ? QStringLiteral("%1 needs a value").arg(opt)
@@ -40,6 +44,8 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             outPath = v;
         } else if (opt == QLatin1String("--csv")) {
             csvPath = v;
+        } else if (opt == QLatin1String("--report")) {
+            reportPath = v;
         } else if (opt == QLatin1String("--project")) {
             project.projectName = v;
         } else if (opt == QLatin1String("--project-id")) {
@@ -104,6 +110,8 @@ QString CaptureOptions::helpText()
         "  --fstep KHZ        frequency step in kHz\n"
         "  --out FILE.vozi    the recording to write\n"
         "  --csv FILE.csv     also write rtl_power CSV\n"
+        "  --survey           print channel utilization, the channels to use and bursts\n"
+        "  --report FILE.html also write the survey report (HTML, without pictures)\n"
         "  --project NAME, --project-id ID, --location TEXT, --technician NAME\n"
         "                     project information stored in the recording\n"
         "Exit codes: 0 done, 1 device or file error (what was captured is still\n"

@@ -17,6 +17,8 @@ struct CaptureOptions
     QString outPath;         //!< the recording, ".vozi" appended when missing
     QString csvPath;         //!< also rtl_power CSV when set
     ProjectInfoData project; //!< stored in the recording
+    bool survey = false;     //!< print channel utilization, the recommendation, bursts
+    QString reportPath;      //!< also the survey report as HTML when set
     bool help = false;
 
     //! False with a message on a bad or missing option.

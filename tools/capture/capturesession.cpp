@@ -1,9 +1,11 @@
 #include "capturesession.h"
 
+#include "bursts.h"
 #include "devicecomms.h"
 #include "pointgrid.h"
 #include "recordingio.h"
 #include "rtlpowercsv.h"
+#include "surveyreport.h"
 
 #include <cstdio>
 
@@ -192,6 +194,35 @@ void CaptureSession::writeAndFinish()
             std::fprintf(stdout, "wrote %s\n", qPrintable(m_options.csvPath));
         }
     }
+    if ((m_options.survey || !m_options.reportPath.isEmpty()) && !survey())
+        code = 1;
     std::fflush(stdout);
     emit finished(code);
+}
+
+bool CaptureSession::survey()
+{
+    const SurveyReport r = SurveyReport::fromSelection(m_history, m_history.samples);
+    if (m_options.survey) {
+        std::fprintf(stdout, "noise floor %d dBm, threshold %g dBm\n", r.utilization.noiseFloorDbm,
+                     r.utilization.thresholdDbm);
+        for (const ChannelUtilization &u : r.utilization.channels)
+            std::fprintf(stdout, "%-16s %-22s %6.1f %% peak %6.1f %%%s\n",
+                         qPrintable(u.channel.name()), qPrintable(u.channel.rangeText()),
+                         u.utilization * 100, u.peak * 100, u.partial ? " (cut by the span)" : "");
+        const QVector<Burst> bursts = findBursts(
+            m_history.samples, BinGrid::forHistory(m_history.frequencyInterval,
+                                                   m_history.samples.first().spectrum.size()));
+        std::fprintf(stdout, "%d bursts\n%s\n", int(bursts.size()),
+                     qPrintable(r.utilization.recommendationText()));
+    }
+    if (m_options.reportPath.isEmpty())
+        return true;
+    QString error;
+    if (!SurveyReportWriter::writeHtml(m_options.reportPath, r, &error)) {
+        say(error);
+        return false;
+    }
+    std::fprintf(stdout, "wrote %s\n", qPrintable(m_options.reportPath));
+    return true;
 }

@@ -36,6 +36,8 @@ private:
     void onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
     void report();
     void writeAndFinish();
+    //! --survey and --report; false when the report could not be written.
+    bool survey();
     qint64 estimatedFileSize() const;
 
     CaptureOptions m_options;

@@ -1,0 +1,96 @@
+// Site survey figures:
+//  - utilization of a 2,400-sample selection of 501 bins sliding by one
+//    sample per update (the live window at 20 sweeps a second);
+//  - bursts over a one-hour recording (72,000 samples);
+//  - the report of that recording: utilization, networks, HTML and PDF with
+//    two 900 x 600 pictures.
+
+#include "benchtarget.h"
+#include "bursts.h"
+#include "surveyreport.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int Bins = 501;
+constexpr int Window = 2400;
+constexpr int Slides = 400;
+constexpr int HourSamples = 72000;
+
+RfSpectrumScan sweep(QRandomGenerator &rng, int s)
+{
+    RfSpectrumScan scan(Bins);
+    for (int i = 0; i < Bins; ++i)
+        scan[i] = qint8(rng.bounded(-100, -90));
+    // A hopping link: two 5-bin hops per sweep, each lasting 3 sweeps.
+    for (int hop = 0; hop < 2; ++hop) {
+        const int at = int((quint64(s / 3) * 7919 + hop * 211) % (Bins - 5));
+        for (int i = at; i < at + 5; ++i)
+            scan[i] = -55;
+    }
+    return scan;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    QRandomGenerator rng(20261208);
+    RfSpectrumHistory h;
+    h.frequencyInterval = QwtInterval(2400, 2500);
+    h.amplitudeInterval = QwtInterval(-110, -20);
+    const WifiScan scan{WifiApInfo{QStringLiteral("<00:11:22:aa:bb:cc>"), QStringLiteral("venue"),
+                                   -48, 2437, 20, QColor()}};
+    for (int s = 0; s < HourSamples; ++s)
+        h.samples.append(RfSpectrumSample(1765000000000 + s * 50, sweep(rng, s), scan));
+
+    UtilizationAnalyzer analyzer;
+    analyzer.update(h.samples.mid(0, Window), h.frequencyInterval);
+    QElapsedTimer t;
+    t.start();
+    int channels = 0;
+    for (int k = 1; k <= Slides; ++k)
+        channels += analyzer.update(h.samples.mid(k, Window), h.frequencyInterval).channels.size();
+    const double perUpdateMs = t.nsecsElapsed() / 1e6 / Slides;
+    std::printf("utilization: %d updates of %d x %d, %.3f ms each (%d channels)\n", Slides, Window,
+                Bins, perUpdateMs, channels / Slides);
+
+    t.restart();
+    const QVector<Burst> bursts =
+        findBursts(h.samples, BinGrid::forHistory(h.frequencyInterval, Bins));
+    const double burstsS = t.nsecsElapsed() / 1e9;
+    std::printf("bursts: %d found in %d samples, %.3f s\n", int(bursts.size()), HourSamples,
+                burstsS);
+
+    QTemporaryDir dir;
+    t.restart();
+    SurveyReport r = SurveyReport::fromSelection(h, h.samples);
+    r.density = QImage(900, 600, QImage::Format_RGB32);
+    r.waterfall = QImage(900, 600, QImage::Format_RGB32);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 900; ++x) {
+            r.density.setPixel(x, y, qRgb(x % 256, y % 256, (x * y) % 256));
+            r.waterfall.setPixel(x, y, qRgb(y % 256, (x + y) % 256, x % 256));
+        }
+    QString error;
+    int pages = 0;
+    const bool ok =
+        SurveyReportWriter::writeHtml(dir.filePath(QStringLiteral("r.html")), r, &error) &&
+        SurveyReportWriter::writePdf(dir.filePath(QStringLiteral("r.pdf")), r, &error, &pages);
+    const double reportS = t.nsecsElapsed() / 1e9;
+    std::printf("report: %s, %d PDF pages, %.3f s\n", ok ? "written" : qPrintable(error), pages,
+                reportS);
+
+    bool met = BenchTarget::report("analysis.utilization_update_ms", perUpdateMs, "ms",
+                                   BenchTarget::AtMost, 1.0, 3);
+    met &= BenchTarget::report("analysis.bursts_hour_s", burstsS, "s", BenchTarget::AtMost, 1.0, 3);
+    met &= BenchTarget::report("analysis.report_hour_s", reportS, "s", BenchTarget::AtMost, 3.0, 3);
+    return ok && met ? 0 : 1;
+}

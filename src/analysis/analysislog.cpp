@@ -1,0 +1,3 @@
+#include "analysislog.h"
+
+Q_LOGGING_CATEGORY(lcAnalysis, "orvanel.analysis", QtInfoMsg)

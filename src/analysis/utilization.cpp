@@ -1,0 +1,260 @@
+#include "utilization.h"
+
+#include "wifiapinfo.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+#include <cmath>
+
+namespace {
+
+constexpr int Levels = 256;
+
+//! First level counted as "at or above" a threshold; 128 when none can be.
+int firstLevelAtOrAbove(double thresholdDbm)
+{
+    if (qIsNaN(thresholdDbm))
+        return 128;
+    const double c = std::ceil(thresholdDbm);
+    if (c <= -127)
+        return -127;
+    return c >= 128 ? 128 : int(c);
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("UtilizationResult", text);
+}
+
+} // namespace
+
+QVector<double> dutyCycles(const LevelHistogramView &h, double thresholdDbm)
+{
+    QVector<double> duty(h.columns, qQNaN());
+    const int first = firstLevelAtOrAbove(thresholdDbm);
+    for (int i = 0; i < h.columns; ++i) {
+        const qint32 *bin = h.bin(i);
+        qint64 below = 0;
+        qint64 above = 0;
+        for (int v = -127; v < first; ++v)
+            below += bin[v];
+        for (int v = first; v < 128; ++v)
+            above += bin[v];
+        if (below + above > 0)
+            duty[i] = double(above) / double(below + above);
+    }
+    return duty;
+}
+
+int tenthPercentile(const qint64 *histogram256)
+{
+    const qint64 *h = histogram256 + 128;
+    qint64 total = 0;
+    for (int v = -127; v < 128; ++v)
+        total += h[v];
+    if (total == 0)
+        return NoDataLevel;
+    qint64 cumulative = 0;
+    for (int v = -127; v < 128; ++v) {
+        cumulative += h[v];
+        if (cumulative * 10 >= total)
+            return v;
+    }
+    return 127;
+}
+
+int noiseFloor(const LevelHistogramView &h)
+{
+    qint64 all[Levels] = {};
+    for (int i = 0; i < h.columns; ++i) {
+        const qint32 *bin = h.counts + i * Levels;
+        for (int v = 0; v < Levels; ++v)
+            all[v] += bin[v];
+    }
+    return tenthPercentile(all);
+}
+
+UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid &grid,
+                                     const QVector<SurveyChannel> &channels, double thresholdDbm)
+{
+    UtilizationResult r;
+    r.noiseFloorDbm = noiseFloor(h);
+    r.thresholdDbm = !qIsNaN(thresholdDbm)            ? thresholdDbm
+                     : r.noiseFloorDbm == NoDataLevel ? qQNaN()
+                                                      : r.noiseFloorDbm + DefaultThresholdMarginDb;
+    const QVector<double> duty = dutyCycles(h, r.thresholdDbm);
+    const int points = qMin(grid.points, h.columns);
+    // Rounding of the grid must not drop a point lying on a channel edge.
+    const double eps = grid.stepMHz * 1e-6;
+
+    r.channels.reserve(channels.size());
+    for (const SurveyChannel &c : channels) {
+        ChannelUtilization u;
+        u.channel = c;
+        u.partial = !grid.span.isValid() || c.lowMHz < grid.span.minValue() - eps ||
+                    c.highMHz > grid.span.maxValue() + eps;
+        if (grid.isValid() && points > 0) {
+            const int first =
+                qMax(0, int(std::ceil((c.lowMHz - grid.startMHz) / grid.stepMHz - 1e-6)));
+            const int last = qMin(
+                points - 1, int(std::floor((c.highMHz - grid.startMHz) / grid.stepMHz + 1e-6)));
+            if (first <= last) {
+                u.firstBin = first;
+                u.lastBin = last;
+                double sum = 0;
+                double peak = qQNaN();
+                int counted = 0;
+                for (int i = first; i <= last; ++i) {
+                    if (qIsNaN(duty.at(i)))
+                        continue;
+                    sum += duty.at(i);
+                    peak = counted == 0 ? duty.at(i) : qMax(peak, duty.at(i));
+                    ++counted;
+                }
+                if (counted > 0) {
+                    u.utilization = sum / counted;
+                    u.peak = peak;
+                }
+            }
+        }
+        r.channels.append(u);
+    }
+
+    // Fewer minutes on air first, then the lower peak; ties keep table order.
+    const auto quieter = [&](int a, int b) {
+        const ChannelUtilization &x = r.channels.at(a);
+        const ChannelUtilization &y = r.channels.at(b);
+        return x.utilization < y.utilization || (x.utilization == y.utilization && x.peak < y.peak);
+    };
+    QHash<int, int> bestPerUniverses;
+    QList<int> universesOrder;
+    for (int i = 0; i < r.channels.size(); ++i) {
+        const ChannelUtilization &u = r.channels.at(i);
+        if (!u.hasData())
+            continue;
+        if (u.channel.kind == SurveyChannel::Wifi) {
+            const int n = u.channel.number;
+            // 1, 6 and 11 are the channels that do not overlap: the ones a
+            // venue's networks can be moved to and away from.
+            if (n != 1 && n != 6 && n != 11)
+                continue;
+            if (r.bestWifi < 0 || quieter(i, r.bestWifi))
+                r.bestWifi = i;
+            if (u.utilization > 0 && (r.busiestWifi < 0 || quieter(r.busiestWifi, i)))
+                r.busiestWifi = i;
+        } else if (u.channel.kind == SurveyChannel::KivoId && !u.partial) {
+            const int key = u.channel.universes;
+            if (!bestPerUniverses.contains(key)) {
+                universesOrder.append(key);
+                bestPerUniverses.insert(key, i);
+            } else if (quieter(i, bestPerUniverses.value(key))) {
+                bestPerUniverses.insert(key, i);
+            }
+        }
+    }
+    std::sort(universesOrder.begin(), universesOrder.end());
+    for (int key : qAsConst(universesOrder))
+        r.bestKivoIds.append(bestPerUniverses.value(key));
+    return r;
+}
+
+QString UtilizationResult::recommendationText() const
+{
+    QStringList use;
+    if (bestWifi >= 0)
+        use.append(channels.at(bestWifi).channel.name());
+    QStringList ids;
+    for (int i : bestKivoIds) {
+        const SurveyChannel &c = channels.at(i).channel;
+        ids.append(c.universes == 1 ? tr("%1 (1 universe)").arg(c.number)
+                                    : tr("%1 (%2 universes)").arg(c.number).arg(c.universes));
+    }
+    if (!ids.isEmpty())
+        use.append(tr("KiVo ID %1").arg(ids.join(QStringLiteral(", "))));
+    if (use.isEmpty())
+        return tr("No data to recommend from.");
+    QString text = tr("Use %1").arg(use.join(tr("; ")));
+    if (busiestWifi >= 0 && busiestWifi != bestWifi)
+        text += tr("; avoid %1").arg(channels.at(busiestWifi).channel.name());
+    return text + QLatin1Char('.');
+}
+
+int wifiChannelOf(int frequencyMHz)
+{
+    for (int n = 1; n <= 14; ++n) {
+        if (int(wifiChannelFrequencies[n]) == frequencyMHz)
+            return n;
+    }
+    return 0;
+}
+
+QVector<HeardNetwork> heardNetworks(const RfSpectrumSampleList &selection)
+{
+    QVector<HeardNetwork> networks;
+    QHash<QString, int> index;
+    const WifiScan *previous = nullptr;
+    for (const RfSpectrumSample &s : selection) {
+        // Sweeps carry the newest scan forward, sharing its storage: a scan
+        // already read is compared by its pointer and skipped.
+        if (previous && *previous == s.wifiNetworks)
+            continue;
+        previous = &s.wifiNetworks;
+        for (const WifiApInfo &ap : s.wifiNetworks) {
+            auto it = index.constFind(ap.bssid);
+            if (it == index.constEnd()) {
+                index.insert(ap.bssid, networks.size());
+                networks.append(HeardNetwork{ap.ssid, ap.bssid, ap.frequency,
+                                             wifiChannelOf(ap.frequency), ap.rssi, ap.rssi});
+                continue;
+            }
+            HeardNetwork &n = networks[it.value()];
+            n.strongest = qMax(n.strongest, ap.rssi);
+            n.weakest = qMin(n.weakest, ap.rssi);
+            if (!ap.ssid.isEmpty())
+                n.ssid = ap.ssid;
+        }
+    }
+    return networks;
+}
+
+void attachNetworks(UtilizationResult &result, const QVector<HeardNetwork> &networks)
+{
+    for (ChannelUtilization &u : result.channels) {
+        if (u.channel.kind != SurveyChannel::Wifi)
+            continue;
+        u.networks.clear();
+        for (const HeardNetwork &n : networks) {
+            if (n.channel == u.channel.number)
+                u.networks.append(QStringLiteral("%1 %2").arg(n.ssid, n.bssid).trimmed());
+        }
+    }
+}
+
+UtilizationResult UtilizationAnalyzer::update(const RfSpectrumSampleList &selection,
+                                              const QwtInterval &frequencyInterval,
+                                              double thresholdDbm)
+{
+    if (!m_accumulator.updateHistograms(selection))
+        return UtilizationResult();
+    const int columns = m_accumulator.columns();
+    if (!(frequencyInterval == m_band) || columns != m_points) {
+        m_band = frequencyInterval;
+        m_points = columns;
+        m_grid = BinGrid::forHistory(frequencyInterval, columns);
+        m_channels = surveyChannels(frequencyInterval);
+    }
+    UtilizationResult r =
+        computeUtilization(LevelHistogramView{m_accumulator.levelHistograms().constData(), columns},
+                           m_grid, m_channels, thresholdDbm);
+    r.sampleCount = selection.size();
+    attachNetworks(r, heardNetworks(selection));
+    return r;
+}
+
+void UtilizationAnalyzer::clear()
+{
+    m_accumulator.clear();
+    m_band = QwtInterval();
+    m_points = -1;
+}

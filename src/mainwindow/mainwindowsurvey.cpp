@@ -1,0 +1,218 @@
+// The site survey in the window: the Utilization dock following the page on
+// screen, "Find bursts" turning chosen bursts into time events, and the
+// survey report of the shown range.
+#include "mainwindow.h"
+
+#include "bursts.h"
+#include "dialogseam.h"
+#include "kivoidinfo.h"
+#include "kivoidpanel.h"
+#include "mainwindowlog.h"
+#include "recordingio.h"
+#include "recordingui.h"
+#include "spectroplot.h"
+#include "surveyreport.h"
+#include "tabpage.h"
+#include "tnwtabwidget.h"
+#include "utilizationdock.h"
+#include "waterfallplot.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+//! More rows than anyone ticks through; the rest are left out of the list.
+constexpr int MaxListedBursts = 2000;
+
+QImage plotImage(QWidget *plot, const RfSpectrumSampleList &selection)
+{
+    // The plot not on screen may still show an older range.
+    if (auto *spectrum = qobject_cast<SpectroPlot *>(plot))
+        spectrum->setData(selection);
+    else if (auto *waterfall = qobject_cast<WaterfallPlot *>(plot))
+        waterfall->setData(selection);
+    if (auto *p = qobject_cast<QwtPlot *>(plot))
+        p->replot();
+    return plot->grab().toImage();
+}
+
+} // namespace
+
+void MainWindow::buildSurvey()
+{
+    auto *dock = new QDockWidget(tr("Utilization"), this);
+    dock->setObjectName(QStringLiteral("dockWidgetUtilization"));
+    dock->setMinimumSize(320, 35);
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                      QDockWidget::DockWidgetClosable);
+    dock->setAllowedAreas(Qt::RightDockWidgetArea);
+    m_utilizationDock = new UtilizationDock(dock);
+    m_utilizationDock->setObjectName(QStringLiteral("dockWidgetContentsUtilization"));
+    dock->setWidget(m_utilizationDock);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    tabifyDockWidget(m_form.dockWidgetKivoIds, dock);
+    dock->hide();
+    m_form.dockWidgetUtilization = dock;
+
+    QAction *toggle = dock->toggleViewAction();
+    toggle->setObjectName(QStringLiteral("actionUtilization"));
+    toggle->setToolTip(tr("Show how busy each channel was and which to use"));
+    m_form.actionUtilization = toggle;
+    auto *bursts = new QAction(tr("Find bursts"), this);
+    bursts->setObjectName(QStringLiteral("actionFind_Bursts"));
+    bursts->setToolTip(tr("List the bursts of the shown range and keep the chosen ones as events"));
+    m_form.actionFind_Bursts = bursts;
+    auto *report = new QAction(tr("Export Report\u2026"), this);
+    report->setObjectName(QStringLiteral("actionExport_Report"));
+    report->setToolTip(tr("Write the survey of the shown range as HTML and PDF"));
+    m_form.actionExport_Report = report;
+    const QList<QAction *> actions = m_form.toolBar->actions();
+    QAction *before = actions.value(actions.indexOf(m_form.actionExport_Csv) + 1);
+    m_form.toolBar->insertActions(before, {toggle, bursts, report});
+    connect(bursts, &QAction::triggered, this, &MainWindow::findBursts);
+    connect(report, &QAction::triggered, this, &MainWindow::exportReport);
+
+    connect(m_form.tabWidget, &QTabWidget::currentChanged, this,
+            [this](int index) { followSurveyPage(m_form.tabWidget->widget(index)); });
+    connect(m_utilizationDock, &UtilizationDock::kivoIdTicked, m_kivoIdPanel,
+            &KivoIdPanel::setKivoIdSelected);
+    // Ticks follow what the user selects in the panel, never the hover.
+    const auto syncTicks = [this] {
+        const QList<int> selected = m_kivoIdPanel->selectedKivoIds();
+        for (qint32 id : kivoIdTable().keys())
+            m_utilizationDock->setKivoIdTicked(id, selected.contains(id));
+    };
+    connect(m_kivoIdPanel, &KivoIdPanel::kivoIdSelected, this, syncTicks);
+    connect(m_kivoIdPanel, &KivoIdPanel::kivoIdDeselected, this, syncTicks);
+}
+
+void MainWindow::followSurveyPage(QWidget *widget)
+{
+    disconnect(m_surveyFollow);
+    m_utilizationDock->clear();
+    auto *page = qobject_cast<TabPage *>(widget);
+    if (!page)
+        return;
+    m_surveyFollow = connect(page, &TabPage::selectionDrawn, m_utilizationDock,
+                             [this, page](const RfSpectrumSampleList &selection) {
+                                 m_utilizationDock->setSelection(
+                                     selection, page->bandHistory().frequencyInterval());
+                             });
+    m_utilizationDock->setSelection(page->currentSelection(),
+                                    page->bandHistory().frequencyInterval());
+}
+
+RfSpectrumSampleList MainWindow::surveySelection(TabPage *page)
+{
+    page->flushRedraw(); // the range the user sees
+    const RfSpectrumSampleList selection = page->currentSelection();
+    return selection.isEmpty() ? page->bandHistory().samples() : selection;
+}
+
+void MainWindow::findBursts()
+{
+    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    if (!page)
+        return;
+    const QString title = tr("Find bursts");
+    const RfSpectrumSampleList selection = surveySelection(page);
+    if (selection.isEmpty()) {
+        DialogSeam::information(title, tr("There are no sweeps to look through."));
+        return;
+    }
+    const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
+                                             selection.first().spectrum.size());
+    const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions());
+    qCInfo(lcMainWindow) << bursts.size() << "bursts in" << selection.size() << "sweeps";
+    if (bursts.isEmpty()) {
+        DialogSeam::information(title, tr("No bursts in the shown range."));
+        return;
+    }
+    DialogSeam::Request r;
+    r.kind = DialogSeam::Request::CheckItems;
+    r.title = title;
+    const int listed = qMin(bursts.size(), MaxListedBursts);
+    r.text = tr("%1 bursts found. Tick those to keep as time events.").arg(bursts.size());
+    if (listed < bursts.size())
+        r.text += QLatin1Char(' ') + tr("The first %1 are listed.").arg(listed);
+    for (int i = 0; i < listed; ++i) {
+        const Burst &b = bursts.at(i);
+        r.items.append(
+            QDateTime::fromMSecsSinceEpoch(b.startMs).toString(QStringLiteral("hh:mm:ss.zzz  ")) +
+            b.eventText());
+    }
+    const QVariant answer = DialogSeam::ask(r);
+    if (!answer.isValid())
+        return;
+    QList<TimeEvent> events;
+    for (const QVariant &v : answer.toList()) {
+        const int i = v.toInt();
+        if (i >= 0 && i < listed)
+            events.append(bursts.at(i).timeEvent());
+    }
+    if (!events.isEmpty())
+        page->addTimeEvents(events);
+}
+
+void MainWindow::exportReport()
+{
+    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    if (!page)
+        return;
+    const QString title = tr("Export Report");
+    const RfSpectrumSampleList selection = surveySelection(page);
+    if (selection.isEmpty()) {
+        DialogSeam::information(title, tr("There are no sweeps to report on."));
+        return;
+    }
+    const QString path = RecordingUi::askSaveFileName(
+        title, QDir(RecordingIo::recordingDirectory()).filePath(proposedBaseName(page)),
+        tr("HTML report:") + QStringLiteral(" *.html"), QStringLiteral(".html"));
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    const QString pdfPath = info.dir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
+    // The save dialog confirmed replacing the HTML file only; the PDF beside it
+    // may be another survey's, so it is not replaced without asking.
+    if (QFileInfo::exists(pdfPath) &&
+        DialogSeam::question(title,
+                             tr("%1 already exists.\nDo you want to replace it?")
+                                 .arg(QDir::toNativeSeparators(pdfPath)),
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::No) != QMessageBox::Yes)
+        return;
+
+    RfSpectrumHistory history = page->history();
+    if (history.projectInfo == ProjectInfoData())
+        history.projectInfo = m_projectInfo;
+    SurveyReport report =
+        SurveyReport::fromSelection(history, selection, m_utilizationDock->thresholdDbm());
+    report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(applicationVersion);
+    for (int id : m_kivoIdPanel->selectedKivoIds()) {
+        const KivoIdInfo kivo = kivoIdInfo(id);
+        if (kivo.highFrequency() >= report.span.minValue() &&
+            kivo.lowFrequency() <= report.span.maxValue())
+            report.kivoIds.append(id);
+    }
+    report.density = plotImage(page->spectroPlot(), selection);
+    report.waterfall = plotImage(page->waterfallPlot(), selection);
+
+    QString error;
+    if (!SurveyReportWriter::writeHtml(path, report, &error) ||
+        !SurveyReportWriter::writePdf(pdfPath, report, &error)) {
+        DialogSeam::critical(tr("Error"), tr("The report could not be written:\n%1").arg(error));
+        return;
+    }
+    RecordingIo::rememberRecordingDirectory(path);
+    statusBar()->showMessage(
+        tr("Report written to %1 and %2")
+            .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(pdfPath)),
+        10000);
+}

@@ -1,0 +1,200 @@
+#include "recordingio.h"
+#include "utilization.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+//! Histories on the 2.4 GHz grid (2400 + 0.2 i MHz) unless told otherwise.
+RfSpectrumHistory history(double startMHz, double stopMHz)
+{
+    RfSpectrumHistory h;
+    h.frequencyInterval = QwtInterval(startMHz, stopMHz);
+    h.amplitudeInterval = QwtInterval(-110, -20);
+    return h;
+}
+
+int bins(const RfSpectrumHistory &h)
+{
+    return int(std::lround(h.frequencyInterval.width() / 0.2)) + 1;
+}
+
+} // namespace
+
+class TstUtilization : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dutyCycleEqualsPlainLoop_data();
+    void dutyCycleEqualsPlainLoop();
+    void channelAtSpanEdge_data();
+    void channelAtSpanEdge();
+    void recommendation();
+};
+
+void TstUtilization::dutyCycleEqualsPlainLoop_data()
+{
+    QTest::addColumn<double>("threshold");
+    QTest::addColumn<int>("noDataPercent");
+    QTest::newRow("default threshold") << qQNaN() << 0;
+    QTest::newRow("-60 dBm, gaps") << -60.0 << 5;
+    QTest::newRow("-59.5 dBm, many gaps") << -59.5 << 40;
+    QTest::newRow("above every level") << 200.0 << 10;
+}
+
+void TstUtilization::dutyCycleEqualsPlainLoop()
+{
+    QFETCH(double, threshold);
+    QFETCH(int, noDataPercent);
+    QRandomGenerator rng(1207);
+    RfSpectrumHistory h = history(2400, 2500);
+    const int n = bins(h);
+    for (int s = 0; s < 600; ++s) {
+        RfSpectrumScan scan(n);
+        for (int i = 0; i < n; ++i) {
+            const int r = int(rng.bounded(100));
+            scan[i] = r < noDataPercent
+                          ? NoDataLevel
+                          : qint8(r < 70 ? rng.bounded(-100, -90) : rng.bounded(-85, -30));
+        }
+        h.samples.append(RfSpectrumSample(s * 50, scan));
+    }
+    const BinGrid grid = BinGrid::forHistory(h.frequencyInterval, n);
+    UtilizationAnalyzer analyzer; // one analyzer for all windows: incremental updates
+    for (int round = 0; round < 25; ++round) {
+        const int lo = int(rng.bounded(550));
+        const int hi = lo + 1 + int(rng.bounded(600 - lo));
+        const RfSpectrumSampleList sel = h.samples.mid(lo, hi - lo);
+        const UtilizationResult r = analyzer.update(sel, h.frequencyInterval, threshold);
+
+        QVector<int> levels;
+        for (const RfSpectrumSample &s : sel)
+            for (qint8 v : s.spectrum)
+                if (v != NoDataLevel)
+                    levels.append(v);
+        std::sort(levels.begin(), levels.end());
+        const int floor = levels.isEmpty() ? NoDataLevel : levels.at((levels.size() + 9) / 10 - 1);
+        QCOMPARE(r.noiseFloorDbm, floor);
+        const double thr = qIsNaN(threshold) ? floor + 10.0 : threshold;
+        QCOMPARE(r.thresholdDbm, thr);
+
+        for (const ChannelUtilization &u : r.channels) {
+            double sum = 0, peak = qQNaN();
+            int counted = 0;
+            for (int i = 0; i < n; ++i) {
+                const double f = grid.frequency(i);
+                if (f < u.channel.lowMHz - 1e-9 || f > u.channel.highMHz + 1e-9)
+                    continue;
+                int with = 0, above = 0;
+                for (const RfSpectrumSample &s : sel) {
+                    const qint8 v = s.spectrum.at(i);
+                    with += v != NoDataLevel;
+                    above += v != NoDataLevel && v >= thr;
+                }
+                if (with == 0)
+                    continue;
+                const double d = double(above) / with;
+                sum += d;
+                peak = counted++ ? qMax(peak, d) : d;
+            }
+            QVERIFY2(counted > 0 || !u.hasData(), qPrintable(u.channel.name()));
+            if (counted == 0)
+                continue;
+            // Exactly the plain loop's doubles, not merely close.
+            QVERIFY2(u.utilization == sum / counted, qPrintable(u.channel.name()));
+            QVERIFY2(u.peak == peak, qPrintable(u.channel.name()));
+        }
+    }
+}
+
+void TstUtilization::channelAtSpanEdge_data()
+{
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("stop");
+    QTest::addColumn<QString>("channel");
+    QTest::addColumn<int>("firstBin");
+    QTest::addColumn<int>("lastBin");
+    QTest::addColumn<bool>("partial");
+    QTest::newRow("Wi-Fi 1 inside the band") << 2400.0 << 2500.0 << "Wi-Fi 1" << 10 << 110 << false;
+    QTest::newRow("Wi-Fi 1 cut by the span") << 2410.0 << 2500.0 << "Wi-Fi 1" << 0 << 60 << true;
+    QTest::newRow("Wi-Fi 14 cut at the top")
+        << 2400.0 << 2490.0 << "Wi-Fi 14" << 370 << 450 << true;
+    QTest::newRow("KiVo ID 24110 cut") << 2410.0 << 2500.0 << "KiVo ID 24110" << 0 << 84 << true;
+    QTest::newRow("ZigBee 11 outside") << 2410.0 << 2500.0 << "ZigBee 11" << -2 << -2 << true;
+}
+
+void TstUtilization::channelAtSpanEdge()
+{
+    QFETCH(double, start);
+    QFETCH(double, stop);
+    QFETCH(QString, channel);
+    QFETCH(int, firstBin);
+    QFETCH(int, lastBin);
+    QFETCH(bool, partial);
+    RfSpectrumHistory h = history(start, stop);
+    const int n = bins(h);
+    // Quiet only from the span's start up to 2430 MHz: what is cut by the
+    // edge would otherwise win the ranking.
+    for (int s = 0; s < 20; ++s) {
+        RfSpectrumScan scan(n);
+        for (int i = 0; i < n; ++i)
+            scan[i] = qint8(start + i * 0.2 <= 2430 ? -100 : (s % 2 ? -100 : -40));
+        h.samples.append(RfSpectrumSample(s * 50, scan));
+    }
+    UtilizationAnalyzer analyzer;
+    const UtilizationResult r = analyzer.update(h.samples, h.frequencyInterval, -70);
+    const auto it =
+        std::find_if(r.channels.cbegin(), r.channels.cend(),
+                     [&](const ChannelUtilization &u) { return u.channel.name() == channel; });
+    if (firstBin == -2) {
+        QVERIFY(it == r.channels.cend());
+        return;
+    }
+    QVERIFY(it != r.channels.cend());
+    QCOMPARE(it->firstBin, firstBin);
+    QCOMPARE(it->lastBin, lastBin);
+    QCOMPARE(it->partial, partial);
+    QVERIFY(it->hasData());
+    // An ID cut by the edge never ranks, however quiet its swept part is.
+    for (int i : r.bestKivoIds)
+        QVERIFY(!r.channels.at(i).partial);
+}
+
+void TstUtilization::recommendation()
+{
+    // Wi-Fi 6 on air 80 % of the sweeps, the rest of ID 24310's range 50 %.
+    RfSpectrumHistory h = history(2400, 2500);
+    const int n = bins(h);
+    QRandomGenerator rng(24310);
+    for (int s = 0; s < 400; ++s) {
+        RfSpectrumScan scan(n);
+        for (int i = 0; i < n; ++i) {
+            const double f = 2400 + 0.2 * i;
+            const bool busy = (f >= 2427 && f <= 2447)         ? rng.bounded(10) < 8
+                              : (f >= 2400.37 && f <= 2455.72) ? rng.bounded(2) == 0
+                                                               : false;
+            scan[i] = qint8(busy ? rng.bounded(-60, -45) : rng.bounded(-100, -94));
+        }
+        h.samples.append(RfSpectrumSample(1765000000000 + s * 50, scan));
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("busy.vozi"));
+    QString error;
+    QVERIFY2(RecordingIo::saveFile(path, h, &error), qPrintable(error));
+    const RecordingIo::Recording rec = RecordingIo::loadFile(path);
+    QVERIFY(rec.complete);
+
+    UtilizationAnalyzer analyzer;
+    const UtilizationResult r = analyzer.update(rec.history.samples, rec.history.frequencyInterval);
+    QCOMPARE(r.recommendationText(),
+             QStringLiteral("Use Wi-Fi 11; KiVo ID 24140 (1 universe), 24240 (2 universes), "
+                            "24340 (5 universes); avoid Wi-Fi 6."));
+}
+
+QTEST_GUILESS_MAIN(TstUtilization)
+#include "tst_utilization.moc"
