@@ -24,6 +24,7 @@ private slots:
     void portChoice();
     void logLinesAndBound_data();
     void logLinesAndBound();
+    void readingBackKeepsLinesInSight();
     void sendButtonsFollowSession();
 };
 
@@ -169,6 +170,26 @@ void tst_DebugWindow::logLinesAndBound()
 
     w.form()->pbClearLog->click();
     QCOMPARE(model->rowCount(), 0);
+}
+
+void tst_DebugWindow::readingBackKeepsLinesInSight()
+{
+    DebugWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DebugLogView *view = w.form()->logText;
+    auto batch = [&w](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            w.log(QString::number(i));
+        w.flushLog();
+    };
+    batch(0, DebugWindow::maxLogLines);
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    view->verticalScrollBar()->setValue(100);
+    const QString topLine = view->indexAt(QPoint(2, 2)).data().toString();
+    QVERIFY(topLine.endsWith(QStringLiteral(" 100")));
+    batch(DebugWindow::maxLogLines, 40); // drops the oldest 40
+    QTRY_COMPARE(view->indexAt(QPoint(2, 2)).data().toString(), topLine);
 }
 
 void tst_DebugWindow::sendButtonsFollowSession()
