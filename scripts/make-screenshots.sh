@@ -30,7 +30,9 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work
+# Own settings, single-instance socket and scan journals: a journal left by
+# another run would start the program at the recovery question.
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work XDG_STATE_HOME=$work/state
 mkdir -p "$XDG_CONFIG_HOME/Tarnwell"
 printf '[General]\nWindowGeometry=@Rect(0 0 1024 640)\nWindowMaximized=false\n' \
   > "$XDG_CONFIG_HOME/Tarnwell/Orvanel.conf"
@@ -39,11 +41,16 @@ printf '[General]\nWindowGeometry=@Rect(0 0 1024 640)\nWindowMaximized=false\n' 
 pids+=($!)
 for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
 
-"$app" -port "$work/tty" -debug > "$work/app.out" 2>&1 &
+# Without -debug, so the connection reads the scanner's versions for the
+# status bar; the debug window is asked for below through a second start.
+"$app" -port "$work/tty" > "$work/app.out" 2>&1 &
 pids+=($!)
 
 # Whole seconds of scanning fill the density view and the waterfall.
 sleep "${ORVANEL_SHOTS_SCAN_S:-20}"
+# A second start hands -debug to the running window, which opens the debug
+# window beside itself; the second process exits.
+"$app" -debug >> "$work/app.out" 2>&1
 
 shot() { # name geometry
   import -window root -crop "$2" +repage "$work/$1.png"

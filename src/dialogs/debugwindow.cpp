@@ -1,5 +1,6 @@
 #include "debugwindow.h"
 
+#include "debuglogview.h"
 #include "devicecomms.h"
 #include "dialogslog.h"
 
@@ -9,7 +10,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -74,7 +74,7 @@ DebugWindow::DebugWindow(const QStringList &extraPorts, QWidget *parent) : QWidg
     m_form.cbSerialPort->setCurrentIndex(-1);
     QObject::connect(m_form.pbClearLog, &QPushButton::clicked, this, [this] {
         m_pending.clear();
-        m_form.logText->clear();
+        m_logModel.clear();
     });
 
     m_flushTimer.setSingleShot(true);
@@ -177,13 +177,10 @@ void DebugWindow::buildForm()
     f.gridLayout->addWidget(f.pbClearLog, 13, 0);
     f.gridLayout->addWidget(f.pbGetCalibration, 13, 2);
 
-    f.logText = new QPlainTextEdit(this);
+    // Several kilobytes of hex per sweep: a text document would lay out
+    // every line it is given, a list of rows only those in sight.
+    f.logText = new DebugLogView(&m_logModel, this);
     f.logText->setObjectName(QStringLiteral("logText"));
-    f.logText->setReadOnly(true);
-    f.logText->setLineWrapMode(QPlainTextEdit::NoWrap);
-    f.logText->setMaximumBlockCount(maxLogLines);
-    // Nobody undoes a log; the undo stack would hold a copy of every batch.
-    f.logText->setUndoRedoEnabled(false);
     QFont font(QStringLiteral("Consolas"), 10);
     if (!QFontDatabase().families().contains(font.family())) {
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -195,13 +192,16 @@ void DebugWindow::buildForm()
 
 QString DebugWindow::logLine(const QString &msg)
 {
-    return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + msg;
+    return DebugLogModel::timeText(QTime::currentTime().msecsSinceStartOfDay() / 1000) +
+           QLatin1Char(' ') + msg;
 }
 
 void DebugWindow::log(const QString &msg)
 {
-    m_pending.append(logLine(msg));
-    if (m_pending.size() > maxLogLines)
+    // The time now, the text when shown: the message itself is shared, not
+    // copied.
+    m_pending.append({QTime::currentTime().msecsSinceStartOfDay() / 1000, msg});
+    if (m_pending.size() >= 2 * maxLogLines) // trimmed in bulk; the model keeps the newest
         m_pending.erase(m_pending.begin(), m_pending.end() - maxLogLines);
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
@@ -212,9 +212,8 @@ void DebugWindow::flushLog()
     m_flushTimer.stop();
     if (m_pending.isEmpty())
         return;
-    // One append for the whole batch: the text area splits it into blocks
-    // and drops the oldest beyond its block limit.
-    m_form.logText->appendPlainText(m_pending.join(QLatin1Char('\n')));
+    // One insertion for the whole batch, and one removal of the oldest lines.
+    m_logModel.append(m_pending);
     m_pending.clear();
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "debuglogmodel.h"
 #include "rfsaserialcomms.h"
 
 #include <QStringList>
 #include <QTimer>
+#include <QVector>
 #include <QWidget>
 
 class QComboBox;
 class QDoubleSpinBox;
+class DebugLogView;
 class QGridLayout;
-class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -46,7 +48,7 @@ struct DebugWindowForm
     QPushButton *pbSeSpan = nullptr;
     QPushButton *pbClearLog = nullptr;
     QPushButton *pbGetCalibration = nullptr;
-    QPlainTextEdit *logText = nullptr;
+    DebugLogView *logText = nullptr;
 };
 
 // A service panel that turns button presses into single-command requests and
@@ -70,6 +72,9 @@ public:
 
     //! The log line for `msg` at the current local time ("14:03:07 msg").
     static QString logLine(const QString &msg);
+
+    //! The lines shown, oldest first.
+    const DebugLogModel *logModel() const { return &m_logModel; }
 
 signals:
     void serialPortChanged(const QString &port);
@@ -128,7 +133,8 @@ private:
     void updateSendButtons();
 
     DebugWindowForm m_form;
-    QStringList m_pending; //!< lines not yet shown, at most maxLogLines
+    DebugLogModel m_logModel{maxLogLines};
+    QVector<DebugLogModel::Entry> m_pending; //!< lines not yet shown, fewer than 2 * maxLogLines
     QTimer m_flushTimer;
     bool m_busy = false;
     bool m_scanning = false;

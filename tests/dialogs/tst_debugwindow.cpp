@@ -1,15 +1,17 @@
+#include "debuglogview.h"
 #include "debugwindow.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
-#include <QTextBlock>
 
 // The debug window alone: which widget sends which request, its log and the
 // send buttons' states. The main window's wiring is tested with the emulator.
@@ -20,7 +22,9 @@ private slots:
     void widgetToSignal_data();
     void widgetToSignal();
     void portChoice();
+    void logLinesAndBound_data();
     void logLinesAndBound();
+    void readingBackKeepsLinesInSight();
     void sendButtonsFollowSession();
 };
 
@@ -118,30 +122,74 @@ void tst_DebugWindow::portChoice()
     QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("/dev/pts/42"));
 }
 
+void tst_DebugWindow::logLinesAndBound_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("flushEvery"); //!< lines between two flushes
+    QTest::newRow("fills") << 4000 << 1000;
+    QTest::newRow("wraps in small batches") << 3 * DebugWindow::maxLogLines + 7 << 1300;
+    QTest::newRow("batch beyond the limit") << 2 * DebugWindow::maxLogLines + 1 << 0;
+    QTest::newRow("queued beyond twice the limit") << 5 * DebugWindow::maxLogLines + 3 << 0;
+}
+
 void tst_DebugWindow::logLinesAndBound()
 {
+    QFETCH(int, lines);
+    QFETCH(int, flushEvery);
     DebugWindow w;
-    QPlainTextEdit *log = w.form()->logText;
+    w.show();
+    const DebugLogModel *model = w.logModel();
+    DebugLogView *view = w.form()->logText;
     w.log(QStringLiteral("<< 2a0b01"));
-    QVERIFY(log->toPlainText().isEmpty()); // batched
-    QTRY_VERIFY(!log->toPlainText().isEmpty());
+    QCOMPARE(model->rowCount(), 0); // batched
+    QTRY_COMPARE(model->rowCount(), 1);
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d << 2a0b01$"))
-                 .match(log->toPlainText())
+                 .match(model->line(0))
                  .hasMatch(),
-             qPrintable(log->toPlainText()));
+             qPrintable(model->line(0)));
 
-    for (int i = 0; i < 3 * DebugWindow::maxLogLines; ++i) {
+    for (int i = 0; i < lines; ++i) {
         w.log(QString::number(i));
-        if (i % 4000 == 0)
+        if (flushEvery && i % flushEvery == 0)
             w.flushLog();
     }
     w.flushLog();
-    QCOMPARE(log->blockCount(), DebugWindow::maxLogLines);
-    QVERIFY(log->document()->lastBlock().text().endsWith(
-        QLatin1Char(' ') + QString::number(3 * DebugWindow::maxLogLines - 1)));
+    const int kept = qMin(lines + 1, int(DebugWindow::maxLogLines));
+    QCOMPARE(model->rowCount(), kept);
+    for (int row : {1, kept / 2, kept - 1}) // the newest lines, in order
+        QVERIFY2(model->line(row).endsWith(QLatin1Char(' ') + QString::number(lines - kept + row)),
+                 qPrintable(model->line(row)));
+    // Following the newest line; the selection copies whole lines in order.
+    QTRY_COMPARE(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
+    view->selectionModel()->select(model->index(kept - 1), QItemSelectionModel::Select);
+    view->selectionModel()->select(model->index(kept - 2), QItemSelectionModel::Select);
+    view->setFocus();
+    QTest::keySequence(view, QKeySequence::Copy);
+    QCOMPARE(QApplication::clipboard()->text(),
+             model->line(kept - 2) + '\n' + model->line(kept - 1));
 
     w.form()->pbClearLog->click();
-    QVERIFY(log->toPlainText().isEmpty());
+    QCOMPARE(model->rowCount(), 0);
+}
+
+void tst_DebugWindow::readingBackKeepsLinesInSight()
+{
+    DebugWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    DebugLogView *view = w.form()->logText;
+    auto batch = [&w](int from, int count) {
+        for (int i = from; i < from + count; ++i)
+            w.log(QString::number(i));
+        w.flushLog();
+    };
+    batch(0, DebugWindow::maxLogLines);
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+    view->verticalScrollBar()->setValue(100);
+    const QString topLine = view->indexAt(QPoint(2, 2)).data().toString();
+    QVERIFY(topLine.endsWith(QStringLiteral(" 100")));
+    batch(DebugWindow::maxLogLines, 40); // drops the oldest 40
+    QTRY_COMPARE(view->indexAt(QPoint(2, 2)).data().toString(), topLine);
 }
 
 void tst_DebugWindow::sendButtonsFollowSession()

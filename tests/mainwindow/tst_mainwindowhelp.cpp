@@ -1,4 +1,5 @@
 #include "about.h"
+#include "debuglogview.h"
 #include "debugwindow.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -77,9 +77,13 @@ void tst_MainWindowHelp::debugWindowSendsByHand()
 
     first->form()->pbGetDevVer->click();
     QVERIFY(!first->form()->pbGetDevVer->isEnabled()); // busy while it runs
-    QTRY_VERIFY_WITH_TIMEOUT(
-        first->form()->logText->toPlainText().contains(QStringLiteral("Device Version:")), 15000);
-    QVERIFY(first->form()->logText->toPlainText().contains(QStringLiteral(" << 2a")));
+    DebugLogView *log = first->form()->logText;
+    auto logText = [log] {
+        log->selectAll();
+        return log->selectedText();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QStringLiteral("Device Version:")), 15000);
+    QVERIFY(logText().contains(QStringLiteral(" << 2a")));
     QTRY_VERIFY_WITH_TIMEOUT(first->form()->pbGetDevVer->isEnabled(), 15000);
     w.deviceComms()->shutdown();
 }

@@ -43,6 +43,16 @@ for prog in orvanel orvanel-scanner-sim; do
 done
 zcat "$share/man/man1/orvanel.1.gz" | grep -q -- 'port' || fail "orvanel(1) lacks -port"
 
+# The manual where the viewer looks (QStandardPaths: <data dir>/orvanel/manual),
+# with every picture and style sheet it names; the spectrum picture doubles
+# as the package's screenshot.
+manual=$share/orvanel/manual
+[ -f "$manual/index.html" ] || fail "manual not in $manual"
+[ -f "$manual/images/spectrum.png" ] || fail "screenshot not installed with the manual"
+for ref in $(grep -oE '(src|href)="[^"#:]+"' "$manual/index.html" 2>/dev/null | sed -E 's/^[a-z]+="//; s/"$//' | sort -u); do
+  [ -f "$manual/$ref" ] || fail "manual names $ref, which is not installed"
+done
+
 desktop-file-validate "$share/applications/orvanel.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$share/metainfo/com.tarnwell.Orvanel.metainfo.xml" > "$work/as.log" ||
   { cat "$work/as.log" >&2; fail "appstreamcli validate"; }
