@@ -105,7 +105,8 @@ const QColor markerColors[SpectrumMarkers::MaxMarkers] = {
     QColor(255, 255, 255), QColor(120, 255, 120), QColor(255, 170, 60), QColor(160, 160, 255)};
 }
 
-SpectrumMarkers::SpectrumMarkers(SpectroPlot *plot, QObject *parent) : QObject(parent), m_plot(plot)
+SpectrumMarkers::SpectrumMarkers(SpectroPlot *plot, QObject *parent)
+    : QObject(parent), m_plot(plot), m_lineOwner(plot)
 {
     plot->canvas()->installEventFilter(this);
     connect(plot, &SpectroPlot::statisticsChanged, this, &SpectrumMarkers::changed);
@@ -114,7 +115,9 @@ SpectrumMarkers::SpectrumMarkers(SpectroPlot *plot, QObject *parent) : QObject(p
 SpectrumMarkers::~SpectrumMarkers()
 {
     // As the plot's child the markers go with it, after it deleted its items.
-    if (m_plot && parent() != m_plot.data())
+    // The plot may be half destroyed here, so it is compared as a QObject,
+    // never cast back to a plot.
+    if (!m_plot.isNull() && parent() != static_cast<QObject *>(m_lineOwner))
         qDeleteAll(m_lines);
 }
 

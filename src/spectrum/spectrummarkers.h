@@ -103,6 +103,7 @@ private:
     QwtInterval view() const;
 
     QPointer<SpectroPlot> m_plot;
+    QObject *m_lineOwner = nullptr; //!< the plot, for comparisons only
     QList<SpectrumMarker> m_markers;
     QList<QwtPlotMarker *> m_lines; //!< owned, attached, one per marker
     int m_selected = -1;
