@@ -192,6 +192,17 @@ void tst_FaultMatrix::cell()
         m_shown << shown;
         dialog->findChild<QAction *>("actionCancel")->trigger();
         QVERIFY(QMetaObject::invokeMethod(m_w.data(), "on_actionDisconnect_triggered"));
+    } else if (phase == "scan" && simArgs.contains("--garbage")) {
+        // Whether garbage inside a sweep loses that sweep (the watchdog then
+        // ends the scan) or only a frame the session resends depends on how
+        // the bytes are split into reads; either end keeps every sweep
+        // delivered. A scan that goes on is ended by the user.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_shown.isEmpty() || sweeps.count() >= 20, 30000);
+        if (m_shown.isEmpty()) {
+            shown = "Do you want to save the recording?";
+            rides = true;
+            QVERIFY(QMetaObject::invokeMethod(m_w.data(), "on_actionDisconnect_triggered"));
+        }
     } else if (rides) {
         // Past the fault the scan goes on; the user ends it.
         QTRY_VERIFY_WITH_TIMEOUT(sweeps.count() >= (phase == "scan" ? 20 : 3), 20000);
@@ -205,7 +216,8 @@ void tst_FaultMatrix::cell()
     if (phase == "scan" && !rides && !simArgs.contains("1f"))
         QVERIFY(sweeps.count() >= 5);
 
-    QVERIFY2(m_shown.first().startsWith(shown.arg(m_sim.ptyPath())), qPrintable(m_shown.first()));
+    QVERIFY2(m_shown.first().startsWith(shown.contains("%1") ? shown.arg(m_sim.ptyPath()) : shown),
+             qPrintable(m_shown.first()));
     const MainWindowForm *f = m_w->form();
     QVERIFY(f->actionConnect->isEnabled());
     QVERIFY(!f->actionDisconnect->isEnabled());
