@@ -201,7 +201,10 @@ private:
     // Site survey (mainwindowsurvey.cpp).
     void buildSurvey();
     void followSurveyPage(QWidget *page);
-    RfSpectrumSampleList surveySelection(TabPage *page);
+    //! The shown page and its selection (its whole history if nothing is
+    //! selected); empty, with `nothingText` shown, when there is nothing.
+    RfSpectrumSampleList surveySelection(TabPage **page, const QString &title,
+                                         const QString &nothingText);
     void findBursts();
     void exportReport();
 

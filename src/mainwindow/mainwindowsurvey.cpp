@@ -109,24 +109,29 @@ void MainWindow::followSurveyPage(QWidget *widget)
                                     page->bandHistory().frequencyInterval());
 }
 
-RfSpectrumSampleList MainWindow::surveySelection(TabPage *page)
+RfSpectrumSampleList MainWindow::surveySelection(TabPage **page, const QString &title,
+                                                 const QString &nothingText)
 {
-    page->flushRedraw(); // the range the user sees
-    const RfSpectrumSampleList selection = page->currentSelection();
-    return selection.isEmpty() ? page->bandHistory().samples() : selection;
+    *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    if (!*page)
+        return {};
+    (*page)->flushRedraw(); // the range the user sees
+    RfSpectrumSampleList selection = (*page)->currentSelection();
+    if (selection.isEmpty())
+        selection = (*page)->bandHistory().samples();
+    if (selection.isEmpty())
+        DialogSeam::information(title, nothingText);
+    return selection;
 }
 
 void MainWindow::findBursts()
 {
-    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
-    if (!page)
-        return;
     const QString title = tr("Find bursts");
-    const RfSpectrumSampleList selection = surveySelection(page);
-    if (selection.isEmpty()) {
-        DialogSeam::information(title, tr("There are no sweeps to look through."));
+    TabPage *page = nullptr;
+    const RfSpectrumSampleList selection =
+        surveySelection(&page, title, tr("There are no sweeps to look through."));
+    if (selection.isEmpty())
         return;
-    }
     const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
                                              selection.first().spectrum.size());
     const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions());
@@ -163,15 +168,12 @@ void MainWindow::findBursts()
 
 void MainWindow::exportReport()
 {
-    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
-    if (!page)
-        return;
     const QString title = tr("Export Report");
-    const RfSpectrumSampleList selection = surveySelection(page);
-    if (selection.isEmpty()) {
-        DialogSeam::information(title, tr("There are no sweeps to report on."));
+    TabPage *page = nullptr;
+    const RfSpectrumSampleList selection =
+        surveySelection(&page, title, tr("There are no sweeps to report on."));
+    if (selection.isEmpty())
         return;
-    }
     const QString path = RecordingUi::askSaveFileName(
         title, QDir(RecordingIo::recordingDirectory()).filePath(proposedBaseName(page)),
         tr("HTML report:") + QStringLiteral(" *.html"), QStringLiteral(".html"));
