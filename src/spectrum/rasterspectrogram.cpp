@@ -171,6 +171,8 @@ public:
     }
 
     const QRgb *colors() const { return m_rgb.data(); }
+    float minimum() const { return m_min; }
+    float scale() const { return m_scale; }
 
     //! For an opaque grey map (the highlight): the grey level of each entry.
     bool greyLevels(std::vector<uchar> &levels) const
@@ -207,6 +209,14 @@ private:
     QVector<QRgb> m_probe;
     std::vector<QRgb> m_rgb;
     float m_min = 0.f, m_scale = 0.f;
+};
+
+// Four lines of a plane and their weights for one pixel line.
+struct LineTaps
+{
+    const float *q[4];
+    float w[4];
+    float min, scale; //!< of the colour table
 };
 
 // A matrix raster on the pixel grid through its axis taps: every needed
@@ -294,6 +304,9 @@ struct SeparablePlane
         return along.data() + size_t(slot[size_t(matrixRow)]) * size_t(w);
     }
 
+    //! The lines and weights of pixel line j, or false when it lies outside.
+    bool lineTaps(int j, LineTaps &t) const;
+
     //! The values of pixel line j, or false when it lies outside the raster.
     bool sampleLine(int j, float *out) const
     {
@@ -318,6 +331,18 @@ struct SeparablePlane
     }
 };
 
+bool SeparablePlane::lineTaps(int j, LineTaps &t) const
+{
+    const AxisTaps &r = rows.at(j);
+    if (!r.inside)
+        return false;
+    for (int k = 0; k < 4; ++k) {
+        t.q[k] = line(r.cell[k]);
+        t.w[k] = r.weight[k];
+    }
+    return true;
+}
+
 // c times a grey level per channel, with the raster engine's rounding
 // division by 255 on two channels at once.
 Q_ALWAYS_INLINE QRgb multiplyGrey(QRgb c, uint grey)
@@ -327,6 +352,29 @@ Q_ALWAYS_INLINE QRgb multiplyGrey(QRgb c, uint grey)
     uint ag = ((c >> 8) & 0x00ff00ffu) * grey;
     ag = (ag + ((ag >> 8) & 0x00ff00ffu) + 0x00800080u) & 0xff00ff00u;
     return rb | ag | 0xff000000u;
+}
+
+// One pixel line of the fused picture: the density's colour, multiplied by
+// the highlight's grey, in one pass. Built for AVX2 as well, where the loop
+// runs eight pixels at a time with gathered table reads.
+__attribute__((target_clones("avx2", "default"))) void
+fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
+          const uchar *__restrict greys, QRgb *__restrict line, int w)
+{
+    constexpr int Steps = FineTable::Steps;
+    const float *__restrict d0 = d.q[0], *__restrict d1 = d.q[1], *__restrict d2 = d.q[2],
+                            *__restrict d3 = d.q[3];
+    const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
+                            *__restrict h3 = h.q[3];
+    for (int i = 0; i < w; ++i) {
+        const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
+        const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+        const float p = (dv - d.min) * d.scale;
+        const float r = (hv - h.min) * h.scale;
+        const int di = p > 0.f ? (p < float(Steps) ? int(p) + 1 : Steps + 1) : 0;
+        const int hi = r > 0.f ? (r < float(Steps) ? int(r) + 1 : Steps + 1) : 0;
+        line[i] = multiplyGrey(colors[di], greys[hi]);
+    }
 }
 
 } // namespace
@@ -491,28 +539,28 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
     auto separableLines = [&](int j0, int j1) {
-        thread_local std::vector<float> dv, hv;
-        thread_local std::vector<int> di, hi;
-        dv.resize(size_t(w));
-        hv.resize(size_t(w));
-        di.resize(size_t(w));
-        hi.resize(size_t(w));
+        thread_local std::vector<float> dv;
+        thread_local std::vector<int> di;
         const FineTable &densityTable = m_tables->density;
-        const FineTable &overFine = m_tables->over;
         const QRgb *colors = densityTable.colors();
-        const uchar *levels = grey.data();
         for (int j = j0; j < j1; ++j) {
             auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
-            if (!densityPlane.sampleLine(j, dv.data())) {
+            LineTaps d, h;
+            if (!densityPlane.lineTaps(j, d)) {
                 std::fill(line, line + w, 0xff000000u); // the black canvas
                 continue;
             }
-            densityTable.indexes(dv.data(), di.data(), w);
-            if (overPlane.sampleLine(j, hv.data())) {
-                overFine.indexes(hv.data(), hi.data(), w);
-                for (int i = 0; i < w; ++i)
-                    line[i] = multiplyGrey(colors[di[size_t(i)]], levels[hi[size_t(i)]]);
+            if (overPlane.lineTaps(j, h)) {
+                d.min = densityTable.minimum();
+                d.scale = densityTable.scale();
+                h.min = m_tables->over.minimum();
+                h.scale = m_tables->over.scale();
+                fusedLine(d, h, colors, grey.data(), line, w);
             } else { // no highlight here: it leaves the picture
+                dv.resize(size_t(w));
+                di.resize(size_t(w));
+                densityPlane.sampleLine(j, dv.data());
+                densityTable.indexes(dv.data(), di.data(), w);
                 for (int i = 0; i < w; ++i)
                     line[i] = colors[di[size_t(i)]] | 0xff000000u;
             }

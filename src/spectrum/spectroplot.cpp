@@ -4,6 +4,7 @@
 #include "highlightcolormap.h"
 #include "highlightspectrogram.h"
 #include "notestyle.h"
+#include "plotcanvas.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
 #include "rasterspectrogram.h"
@@ -18,7 +19,6 @@
 #include "wifimarker.h"
 
 #include <qwt_picker_machine.h>
-#include <qwt_plot_canvas.h>
 #include <qwt_plot_layout.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
@@ -29,11 +29,7 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     setAutoReplot(false);
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
-    // The canvas's own backing store costs two copies of the whole picture
-    // per replot (into it and out of it); the kept raster pictures make
-    // redrawing the items for an overlay's repaint cheap instead.
-    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas()))
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
+    configureLiveCanvas(canvas());
 
     m_densityRaster = new RasterSpectrogram;
     m_density = m_densityRaster;

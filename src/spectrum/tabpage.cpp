@@ -183,7 +183,7 @@ void TabPage::applyTimeBar(const TimeBarUpdate &update)
     // On screen, every widget touched would be repainted once per sweep;
     // the bar and the labels follow with the next drawing instead.
     m_barPending = true;
-    scheduleRedraw();
+    scheduleRedraw(true);
 }
 
 void TabPage::pushBar()
@@ -267,16 +267,21 @@ void TabPage::onTimeBarMoved()
     scheduleRedraw();
 }
 
-void TabPage::scheduleRedraw()
+void TabPage::scheduleRedraw(bool live)
 {
-    if (m_redrawTimer.isActive())
-        return;
     // Drawing takes the GUI thread, and the device thread waits for that
     // thread with every sweep: keep at least twice the last drawing's time
-    // free between two drawings.
-    const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, 2 * m_lastDrawMs);
+    // free between two drawings. New sweeps are drawn within the budget.
+    qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * m_lastDrawMs));
+    if (live)
+        gap = qBound<qint64>(gap, qint64(m_lastDrawMs * 100 / LiveDrawSharePercent),
+                             qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
     const qint64 since = m_sinceRedraw.elapsed();
-    m_redrawTimer.start(since >= gap ? 0 : int(gap - since));
+    const int wait = since >= gap ? 0 : int(gap - since);
+    // A user's request may bring a waiting live redraw forward.
+    if (m_redrawTimer.isActive() && m_redrawTimer.remainingTime() <= wait)
+        return;
+    m_redrawTimer.start(wait);
 }
 
 void TabPage::flushRedraw()
@@ -320,7 +325,7 @@ void TabPage::redraw()
         drawPlot(view, selection);
         emit selectionDrawn(selection);
     }
-    m_lastDrawMs = drawing.elapsed();
+    m_lastDrawMs = drawing.nsecsElapsed() / 1e6;
     m_sinceRedraw.restart();
 }
 

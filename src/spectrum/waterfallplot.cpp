@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "frequencyscaledraw.h"
 #include "notestyle.h"
+#include "plotcanvas.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
 #include "rasterspectrogram.h"
@@ -34,6 +35,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     setAutoReplot(false);
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
+    configureLiveCanvas(canvas());
 
     m_raster = new RasterSpectrogram;
     m_spectrogram = m_raster;
