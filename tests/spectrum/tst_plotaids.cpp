@@ -1,4 +1,6 @@
 #include "colorrange.h"
+#include "deferredclick.h"
+#include "dialogscript.h"
 #include "markertable.h"
 #include "plotaids.h"
 #include "plotzoom.h"
@@ -322,6 +324,47 @@ private slots:
         markers->setBandKey(QStringLiteral("markers/band2400")); // next run starts clean
         while (!markers->markers().isEmpty())
             markers->remove(0);
+    }
+
+    // A double click on either canvas returns to the whole band and opens no
+    // prompt; a single click still asks for the note once it cannot be the
+    // first half of a double click.
+    void canvasClicks_data()
+    {
+        QTest::addColumn<bool>("waterfall");
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("spectrum, single") << false << false;
+        QTest::newRow("spectrum, double") << false << true;
+        QTest::newRow("waterfall, single") << true << false;
+        QTest::newRow("waterfall, double") << true << true;
+    }
+    void canvasClicks()
+    {
+        QFETCH(bool, waterfall);
+        QFETCH(bool, twice);
+        DeferredClick::setInterval(50);
+        Page page;
+        page.spectro->setData(sweeps(10, -40));
+        page.waterfall->setData(sweeps(10, -40));
+        QwtPlot *plot = waterfall ? static_cast<QwtPlot *>(page.waterfall) : page.spectro;
+        render(plot);
+        page.aids->zoom()->zoomFrequency(2450, 0.5);
+        DialogScript dialogs;
+        dialogs.answers << QStringLiteral("note");
+        QWidget *canvas = plot->canvas();
+        const QPoint at = canvas->rect().center();
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+        if (twice) {
+            QTest::mouseDClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::qWait(150);
+        }
+        QTRY_COMPARE(dialogs.asked.size(), twice ? 0 : 1);
+        QCOMPARE(page.aids->zoom()->isZoomed(), !twice);
+        const int notes =
+            waterfall ? page.waterfall->timeEvents().size() : page.spectro->spectroLabels().size();
+        QCOMPARE(notes, twice ? 0 : 1);
+        DeferredClick::setInterval(-1);
     }
 };
 
