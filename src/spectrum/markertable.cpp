@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -155,4 +156,18 @@ void MarkerTable::onCellChanged(int row, int column)
 SpectrumMarkers *MarkerTable::markers() const
 {
     return m_markers;
+}
+
+QSize MarkerTable::sizeHint() const
+{
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const QString widest[ColumnCount] = {TraceCurves::title(TraceKind::MaxHold) + "MM",
+                                         QStringLiteral("0000.000"), QStringLiteral("-100.0"),
+                                         QStringLiteral("-100.000 MHz, -10.0 dB")};
+    const QHeaderView *header = m_table->horizontalHeader();
+    int width = 2 * m_table->frameWidth() + m_table->verticalHeader()->sizeHint().width();
+    for (int c = 0; c < ColumnCount; ++c)
+        width += qMax(header->sectionSizeHint(c),
+                      metrics.horizontalAdvance(widest[c]) + metrics.averageCharWidth());
+    return QSize(width, QWidget::sizeHint().height());
 }

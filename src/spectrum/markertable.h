@@ -31,6 +31,8 @@ public:
     void setMarkers(SpectrumMarkers *markers);
     SpectrumMarkers *markers() const;
     QTableWidget *table() const { return m_table; }
+    //! Wide enough for every column of four markers, so the dock opens without a scroll bar.
+    QSize sizeHint() const override;
     //! Makes the selected marker the one the deltas are measured from.
     QAction *referenceAction() const { return m_referenceAction; }
 
