@@ -26,6 +26,7 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/notestyle.h
   ${_p}/plotcolorbar.cpp ${_p}/plotcolorbar.h
   ${_p}/plotprompts.cpp ${_p}/plotprompts.h
+  ${_p}/deferredclick.cpp ${_p}/deferredclick.h
   ${_p}/kivoidoverlay.cpp ${_p}/kivoidoverlay.h
   ${_p}/wifichannelsscaledraw.cpp ${_p}/wifichannelsscaledraw.h
   ${_p}/wificurve.cpp ${_p}/wificurve.h

@@ -1,6 +1,5 @@
 #include "tabpage.h"
 
-#include "markertable.h"
 #include "plotaids.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
@@ -41,10 +40,7 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
-    auto *plots = new QHBoxLayout;
-    plots->addWidget(m_stack, 1);
-    plots->addWidget(m_aids->markerTable());
-    m_layout->addLayout(plots);
+    m_layout->addWidget(m_stack);
 
     auto *bottom = new QHBoxLayout;
     m_tbStop = new QToolButton(this);
@@ -81,6 +77,8 @@ void TabPage::buildLayout(bool live)
     if (m_actions.kivoIds)
         m_toolBar->addAction(m_actions.kivoIds);
     m_aids->addActions(m_toolBar);
+    if (m_actions.markers)
+        m_toolBar->addAction(m_actions.markers);
     if (!live) {
         m_tbStop->hide();
         m_tbRecord->hide();

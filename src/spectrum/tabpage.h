@@ -33,6 +33,7 @@ struct PageActions
     QAction *toggleChannels = nullptr;
     QAction *showWifi = nullptr;
     QAction *wifiList = nullptr;
+    QAction *markers = nullptr;         //!< shows the window's marker table
     WifiList *wifiListWidget = nullptr; //!< the Wi-Fi dock's list, shared by the 2.4 GHz pages
 };
 

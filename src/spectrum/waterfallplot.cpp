@@ -1,6 +1,7 @@
 #include "waterfallplot.h"
 
 #include "clock.h"
+#include "deferredclick.h"
 #include "frequencyscaledraw.h"
 #include "notestyle.h"
 #include "plotcanvas.h"
@@ -76,8 +77,11 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     m_leftPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_leftPicker->setStateMachine(new QwtPickerClickPointMachine);
     m_leftPicker->setTrackerPen(QPen(Qt::white));
-    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
-            &WaterfallPlot::onLeftClick);
+    // The prompt waits until the click cannot be the first half of a double
+    // click, which returns to the whole band instead.
+    m_leftClick = new DeferredClick(canvas(), [this](const QPointF &pos) { onLeftClick(pos); });
+    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), m_leftClick,
+            &DeferredClick::post);
 
     m_rightPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_rightPicker->setStateMachine(new RightClickMachine);
