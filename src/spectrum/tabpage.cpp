@@ -265,15 +265,21 @@ void TabPage::onTimeBarMoved()
     scheduleRedraw();
 }
 
-void TabPage::scheduleRedraw(bool live)
+qint64 TabPage::redrawGapMs(double lastDrawMs, bool live)
 {
     // Drawing takes the GUI thread, and the device thread waits for that
     // thread with every sweep: keep at least twice the last drawing's time
     // free between two drawings. New sweeps are drawn within the budget.
-    qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * m_lastDrawMs));
-    if (live)
-        gap = qBound<qint64>(gap, qint64(m_lastDrawMs * 100 / LiveDrawSharePercent),
-                             qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
+    const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * lastDrawMs));
+    if (!live)
+        return gap;
+    return qBound<qint64>(gap, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
+                          qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
+}
+
+void TabPage::scheduleRedraw(bool live)
+{
+    const qint64 gap = redrawGapMs(m_lastDrawMs, live);
     const qint64 since = m_sinceRedraw.elapsed();
     const int wait = since >= gap ? 0 : int(gap - since);
     // A user's request may bring a waiting live redraw forward.

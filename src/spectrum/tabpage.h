@@ -59,6 +59,9 @@ public:
     static constexpr int LiveDrawSharePercent = 3;
     //! ... but a live view is refreshed at least this often, ms.
     static constexpr int MaxLiveRedrawIntervalMs = 500;
+    //! Spacing between the end of a drawing that took `lastDrawMs` and the
+    //! next one, for new sweeps (`live`) or for a user's request.
+    static qint64 redrawGapMs(double lastDrawMs, bool live);
 
     ~TabPage() override;
 

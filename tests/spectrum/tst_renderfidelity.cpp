@@ -78,6 +78,7 @@ private slots:
         QTest::addColumn<int>("slides");
         QTest::newRow("640x360, one selection") << QSize(640, 360) << 0;
         QTest::newRow("1280x720, after 5 slides") << QSize(1280, 720) << 5;
+        QTest::newRow("1920x1080, after 2 slides") << QSize(1920, 1080) << 2;
     }
     void spectrumPicture()
     {

@@ -31,6 +31,8 @@ private slots:
     void wifiNetworksCarryForward();
     void recordedPage();
     void extremeTimeStamps();
+    void redrawGap_data();
+    void redrawGap();
     void burstDrawsLikeOneRedrawPerSweep();
     void appendingDoesNotDraw();
     void qcLineOnce();
@@ -207,6 +209,27 @@ static QImage shown(TabPage &page)
 {
     page.flushRedraw();
     return page.spectroPlot()->grab().toImage();
+}
+
+void tst_TabPage::redrawGap_data()
+{
+    QTest::addColumn<double>("drawMs");
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<qint64>("gapMs");
+    QTest::newRow("fast, live: every sweep") << 0.3 << true << qint64(16);
+    QTest::newRow("1 ms, live: 3 % of the time") << 1.0 << true << qint64(33);
+    QTest::newRow("9 ms, live") << 9.0 << true << qint64(300);
+    QTest::newRow("40 ms, live: still twice a second") << 40.0 << true << qint64(500);
+    QTest::newRow("400 ms, live: twice the drawing") << 400.0 << true << qint64(800);
+    QTest::newRow("9 ms, by hand: at once") << 9.0 << false << qint64(18);
+}
+
+void tst_TabPage::redrawGap()
+{
+    QFETCH(double, drawMs);
+    QFETCH(bool, live);
+    QFETCH(qint64, gapMs);
+    QCOMPARE(TabPage::redrawGapMs(drawMs, live), gapMs);
 }
 
 void tst_TabPage::burstDrawsLikeOneRedrawPerSweep()
