@@ -37,6 +37,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
 
     m_raster = new WaterfallSpectrogram;
+    m_raster->setOpaqueOnBlack(true); // the canvas is black (the style sheet above)
     m_spectrogram = m_raster;
     m_spectrogram->setRenderThreadCount(0);
     // Replots without new data or geometry draw the kept picture again.

@@ -49,6 +49,20 @@ void inBands(int n, int threadCount, const std::function<void(int, int)> &work)
     done.acquire(threads - 1);
 }
 
+// The pixels of one line: each blends its two cells of the line's values v
+// (v[-1] is the left padding cell) and takes the colour of its step. (An
+// AVX2 version with gathered loads was no faster.)
+void linePixels(const float *v, const int *tapColumn, const float *tapWeight, const QRgb *colors,
+                QRgb *out, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const int c = tapColumn[i];
+        const float cr = tapWeight[i];
+        const float p = qBound(0.0f, cr * v[c] + (1.0f - cr) * v[c + 1], float(Steps + 1));
+        out[i] = colors[int(p)];
+    }
+}
+
 } // namespace
 
 WaterfallSpectrogram::WaterfallSpectrogram() = default;
@@ -63,6 +77,12 @@ bool WaterfallSpectrogram::Key::operator==(const Key &o) const
 void WaterfallSpectrogram::setRowCacheEnabled(bool on)
 {
     m_enabled = on;
+    invalidateRows();
+}
+
+void WaterfallSpectrogram::setOpaqueOnBlack(bool on)
+{
+    m_opaque = on;
     invalidateRows();
 }
 
@@ -127,6 +147,9 @@ void WaterfallSpectrogram::reset(const Key &key, const QwtScaleMap &xMap) const
     for (int i = 0; i < Steps; ++i)
         m_colors[std::size_t(i + 1)] = exact(key.z.minValue() + (i + 0.5) * key.z.width() / Steps);
     m_colors[Steps + 1] = exact(key.z.maxValue());
+    if (m_opaque) // premultiplied over black
+        for (QRgb &color : m_colors)
+            color |= 0xff000000u;
     m_rows.resize(std::size_t(key.rows) * std::size_t(key.cols + 2));
     m_rowSample.assign(std::size_t(key.rows), -1);
     m_base = 0;
@@ -222,8 +245,11 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     m_rendered = int(missing.size());
 
     // The image of the last picture is reused when nobody holds it any more.
-    if (m_picture.size() != imageSize || m_picture.format() != QImage::Format_ARGB32_Premultiplied)
-        m_picture = QImage(imageSize, QImage::Format_ARGB32_Premultiplied);
+    const QImage::Format format =
+        m_opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
+    const QRgb none = m_opaque ? 0xff000000u : 0u;
+    if (m_picture.size() != imageSize || m_picture.format() != format)
+        m_picture = QImage(imageSize, format);
     uchar *const bits = m_picture.bits();
     const qsizetype stride = m_picture.bytesPerLine();
     const QRgb *colors = m_colors.data();
@@ -238,11 +264,11 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
             auto *out = reinterpret_cast<QRgb *>(bits + j * stride);
             const Line &line = lines[std::size_t(j)];
             if (line.row1 < 0) {
-                std::fill(out, out + w, 0u);
+                std::fill(out, out + w, none);
                 continue;
             }
-            std::fill(out, out + x0, 0u);
-            std::fill(out + x0 + span, out + w, 0u);
+            std::fill(out, out + x0, none);
+            std::fill(out + x0 + span, out + w, none);
             // Bilinear is separable: the two rows blended first, at the
             // matrix's width, then across the pixels.
             const float *p1 = kept + std::size_t(line.row1) * padded;
@@ -252,13 +278,7 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
             float *v = blend.data() + 1; // v[-1] is the left padding cell
             for (int c = 0; c < padded; ++c)
                 v[c - 1] = r1 * p1[c] + r2 * p2[c];
-            QRgb *o = out + x0;
-            for (int i = 0; i < span; ++i) {
-                const int c = tapColumn[i];
-                const float cr = tapWeight[i];
-                const float p = qBound(0.0f, cr * v[c] + (1.0f - cr) * v[c + 1], float(Steps + 1));
-                o[i] = colors[int(p)];
-            }
+            linePixels(v, tapColumn, tapWeight, colors, out + x0, span);
         }
     });
 

@@ -35,6 +35,11 @@ public:
     //! The matrix changed in any other way.
     void invalidateRows();
 
+    //! The canvas under the item is black and nothing is drawn below it:
+    //! the picture is made opaque (black where the raster is transparent),
+    //! which the painter copies instead of blending.
+    void setOpaqueOnBlack(bool on);
+
     //! Rows interpolated by the last picture (it needed no others).
     int renderedRows() const { return m_rendered; }
 
@@ -55,6 +60,7 @@ private:
     void reset(const Key &key, const QwtScaleMap &xMap) const;
 
     bool m_enabled = true;
+    bool m_opaque = false;
     quint64 m_revision = 1; //!< of the picture; bumped by every change of the rows
     mutable quint64 m_pictureRevision = 0;
     mutable QSize m_pictureSize;
