@@ -16,6 +16,7 @@
 #include "wifichannelsscaledraw.h"
 
 #include <qwt_picker_machine.h>
+#include <qwt_plot_canvas.h>
 #include <qwt_plot_layout.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
@@ -90,6 +91,12 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     // axes are drawn without a background there (see updateLayout).
     for (int axis : {int(QwtPlot::yLeft), int(QwtPlot::xBottom), int(QwtPlot::xTop)})
         axisWidget(axis)->setStyleSheet(QStringLiteral("background: transparent"));
+
+    // The canvas's own copy of its picture would be one more canvas-sized copy
+    // per update; the raster keeps its picture for repaints anyway, and the
+    // pickers draw on overlays.
+    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas()))
+        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
 
     plotLayout()->setAlignCanvasToScales(true);
     setAutoReplot(true);
