@@ -130,7 +130,8 @@ struct SpectrumFigures
     QSize canvas;
 };
 
-SpectrumFigures measureSpectrum(const RfSpectrumSampleList &history, const QSize &size)
+SpectrumFigures measureSpectrum(const RfSpectrumSampleList &history, const QSize &size,
+                                bool currentOnly = false)
 {
     SpectrumFigures f;
     SpectroPlot spectro;
@@ -141,6 +142,8 @@ SpectrumFigures measureSpectrum(const RfSpectrumSampleList &history, const QSize
     showAt(spectro, size);
     f.canvas = spectro.canvas()->size();
     for (bool fused : {false, true}) {
+        if (currentOnly && !fused)
+            continue;
         spectro.setFusedRendering(fused);
         spectro.setData(history.mid(0, Window)); // warm-up: the first build
         spectro.replot();
@@ -217,9 +220,11 @@ int main(int argc, char **argv)
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     QApplication app(argc, argv);
-    // "spectrum" runs only the spectrum plot's sliding updates at 1920x1080
-    // (for a profiler).
-    const bool spectrumOnly = app.arguments().contains(QStringLiteral("spectrum"));
+    // "spectrum" runs only the current renderer's sliding updates of the
+    // spectrum plot at 1920x1080 (for a profiler).
+    // "spectrum2160" does the same at 3840x2160.
+    const bool spectrum2160 = app.arguments().contains(QStringLiteral("spectrum2160"));
+    const bool spectrumOnly = spectrum2160 || app.arguments().contains(QStringLiteral("spectrum"));
 
     QRandomGenerator rng(20261207);
     RfSpectrumSampleList history;
@@ -232,11 +237,11 @@ int main(int argc, char **argv)
                 "(CPU ms of all threads) per update, setData + replot + paint\n",
                 Window, Bins, QThread::idealThreadCount());
     const QList<QSize> sizes =
-        spectrumOnly ? QList<QSize>{QSize(1920, 1080)}
+        spectrumOnly ? QList<QSize>{spectrum2160 ? QSize(3840, 2160) : QSize(1920, 1080)}
                      : QList<QSize>{QSize(1280, 720), QSize(1920, 1080), QSize(3840, 2160)};
     QList<SpectrumFigures> spectrum;
     for (const QSize &size : sizes) {
-        const SpectrumFigures f = measureSpectrum(history, size);
+        const SpectrumFigures f = measureSpectrum(history, size, spectrumOnly);
         spectrum << f;
         std::printf("  spectrum %4dx%-4d (canvas %4dx%-4d): former %7.2f ms (%6.2f CPU), "
                     "current %7.2f ms (%6.2f CPU), ratio %.2f wall %.2f CPU\n",

@@ -35,6 +35,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     tabifyDockWidget(m_form.dockWidgetWifiList, m_form.dockWidgetKivoIds);
     buildKivoIdPanel();
     buildSurvey();
+    buildMarkers();
 
     restoreWindowGeometry();
 
@@ -80,6 +81,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
 
     buildPages();
     followSurveyPage(m_form.tabWidget->currentWidget()); // the tabs went in unannounced
+    followMarkerPage(m_form.tabWidget->currentWidget());
     connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
 
     statusBar()->showMessage(tr("Ready to connect"));

@@ -21,6 +21,7 @@ class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
 class KivoIdPanel;
+class MarkerTable;
 class ProjectInfoDialog;
 class QAction;
 class QDockWidget;
@@ -62,6 +63,7 @@ struct MainWindowForm
     QAction *actionUtilization = nullptr;
     QAction *actionFind_Bursts = nullptr;
     QAction *actionExport_Report = nullptr;
+    QAction *actionMarkers = nullptr;
 
     QWidget *centralwidget = nullptr;
     TnwTabWidget *tabWidget = nullptr;
@@ -72,6 +74,7 @@ struct MainWindowForm
     QDockWidget *dockWidgetKivoIds = nullptr;
     QWidget *dockWidgetContentsKivoIds = nullptr;
     QDockWidget *dockWidgetUtilization = nullptr;
+    QDockWidget *dockWidgetMarkers = nullptr;
 
     PageActions pageActions() const;
 };
@@ -96,6 +99,7 @@ public:
     TabPage900 *page900() const { return m_page900; }
     KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
     UtilizationDock *utilizationDock() const { return m_utilizationDock; }
+    MarkerTable *markerTable() const { return m_markerTable; }
     FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
@@ -207,6 +211,9 @@ private:
                                          const QString &nothingText);
     void findBursts();
     void exportReport();
+    // The marker dock (mainwindowmarkers.cpp).
+    void buildMarkers();
+    void followMarkerPage(QWidget *page);
 
     MainWindowForm m_form;
     DeviceComms *m_device = nullptr;
@@ -235,6 +242,7 @@ private:
     KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
     UtilizationDock *m_utilizationDock = nullptr;
     QMetaObject::Connection m_surveyFollow; //!< the shown page's selections to the dock
+    MarkerTable *m_markerTable = nullptr;   //!< lists the shown page's markers
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.

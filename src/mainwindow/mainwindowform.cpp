@@ -25,6 +25,7 @@ PageActions MainWindowForm::pageActions() const
     a.toggleChannels = actionToggle_Channels;
     a.showWifi = actionShow_Wifi;
     a.wifiList = actionToggle_Wifi_List;
+    a.markers = actionMarkers;
     a.wifiListWidget = qobject_cast<WifiList *>(dockWidgetContentsWifiList);
     return a;
 }

@@ -247,7 +247,9 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     if ((!m_scanWanted || m_restartTimer.isActive()) && m_device->scanning())
         emit m_device->stopScanning();
     m_sweepRate.addSweep(m_clock.elapsed());
-    if (m_otherBandTabDisabled && m_device->connected()) {
+    // A sweep of the old band still in flight after a switch must not bring
+    // its tab back: only the new band's first sweep does.
+    if (m_otherBandTabDisabled && !m_restartTimer.isActive() && m_device->connected()) {
         m_otherBandTabDisabled = false;
         setBandTabsEnabled(true);
     }

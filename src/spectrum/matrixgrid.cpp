@@ -76,3 +76,46 @@ void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs
         }
     }
 }
+
+bool matrixAxisTaps(const QwtMatrixRasterData &data, Qt::Axis axis,
+                    const QVector<double> &positions, AxisTapList &taps)
+{
+    const int cols = data.numColumns();
+    const int count = axis == Qt::XAxis ? cols : data.numRows();
+    const QwtInterval range = data.interval(axis);
+    const double step = range.isValid() && count > 0 ? range.width() / count : 0.0;
+    const auto mode = data.resampleMode();
+    if (cols < 1 || count < 1 || !(step > 0.0) ||
+        (mode != QwtMatrixRasterData::NearestNeighbour &&
+         mode != QwtMatrixRasterData::BilinearInterpolation))
+        return false;
+    const double min = range.minValue();
+    taps.resize(positions.size());
+    for (int k = 0; k < positions.size(); ++k) {
+        const double pos = positions.at(k);
+        AxisTaps &t = taps[k];
+        t = AxisTaps();
+        t.inside = range.contains(pos);
+        t.used = mode == QwtMatrixRasterData::NearestNeighbour ? 1 : 2;
+        if (!t.inside)
+            continue;
+        if (mode == QwtMatrixRasterData::NearestNeighbour) {
+            t.cell[0] = t.cell[1] = t.cell[2] = t.cell[3] =
+                qMin(int((pos - min) / step), count - 1);
+            t.weight[0] = 1.f;
+            continue;
+        }
+        int i1 = qRound(qBound(0.0, (pos - min) / step, double(count))) - 1;
+        int i2 = i1 + 1;
+        if (i1 < 0)
+            i1 = i2;
+        else if (i2 >= count)
+            i2 = i1;
+        const double r = (min + (i2 + 0.5) * step - pos) / step;
+        t.cell[0] = t.cell[2] = t.cell[3] = i1;
+        t.cell[1] = i2;
+        t.weight[0] = float(r);
+        t.weight[1] = float(1.0 - r);
+    }
+    return true;
+}

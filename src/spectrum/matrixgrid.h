@@ -1,5 +1,7 @@
 #pragma once
 
+#include "axistaps.h"
+
 #include <QVector>
 
 class QwtMatrixRasterData;
@@ -21,3 +23,9 @@ MatrixTaps matrixTaps(double pos, double min, double step, int count);
 // by point through value().
 void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs,
                       const QVector<double> &ys, double *out);
+
+//! The taps of each position along one axis, for the nearest-neighbour and
+//! bilinear modes (with value()'s arithmetic); false for other modes or a
+//! raster without cells.
+bool matrixAxisTaps(const QwtMatrixRasterData &data, Qt::Axis axis,
+                    const QVector<double> &positions, AxisTapList &taps);

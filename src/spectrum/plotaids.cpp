@@ -1,6 +1,5 @@
 #include "plotaids.h"
 
-#include "markertable.h"
 #include "plotzoom.h"
 #include "scalemenus.h"
 #include "spectroplot.h"
@@ -94,13 +93,6 @@ QAction *PlotAids::addKey(const QString &text, const QKeySequence &key)
 void PlotAids::addMarkerActions()
 {
     m_markers = new SpectrumMarkers(m_spectro, m_spectro);
-    m_markerTable = new MarkerTable(m_markers, m_page);
-    m_markerTableAction =
-        makeAction(tr("Markers"), QKeySequence(Qt::Key_T), QStringLiteral("plot/markerTable"));
-    m_markerTableAction->setToolTip(tr("Marker table (T)"));
-    m_markerTable->setVisible(m_markerTableAction->isChecked());
-    connect(m_markerTableAction, &QAction::toggled, m_markerTable, &QWidget::setVisible);
-
     connect(addKey(tr("Add marker"), QKeySequence(Qt::Key_M)), &QAction::triggered, this, [this] {
         const QwtInterval view = m_zoom->frequencyView();
         m_markers->add(view.minValue() + view.width() / 2.0);
@@ -111,6 +103,8 @@ void PlotAids::addMarkerActions()
             &SpectrumMarkers::toPeak);
     connect(addKey(tr("Marker to next peak"), QKeySequence(Qt::Key_N)), &QAction::triggered,
             m_markers, &SpectrumMarkers::toNextPeak);
+    connect(addKey(tr("Marker as delta reference"), QKeySequence(Qt::Key_D)), &QAction::triggered,
+            this, [this] { m_markers->setReference(m_markers->selected()); });
     for (int i = 0; i < SpectrumMarkers::MaxMarkers; ++i)
         connect(addKey(tr("Select marker %1").arg(i + 1), QKeySequence(Qt::Key_1 + i)),
                 &QAction::triggered, this, [this, i] { m_markers->select(i); });
@@ -143,5 +137,4 @@ void PlotAids::addActions(QToolBar *toolBar)
         toolBar->addAction(a);
     toolBar->addAction(m_gridAction);
     toolBar->addAction(m_resetZoom);
-    toolBar->addAction(m_markerTableAction);
 }

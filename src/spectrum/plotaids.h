@@ -8,7 +8,6 @@ class QAction;
 class QToolBar;
 class QWidget;
 class QwtPlotGrid;
-class MarkerTable;
 class PlotZoom;
 class SpectrumMarkers;
 class SpectroPlot;
@@ -16,8 +15,9 @@ class TraceCurves;
 class WaterfallPlot;
 
 // The measuring aids of a band page: zoom and pan, trace curves, grids and
-// the scale menus, with the page's tool bar actions and their keys. What the
-// user switched on is kept in the settings for every page.
+// the scale menus and markers, with the page's tool bar actions and their
+// keys. What the user switched on is kept in the settings for every page. The
+// marker table is the window's: it follows the page on screen.
 class PlotAids : public QObject
 {
     Q_OBJECT
@@ -31,9 +31,6 @@ public:
     PlotZoom *zoom() const { return m_zoom; }
     TraceCurves *traces() const { return m_traces; }
     SpectrumMarkers *markers() const { return m_markers; }
-    //! The marker list beside the plots; the page places it.
-    MarkerTable *markerTable() const { return m_markerTable; }
-    QAction *markerTableAction() const { return m_markerTableAction; }
     QAction *traceAction(int kind) const { return m_traceActions[kind]; }
     QAction *gridAction() const { return m_gridAction; }
     QAction *resetZoomAction() const { return m_resetZoom; }
@@ -51,8 +48,6 @@ private:
     PlotZoom *m_zoom = nullptr;
     TraceCurves *m_traces = nullptr;
     SpectrumMarkers *m_markers = nullptr;
-    MarkerTable *m_markerTable = nullptr;
-    QAction *m_markerTableAction = nullptr;
     QwtPlotGrid *m_grids[2] = {};
     QAction *m_traceActions[3] = {};
     QAction *m_gridAction = nullptr;

@@ -12,9 +12,10 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/waterfalldata.cpp ${_p}/waterfalldata.h
   ${_p}/tnwmatrixrasterdata.cpp ${_p}/tnwmatrixrasterdata.h
   ${_p}/linearcolorlookup.cpp ${_p}/linearcolorlookup.h
-  ${_p}/matrixgrid.cpp ${_p}/matrixgrid.h
+  ${_p}/matrixgrid.cpp ${_p}/matrixgrid.h ${_p}/axistaps.h
   ${_p}/rasterspectrogram.cpp ${_p}/rasterspectrogram.h
   ${_p}/waterfallspectrogram.cpp ${_p}/waterfallspectrogram.h
+  ${_p}/plotcanvas.cpp ${_p}/plotcanvas.h
   ${_p}/highlightspectrogram.cpp ${_p}/highlightspectrogram.h
   ${_p}/rightclickmachine.cpp ${_p}/rightclickmachine.h
   ${_p}/trackerbox.h
@@ -26,6 +27,7 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/notestyle.h
   ${_p}/plotcolorbar.cpp ${_p}/plotcolorbar.h
   ${_p}/plotprompts.cpp ${_p}/plotprompts.h
+  ${_p}/deferredclick.cpp ${_p}/deferredclick.h
   ${_p}/kivoidoverlay.cpp ${_p}/kivoidoverlay.h
   ${_p}/wifichannelsscaledraw.cpp ${_p}/wifichannelsscaledraw.h
   ${_p}/wificurve.cpp ${_p}/wificurve.h
@@ -46,4 +48,4 @@ unset(_p)
 # The raster's per-pixel pass is plain IEEE arithmetic over arrays; let the
 # compiler vectorise it (no fast-math: the results stay bit for bit).
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/tnwmatrixrasterdata.cpp
-  PROPERTIES COMPILE_OPTIONS "-fvect-cost-model=dynamic")
+  ${CMAKE_CURRENT_LIST_DIR}/rasterspectrogram.cpp PROPERTIES COMPILE_OPTIONS "-fvect-cost-model=dynamic")

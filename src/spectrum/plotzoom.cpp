@@ -196,12 +196,17 @@ void PlotZoom::apply(QwtPlot *plot)
 bool PlotZoom::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonDblClick) {
-        // A click on the canvas already places a note, so the double click
-        // that resets belongs to the axes.
         if (qobject_cast<QwtScaleWidget *>(watched)) {
             reset();
             return true;
         }
+        // On a canvas the double click is left to the others as well: the
+        // note a single click would place waits for it and is cancelled.
+        // Ctrl+clicks place markers, and two quick ones keep the zoom.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier &&
+            (watched == m_spectro->canvas() || watched == m_waterfall->canvas()))
+            reset();
     } else if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const double step = m_view.width() / 10.0;

@@ -58,8 +58,9 @@ private:
 // Zoom and pan of a band page's two plots. The frequency view is one for
 // both plots and never leaves the band; the channel axis on top follows it.
 // The level axis of the spectrum plot and the time axis of the waterfall
-// zoom on their own. Home (on a canvas) and a double click on an axis go
-// back to the whole band, Left/Right move the view by a tenth of its width.
+// zoom on their own. Home (on a canvas) and a double click on a canvas or an
+// axis go back to the whole band, Left/Right move the view by a tenth of its
+// width.
 class PlotZoom : public QObject
 {
     Q_OBJECT

@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+#include <memory>
+
 // A spectrogram that renders matrix rasters (QwtMatrixRasterData and
 // TnwMatrixRasterData) in one separable pass over the pixel grid instead of
 // one value() call per pixel, split over the processors. The pixels are the
@@ -22,6 +24,7 @@ class RasterSpectrogram : public QwtPlotSpectrogram
 {
 public:
     explicit RasterSpectrogram(const QString &title = QString());
+    ~RasterSpectrogram() override;
 
     void setRenderCacheEnabled(bool on);
     void invalidateRender() { ++m_revision; }
@@ -59,7 +62,9 @@ private:
         bool operator==(const CacheKey &o) const;
     };
 
-    mutable QImage m_image; //!< reused by the next render; only the GUI thread renders
+    struct Tables;
+    std::unique_ptr<Tables> m_tables; //!< the fused pass's colours, kept between renders
+    mutable QImage m_image;           //!< reused by the next render; only the GUI thread renders
     const QwtPlotSpectrogram *m_overlay = nullptr;
     bool m_cacheEnabled = false;
     bool m_colorTable = false;

@@ -1,9 +1,11 @@
 #include "spectroplot.h"
 
+#include "deferredclick.h"
 #include "frequencyscaledraw.h"
 #include "highlightcolormap.h"
 #include "highlightspectrogram.h"
 #include "notestyle.h"
+#include "plotcanvas.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
 #include "rasterspectrogram.h"
@@ -28,6 +30,7 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     setAutoReplot(false);
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
+    configureLiveCanvas(canvas());
 
     m_densityRaster = new RasterSpectrogram;
     m_density = m_densityRaster;
@@ -73,8 +76,11 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
 
     m_leftPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_leftPicker->setStateMachine(new QwtPickerClickPointMachine);
-    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
-            &SpectroPlot::onLeftClick);
+    // The prompt waits until the click cannot be the first half of a double
+    // click, which returns to the whole band instead.
+    m_leftClick = new DeferredClick(canvas(), [this](const QPointF &pos) { onLeftClick(pos); });
+    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), m_leftClick,
+            &DeferredClick::post);
 
     m_rightPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_rightPicker->setStateMachine(new RightClickMachine);

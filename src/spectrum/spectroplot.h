@@ -13,6 +13,7 @@
 
 class HighlightSpectrogram;
 class QwtPlotMarker;
+class DeferredClick;
 class QwtPlotPicker;
 class QwtPlotSpectrogram;
 class QwtThermo;
@@ -113,6 +114,7 @@ private:
     QwtThermo *m_colorBar = nullptr;
     SpTrackPicker *m_tracker = nullptr;
     QwtPlotPicker *m_leftPicker = nullptr;
+    DeferredClick *m_leftClick = nullptr; //!< waits out a double click
     QwtPlotPicker *m_rightPicker = nullptr;
     QList<LabelEntry> m_labels; //!< in the order created
     SpectrumStatisticsAccumulator m_statistics;

@@ -125,6 +125,7 @@ void SpectrumMarkers::setBandKey(const QString &key)
 {
     m_bandKey = key;
     m_markers.clear();
+    m_reference = 0;
     const QVariantList stored = QSettings().value(key).toList();
     for (const QVariant &entry : stored) {
         const QVariantMap m = entry.toMap();
@@ -135,6 +136,8 @@ void SpectrumMarkers::setBandKey(const QString &key)
         if (!ok || !std::isfinite(f) || trace < 0 || trace >= TraceKindCount ||
             m_markers.size() >= MaxMarkers)
             continue;
+        if (m.value(QStringLiteral("reference")).toBool())
+            m_reference = m_markers.size();
         m_markers.append({f, TraceKind(trace)});
     }
     m_selected = m_markers.isEmpty() ? -1 : 0;
@@ -146,9 +149,13 @@ void SpectrumMarkers::save() const
     if (m_bandKey.isEmpty())
         return;
     QVariantList list;
-    for (const SpectrumMarker &m : m_markers)
-        list.append(QVariantMap{{QStringLiteral("frequency"), m.frequency},
-                                {QStringLiteral("trace"), int(m.trace)}});
+    for (int i = 0; i < m_markers.size(); ++i) {
+        QVariantMap m{{QStringLiteral("frequency"), m_markers.at(i).frequency},
+                      {QStringLiteral("trace"), int(m_markers.at(i).trace)}};
+        if (i == m_reference && i > 0)
+            m.insert(QStringLiteral("reference"), true);
+        list.append(m);
+    }
     QSettings().setValue(m_bandKey, list);
 }
 
@@ -194,6 +201,11 @@ void SpectrumMarkers::remove(int index)
         return;
     m_markers.removeAt(index);
     m_selected = qMin(m_selected, m_markers.size() - 1);
+    // The reference stays on its marker; without it, M1 is the reference.
+    if (index == m_reference)
+        m_reference = 0;
+    else if (index < m_reference)
+        --m_reference;
     rebuildLines();
 }
 
@@ -202,6 +214,14 @@ void SpectrumMarkers::select(int index)
     if (index < 0 || index >= m_markers.size())
         return;
     m_selected = index;
+    updateLines();
+}
+
+void SpectrumMarkers::setReference(int index)
+{
+    if (index < 0 || index >= m_markers.size())
+        return;
+    m_reference = index;
     updateLines();
 }
 
@@ -273,7 +293,9 @@ void SpectrumMarkers::updateLines()
         pen.setCosmetic(true);
         line->setLinePen(pen);
         line->setXValue(m_markers.at(i).frequency);
-        QwtText label(QStringLiteral("M%1").arg(i + 1));
+        QwtText label(i == reference() && m_markers.size() > 1
+                          ? QStringLiteral("M%1 ref").arg(i + 1)
+                          : QStringLiteral("M%1").arg(i + 1));
         label.setColor(markerColors[i]);
         line->setLabel(label);
     }

@@ -55,8 +55,8 @@ QString levelText(double dbm);
 // Up to four markers on the spectrum plot: vertical lines labelled M1..M4
 // that read their trace at their frequency with every update. Ctrl+click on
 // the canvas places one (or moves the selected one when all four are set).
-// The markers are kept in the settings under the band's name, never in
-// recordings.
+// The markers and the delta reference are kept in the settings under the
+// band's name, never in recordings.
 class SpectrumMarkers : public QObject
 {
     Q_OBJECT
@@ -72,6 +72,8 @@ public:
 
     const QList<SpectrumMarker> &markers() const { return m_markers; }
     int selected() const { return m_selected; }
+    //! The marker the deltas are measured from; -1 when there is none.
+    int reference() const { return m_markers.isEmpty() ? -1 : m_reference; }
     MarkerReadout readout(int index) const;
     QwtPlotMarker *line(int index) const { return m_lines.value(index); }
 
@@ -81,6 +83,7 @@ public:
     bool addAtPeak();
     void remove(int index);
     void select(int index);
+    void setReference(int index);
     void setFrequency(int index, double frequency);
     void setTrace(int index, TraceKind trace);
     //! The selected marker (a new one if there is none) to the peak in view.
@@ -107,5 +110,6 @@ private:
     QList<SpectrumMarker> m_markers;
     QList<QwtPlotMarker *> m_lines; //!< owned, attached, one per marker
     int m_selected = -1;
+    int m_reference = 0;
     QString m_bandKey;
 };

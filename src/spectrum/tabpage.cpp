@@ -1,6 +1,5 @@
 #include "tabpage.h"
 
-#include "markertable.h"
 #include "plotaids.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
@@ -41,10 +40,7 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
-    auto *plots = new QHBoxLayout;
-    plots->addWidget(m_stack, 1);
-    plots->addWidget(m_aids->markerTable());
-    m_layout->addLayout(plots);
+    m_layout->addWidget(m_stack);
 
     auto *bottom = new QHBoxLayout;
     m_tbStop = new QToolButton(this);
@@ -81,6 +77,8 @@ void TabPage::buildLayout(bool live)
     if (m_actions.kivoIds)
         m_toolBar->addAction(m_actions.kivoIds);
     m_aids->addActions(m_toolBar);
+    if (m_actions.markers)
+        m_toolBar->addAction(m_actions.markers);
     if (!live) {
         m_tbStop->hide();
         m_tbRecord->hide();
@@ -183,7 +181,7 @@ void TabPage::applyTimeBar(const TimeBarUpdate &update)
     // On screen, every widget touched would be repainted once per sweep;
     // the bar and the labels follow with the next drawing instead.
     m_barPending = true;
-    scheduleRedraw();
+    scheduleRedraw(true);
 }
 
 void TabPage::pushBar()
@@ -267,16 +265,21 @@ void TabPage::onTimeBarMoved()
     scheduleRedraw();
 }
 
-void TabPage::scheduleRedraw()
+void TabPage::scheduleRedraw(bool live)
 {
-    if (m_redrawTimer.isActive())
-        return;
     // Drawing takes the GUI thread, and the device thread waits for that
     // thread with every sweep: keep at least twice the last drawing's time
-    // free between two drawings.
-    const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, 2 * m_lastDrawMs);
+    // free between two drawings. New sweeps are drawn within the budget.
+    qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * m_lastDrawMs));
+    if (live)
+        gap = qBound<qint64>(gap, qint64(m_lastDrawMs * 100 / LiveDrawSharePercent),
+                             qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
     const qint64 since = m_sinceRedraw.elapsed();
-    m_redrawTimer.start(since >= gap ? 0 : int(gap - since));
+    const int wait = since >= gap ? 0 : int(gap - since);
+    // A user's request may bring a waiting live redraw forward.
+    if (m_redrawTimer.isActive() && m_redrawTimer.remainingTime() <= wait)
+        return;
+    m_redrawTimer.start(wait);
 }
 
 void TabPage::flushRedraw()
@@ -320,7 +323,7 @@ void TabPage::redraw()
         drawPlot(view, selection);
         emit selectionDrawn(selection);
     }
-    m_lastDrawMs = drawing.elapsed();
+    m_lastDrawMs = drawing.nsecsElapsed() / 1e6;
     m_sinceRedraw.restart();
 }
 

@@ -33,6 +33,7 @@ struct PageActions
     QAction *toggleChannels = nullptr;
     QAction *showWifi = nullptr;
     QAction *wifiList = nullptr;
+    QAction *markers = nullptr;         //!< shows the window's marker table
     WifiList *wifiListWidget = nullptr; //!< the Wi-Fi dock's list, shared by the 2.4 GHz pages
 };
 
@@ -44,13 +45,20 @@ struct PageActions
 // appending never draws, not even the time bar or the labels of a page on
 // screen: it marks them stale, and a single-shot timer redraws at most ~60
 // times a second from the range at that moment, which is what a redraw per
-// sweep would have ended with. Slow drawings space the redraws further.
+// sweep would have ended with. Slow drawings space the redraws further, and
+// while sweeps arrive drawing keeps within a share of the time.
 class TabPage : public QWidget
 {
     Q_OBJECT
 public:
     //! Shortest spacing between two redraws, ms (longer after slow drawings).
     static constexpr int MinRedrawIntervalMs = 16;
+    //! While sweeps arrive, drawing takes at most this share of the time,
+    //! percent: a large canvas or a slow machine is refreshed less often
+    //! rather than kept busy (a laptop on battery, a small board on site).
+    static constexpr int LiveDrawSharePercent = 3;
+    //! ... but a live view is refreshed at least this often, ms.
+    static constexpr int MaxLiveRedrawIntervalMs = 500;
 
     ~TabPage() override;
 
@@ -131,7 +139,9 @@ private:
     void applyTimeBar(const TimeBarUpdate &update);
     void pushBar();
     void updateLabels();
-    void scheduleRedraw();
+    //! `live`: asked for by a new sweep, which the draw budget spaces; a
+    //! user's move of the time bar or view is answered as soon as it can be.
+    void scheduleRedraw(bool live = false);
     void redraw();
     void drawPlot(int index, const RfSpectrumSampleList &selection);
 
@@ -151,7 +161,7 @@ private:
 
     QTimer m_redrawTimer;
     QElapsedTimer m_sinceRedraw; //!< since the end of the last drawing
-    qint64 m_lastDrawMs = 0;
+    double m_lastDrawMs = 0.0;
     bool m_staleView[2] = {false, false}; //!< plot shows an older range than the bar
     //! The time bar's values as the history sees them. While the page is on
     //! screen the RangeSlider catches up with them at the next drawing.

@@ -286,3 +286,34 @@ void TnwMatrixRasterData::sampleGrid(const QVector<double> &xs, const QVector<do
             line[i] = cubic(q0[i], q1[i], q2[i], q3[i], t);
     }
 }
+
+bool TnwMatrixRasterData::axisTaps(Qt::Axis axis, const QVector<double> &positions,
+                                   AxisTapList &taps) const
+{
+    const int count = axis == Qt::XAxis ? d->numColumns : d->numRows;
+    const double step = axis == Qt::XAxis ? d->dx : d->dy;
+    if (d->resampleMode != BicubicInterpolation || d->numColumns < 1 || d->numRows < 1 ||
+        !(step > 0.0))
+        return false;
+    const QwtInterval &range = interval(axis);
+    taps.resize(positions.size());
+    for (int k = 0; k < positions.size(); ++k) {
+        AxisTaps &t = taps[k];
+        t = AxisTaps();
+        t.inside = range.contains(positions.at(k));
+        if (!t.inside)
+            continue;
+        const CubicTaps c = cubicTaps(positions.at(k), range.minValue(), step, count);
+        // cubic() written as weights of its four points.
+        const double u = c.t, u2 = u * u, u3 = u2 * u;
+        t.cell[0] = c.i0;
+        t.cell[1] = c.i1;
+        t.cell[2] = c.i2;
+        t.cell[3] = c.i3;
+        t.weight[0] = float((-u3 + 2 * u2 - u) / 2);
+        t.weight[1] = float((3 * u3 - 5 * u2 + 2) / 2);
+        t.weight[2] = float((-3 * u3 + 4 * u2 + u) / 2);
+        t.weight[3] = float((u3 - u2) / 2);
+    }
+    return true;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "axistaps.h"
+
 #include <qwt_raster_data.h>
 
 #include <QVector>
@@ -43,6 +45,9 @@ public:
     //! The bicubic mode interpolates every matrix row along x once per column
     //! instead of once per point, which makes a whole-canvas render cheap.
     void sampleGrid(const QVector<double> &xs, const QVector<double> &ys, double *out) const;
+    //! The taps of each position along one axis in the bicubic mode (its
+    //! Catmull-Rom weights); false in other modes or without cells.
+    bool axisTaps(Qt::Axis axis, const QVector<double> &positions, AxisTapList &taps) const;
 
 private:
     void updateGeometry();

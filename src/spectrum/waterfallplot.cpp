@@ -1,8 +1,10 @@
 #include "waterfallplot.h"
 
 #include "clock.h"
+#include "deferredclick.h"
 #include "frequencyscaledraw.h"
 #include "notestyle.h"
+#include "plotcanvas.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
 #include "rightclickmachine.h"
@@ -16,7 +18,6 @@
 #include "wifichannelsscaledraw.h"
 
 #include <qwt_picker_machine.h>
-#include <qwt_plot_canvas.h>
 #include <qwt_plot_layout.h>
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
@@ -36,6 +37,7 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     setAutoReplot(false);
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
+    configureLiveCanvas(canvas());
 
     m_raster = new WaterfallSpectrogram;
     m_raster->setOpaqueOnBlack(true); // the canvas is black (the style sheet above)
@@ -77,8 +79,11 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     m_leftPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_leftPicker->setStateMachine(new QwtPickerClickPointMachine);
     m_leftPicker->setTrackerPen(QPen(Qt::white));
-    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), this,
-            &WaterfallPlot::onLeftClick);
+    // The prompt waits until the click cannot be the first half of a double
+    // click, which returns to the whole band instead.
+    m_leftClick = new DeferredClick(canvas(), [this](const QPointF &pos) { onLeftClick(pos); });
+    connect(m_leftPicker, qOverload<const QPointF &>(&QwtPlotPicker::selected), m_leftClick,
+            &DeferredClick::post);
 
     m_rightPicker = new QwtPlotPicker(QwtPlot::xBottom, QwtPlot::yLeft, canvas());
     m_rightPicker->setStateMachine(new RightClickMachine);
@@ -91,12 +96,6 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     // axes are drawn without a background there (see updateLayout).
     for (int axis : {int(QwtPlot::yLeft), int(QwtPlot::xBottom), int(QwtPlot::xTop)})
         axisWidget(axis)->setStyleSheet(QStringLiteral("background: transparent"));
-
-    // The canvas's own copy of its picture would be one more canvas-sized copy
-    // per update; the raster keeps its picture for repaints anyway, and the
-    // pickers draw on overlays.
-    if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas()))
-        plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
 
     plotLayout()->setAlignCanvasToScales(true);
     setAutoReplot(true);

@@ -11,6 +11,7 @@
 #include <QVector>
 
 class QwtPlotMarker;
+class DeferredClick;
 class QwtPlotPicker;
 class QwtPlotSpectrogram;
 class QwtThermo;
@@ -113,6 +114,7 @@ private:
     QwtThermo *m_colorBar = nullptr;
     WfTrackPicker *m_tracker = nullptr;
     QwtPlotPicker *m_leftPicker = nullptr;
+    DeferredClick *m_leftClick = nullptr; //!< waits out a double click
     QwtPlotPicker *m_rightPicker = nullptr;
     QList<EventEntry> m_events; //!< in the order created
     QVector<double> m_matrix;   //!< the levels shown, shared with the raster and the tracker

@@ -1,9 +1,14 @@
 #include "mainwindow.h"
+#include "markertable.h"
+#include "plotaids.h"
+#include "spectrummarkers.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
 #include "waterfallplot.h"
 
 #include <QAction>
+#include <QDockWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qwt_scale_draw.h>
@@ -18,6 +23,7 @@ private slots:
     void viewToggleFollowsPage();
     void axisLabelsWhole_data();
     void axisLabelsWhole();
+    void markerDockFollowsPage();
 
 private:
     QTemporaryDir m_home;
@@ -82,6 +88,39 @@ void tst_MainWindowLayout::axisLabelsWhole()
                      qPrintable(what));
         }
     }
+}
+
+// One marker table for the window lists the markers of the page on screen;
+// T shows and hides it, and the choice outlives the window.
+void tst_MainWindowLayout::markerDockFollowsPage()
+{
+    auto markersOf = [](QWidget *page) {
+        return qobject_cast<TabPage *>(page)->plotAids()->markers();
+    };
+    {
+        MainWindow w(nullptr, false);
+        TnwTabWidget *tabs = w.form()->tabWidget;
+        markersOf(tabs->widget(0))->add(2437.0);
+        markersOf(tabs->widget(0))->add(2412.0);
+        markersOf(tabs->widget(1))->add(915.0);
+        QVERIFY(w.form()->dockWidgetMarkers->isHidden());
+        for (int tab : {1, 0, 1}) {
+            tabs->setCurrentIndex(tab);
+            QCOMPARE(w.markerTable()->markers(), markersOf(tabs->widget(tab)));
+            QCOMPARE(w.markerTable()->table()->rowCount(), tab == 0 ? 2 : 1);
+        }
+        QCOMPARE(w.markerTable()->table()->item(0, MarkerTable::FrequencyColumn)->text(),
+                 QStringLiteral("915.000"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::keyClick(tabs->currentWidget(), Qt::Key_T);
+        QVERIFY(w.form()->dockWidgetMarkers->isVisible());
+        QVERIFY(w.form()->actionMarkers->isChecked());
+    }
+    MainWindow again(nullptr, false);
+    QVERIFY(!again.form()->dockWidgetMarkers->isHidden());
+    again.form()->actionMarkers->trigger();
+    QVERIFY(again.form()->dockWidgetMarkers->isHidden());
 }
 
 QTEST_MAIN(tst_MainWindowLayout)

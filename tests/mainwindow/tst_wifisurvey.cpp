@@ -166,7 +166,9 @@ void TestWifiSurvey::failedScanRearms()
 
 void TestWifiSurvey::staleSampleKeepsItsNetworks()
 {
-    useWifiFile(twoNetworks);
+    // A slow first scan: the sweep below must come before its result, even
+    // when the window takes long to show on a loaded machine.
+    useWifiFile(QByteArray(twoNetworks).replace(R"("scanDelayMs": 100)", R"("scanDelayMs": 1500)"));
     TabPage2400 *live = m_w->page2400();
     // A sweep from before the request, as after Stop.
     live->onNewSpecScan(1000, RfSpectrumScan(501, qint8(-90)));

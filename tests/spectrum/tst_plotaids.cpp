@@ -1,4 +1,6 @@
 #include "colorrange.h"
+#include "deferredclick.h"
+#include "dialogscript.h"
 #include "markertable.h"
 #include "plotaids.h"
 #include "plotzoom.h"
@@ -13,6 +15,7 @@
 #include <qwt_scale_widget.h>
 
 #include <QAction>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -310,7 +313,7 @@ private slots:
         for (int i = 1; i < 5; ++i)
             markers->add(2400.5 + 10 * i);
         QCOMPARE(markers->markers().size(), SpectrumMarkers::MaxMarkers);
-        QCOMPARE(page.aids->markerTable()->table()->rowCount(), 4);
+        QCOMPARE(MarkerTable(markers).table()->rowCount(), 4);
         const QImage image = render(page.spectro);
         const int x = qRound(page.spectro->canvasMap(QwtPlot::xBottom).transform(2430.5));
         QVERIFY(near(image.pixel(x, image.height() / 2), QColor(160, 160, 255))); // M4, selected
@@ -322,6 +325,103 @@ private slots:
         markers->setBandKey(QStringLiteral("markers/band2400")); // next run starts clean
         while (!markers->markers().isEmpty())
             markers->remove(0);
+    }
+
+    // The table measures every marker from the chosen reference, which stays
+    // on its marker when others go and is kept with the band's markers.
+    void markerDeltaReference_data()
+    {
+        QTest::addColumn<int>("reference");
+        QTest::addColumn<int>("removed"); // -1: none
+        QTest::addColumn<QStringList>("deltas");
+        // M1 2450.5 MHz -40 dBm, M2 2420.5 MHz -70 dBm, M3 2430.5 MHz -88 dBm.
+        QTest::newRow("M1") << 0 << -1
+                            << QStringList{"ref", "-30.000 MHz, -30.0 dB", "-20.000 MHz, -48.0 dB"};
+        QTest::newRow("M2") << 1 << -1
+                            << QStringList{"30.000 MHz, 30.0 dB", "ref", "10.000 MHz, -18.0 dB"};
+        QTest::newRow("M3") << 2 << -1
+                            << QStringList{"20.000 MHz, 48.0 dB", "-10.000 MHz, 18.0 dB", "ref"};
+        QTest::newRow("M1 removed, M3 moves up")
+            << 2 << 0 << QStringList{"-10.000 MHz, 18.0 dB", "ref"};
+        QTest::newRow("reference removed, M1 takes over")
+            << 1 << 1 << QStringList{"ref", "-20.000 MHz, -48.0 dB"};
+    }
+    void markerDeltaReference()
+    {
+        QFETCH(int, reference);
+        QFETCH(int, removed);
+        QFETCH(QStringList, deltas);
+        Page page;
+        SpectrumMarkers *markers = page.aids->markers();
+        while (!markers->markers().isEmpty())
+            markers->remove(0);
+        page.spectro->setData(sweeps(10, -40));
+        for (double f : {2450.5, 2420.5, 2430.5})
+            markers->add(f);
+        MarkerTable table(markers);
+        markers->select(reference);
+        table.referenceAction()->trigger(); // D in the table
+        markers->remove(removed);
+        QStringList shown;
+        for (int row = 0; row < table.table()->rowCount(); ++row)
+            shown << table.table()->item(row, MarkerTable::DeltaColumn)->text();
+        QCOMPARE(shown, deltas);
+
+        SpectrumMarkers again(page.spectro);
+        again.setBandKey(QStringLiteral("markers/band2400"));
+        QCOMPARE(again.reference(), markers->reference());
+        while (!markers->markers().isEmpty())
+            markers->remove(0);
+
+        // Pointed elsewhere, and left empty when its markers go.
+        auto *other = new SpectrumMarkers(page.spectro);
+        other->add(2410.0);
+        table.setMarkers(other);
+        QCOMPARE(table.table()->rowCount(), 1);
+        delete other;
+        QCOMPARE(table.table()->rowCount(), 0);
+        QVERIFY(!table.findChild<QPushButton *>()->isEnabled());
+    }
+
+    // A double click on either canvas returns to the whole band and opens no
+    // prompt; a single click still asks for the note once it cannot be the
+    // first half of a double click.
+    void canvasClicks_data()
+    {
+        QTest::addColumn<bool>("waterfall");
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("spectrum, single") << false << false;
+        QTest::newRow("spectrum, double") << false << true;
+        QTest::newRow("waterfall, single") << true << false;
+        QTest::newRow("waterfall, double") << true << true;
+    }
+    void canvasClicks()
+    {
+        QFETCH(bool, waterfall);
+        QFETCH(bool, twice);
+        DeferredClick::setInterval(50);
+        Page page;
+        page.spectro->setData(sweeps(10, -40));
+        page.waterfall->setData(sweeps(10, -40));
+        QwtPlot *plot = waterfall ? static_cast<QwtPlot *>(page.waterfall) : page.spectro;
+        render(plot);
+        page.aids->zoom()->zoomFrequency(2450, 0.5);
+        DialogScript dialogs;
+        dialogs.answers << QStringLiteral("note");
+        QWidget *canvas = plot->canvas();
+        const QPoint at = canvas->rect().center();
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+        if (twice) {
+            QTest::mouseDClick(canvas, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at);
+            QTest::qWait(150);
+        }
+        QTRY_COMPARE(dialogs.asked.size(), twice ? 0 : 1);
+        QCOMPARE(page.aids->zoom()->isZoomed(), !twice);
+        const int notes =
+            waterfall ? page.waterfall->timeEvents().size() : page.spectro->spectroLabels().size();
+        QCOMPARE(notes, twice ? 0 : 1);
+        DeferredClick::setInterval(-1);
     }
 };
 
