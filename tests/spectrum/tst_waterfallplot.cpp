@@ -233,7 +233,7 @@ private slots:
         QFETCH(int, slide);
         QRandomGenerator rng(99);
         QList<RfSpectrumSample> history;
-        for (int r = 0; r < 60; ++r) {       // the levels drift, so the range moves
+        for (int r = 0; r < 60; ++r) {                 // the levels drift, so the range moves
             RfSpectrumScan scan(r % 7 == 5 ? 28 : 30); // and some are short
             for (qint8 &level : scan)
                 level = qint8(rng.bounded(-110 + r, -60 + r / 2));
