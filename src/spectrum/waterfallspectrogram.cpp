@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 
 namespace {
 

@@ -3,8 +3,6 @@
 #include "matrixgrid.h"
 #include "rasterspectrogram.h"
 
-#include <QVector>
-
 #include <vector>
 
 // The waterfall's raster item. A selection that slides on by a sample
@@ -16,8 +14,9 @@
 // pixels are those of the bilinear matrix raster, in colours within a level
 // or two of the map's.
 //
-// Kept rows are dropped when the colours change (map, range), when the
-// matrix has another shape and on invalidateRows(). Other rasters, resample
+// At most the matrix's rows are kept (at its width, as floats). They are
+// dropped when the colours change (map, range), when the matrix has another
+// shape and on invalidateRows(). Other rasters, resample
 // modes, maps and the exact colours render as RasterSpectrogram does.
 class WaterfallSpectrogram : public RasterSpectrogram
 {
@@ -40,7 +39,7 @@ public:
     //! which the painter copies instead of blending.
     void setOpaqueOnBlack(bool on);
 
-    //! Rows interpolated by the last picture (it needed no others).
+    //! Matrix rows the last picture converted (it needed no others).
     int renderedRows() const { return m_rendered; }
 
 protected:
