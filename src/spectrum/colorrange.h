@@ -18,6 +18,14 @@ struct LevelHistogram
         ++counts[std::size_t(level + 128)];
         ++total;
     }
+    //! Takes back one add() of the same level; a level never added is ignored.
+    void remove(int level)
+    {
+        if (level <= -128 || level > 127 || counts[std::size_t(level + 128)] == 0)
+            return;
+        --counts[std::size_t(level + 128)];
+        --total;
+    }
     void clear()
     {
         counts.fill(0);

@@ -7,6 +7,23 @@
 #include <algorithm>
 #include <limits>
 
+MatrixTaps matrixTaps(double pos, double min, double step, int count)
+{
+    MatrixTaps t;
+    // pos lies inside the interval, so the quotient is within [0, count];
+    // bounding it keeps a degenerate interval (a step of a few denormals)
+    // from overflowing the rounding.
+    t.i1 = qRound(qBound(0.0, (pos - min) / step, double(count))) - 1;
+    t.i2 = t.i1 + 1;
+    if (t.i1 < 0)
+        t.i1 = t.i2;
+    else if (t.i2 >= count)
+        t.i2 = t.i1;
+    const double p2 = min + (t.i2 + 0.5) * step;
+    t.r = (p2 - pos) / step;
+    return t;
+}
+
 // Mirrors QwtMatrixRasterData::value()'s bilinear mode step for step, so
 // that the picture does not change; the unit test compares the two bit for bit.
 void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs,
@@ -30,33 +47,12 @@ void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs
     const double *v = data.valueMatrix().constData();
     const double nan = std::numeric_limits<double>::quiet_NaN();
 
-    struct Taps
-    {
-        int i1, i2;
-        double r; //!< weight of i1
-    };
-    auto taps = [](double pos, double min, double step, int count) {
-        Taps t;
-        // pos lies inside the interval, so the quotient is within [0, count];
-        // bounding it keeps a degenerate interval (a step of a few
-        // denormals) from overflowing the rounding.
-        t.i1 = qRound(qBound(0.0, (pos - min) / step, double(count))) - 1;
-        t.i2 = t.i1 + 1;
-        if (t.i1 < 0)
-            t.i1 = t.i2;
-        else if (t.i2 >= count)
-            t.i2 = t.i1;
-        const double p2 = min + (t.i2 + 0.5) * step;
-        t.r = (p2 - pos) / step;
-        return t;
-    };
-
-    QVector<Taps> colTaps(nx);
+    QVector<MatrixTaps> colTaps(nx);
     QVector<bool> colInside(nx);
     for (int i = 0; i < nx; ++i) {
         colInside[i] = xi.contains(xs.at(i));
         if (colInside[i])
-            colTaps[i] = taps(xs.at(i), xi.minValue(), dx, cols);
+            colTaps[i] = matrixTaps(xs.at(i), xi.minValue(), dx, cols);
     }
     // Two matrix rows per line, blended in the order value() uses.
     for (int j = 0; j < ny; ++j) {
@@ -65,7 +61,7 @@ void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs
             std::fill(line, line + nx, nan);
             continue;
         }
-        const Taps r = taps(ys.at(j), yi.minValue(), dy, rows);
+        const MatrixTaps r = matrixTaps(ys.at(j), yi.minValue(), dy, rows);
         const double *row1 = v + r.i1 * cols;
         const double *row2 = v + r.i2 * cols;
         for (int i = 0; i < nx; ++i) {
@@ -73,7 +69,7 @@ void sampleMatrixGrid(const QwtMatrixRasterData &data, const QVector<double> &xs
                 line[i] = nan;
                 continue;
             }
-            const Taps &c = colTaps[i];
+            const MatrixTaps &c = colTaps[i];
             const double vr1 = c.r * row1[c.i1] + (1.0 - c.r) * row1[c.i2];
             const double vr2 = c.r * row2[c.i1] + (1.0 - c.r) * row2[c.i2];
             line[i] = r.r * vr1 + (1.0 - r.r) * vr2;

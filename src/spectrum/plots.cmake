@@ -14,6 +14,7 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/linearcolorlookup.cpp ${_p}/linearcolorlookup.h
   ${_p}/matrixgrid.cpp ${_p}/matrixgrid.h ${_p}/axistaps.h
   ${_p}/rasterspectrogram.cpp ${_p}/rasterspectrogram.h
+  ${_p}/waterfallspectrogram.cpp ${_p}/waterfallspectrogram.h
   ${_p}/plotcanvas.cpp ${_p}/plotcanvas.h
   ${_p}/highlightspectrogram.cpp ${_p}/highlightspectrogram.h
   ${_p}/rightclickmachine.cpp ${_p}/rightclickmachine.h

@@ -7,12 +7,12 @@
 #include "plotcanvas.h"
 #include "plotcolorbar.h"
 #include "plotprompts.h"
-#include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "timescaledraw.h"
 #include "tnwplotmarker.h"
 #include "waterfallcolormap.h"
 #include "waterfalldata.h"
+#include "waterfallspectrogram.h"
 #include "wftrackpicker.h"
 #include "wifiapinfo.h"
 #include "wifichannelsscaledraw.h"
@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 {
@@ -38,7 +39,8 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
     configureLiveCanvas(canvas());
 
-    m_raster = new RasterSpectrogram;
+    m_raster = new WaterfallSpectrogram;
+    m_raster->setOpaqueOnBlack(true); // the canvas is black (the style sheet above)
     m_spectrogram = m_raster;
     m_spectrogram->setRenderThreadCount(0);
     // Replots without new data or geometry draw the kept picture again.
@@ -103,7 +105,14 @@ WaterfallPlot::~WaterfallPlot() = default;
 
 void WaterfallPlot::invalidateRaster()
 {
-    m_raster->invalidateRender();
+    m_raster->invalidateRows();
+}
+
+void WaterfallPlot::setIncrementalRendering(bool on)
+{
+    m_incremental = on;
+    m_raster->setRowCacheEnabled(on);
+    m_shown.clear();
 }
 
 void WaterfallPlot::updateLayout()
@@ -116,6 +125,50 @@ void WaterfallPlot::updateLayout()
     axisWidget(QwtPlot::xTop)->clearMask();
 }
 
+// The number of samples `data` is the shown selection moved on by, or 0.
+// The overlap is recognised by the time stamps and the identity of the
+// (implicitly shared) sweeps, row by row but never level by level: a
+// history hands out the same sweeps every time, and a sweep that differs
+// anywhere is another sweep.
+int WaterfallPlot::slideOf(const QList<RfSpectrumSample> &data, int columns) const
+{
+    const int rows = data.size();
+    if (!m_incremental || m_shown.size() != rows || rows < 2 || columns != m_columns)
+        return 0;
+    auto same = [](const RfSpectrumSample &a, const RfSpectrumSample &b) {
+        return a.timeStamp == b.timeStamp && a.spectrum.size() == b.spectrum.size() &&
+               a.spectrum.constData() == b.spectrum.constData();
+    };
+    int k = 1;
+    while (k < rows && !same(m_shown.at(k), data.first()))
+        ++k;
+    if (k >= rows)
+        return 0;
+    for (int i = 1; i < rows - k; ++i)
+        if (!same(m_shown.at(i + k), data.at(i)))
+            return 0;
+    return k;
+}
+
+// Rows [from, to) of the selection, every stride-th, into the matrix at
+// `cell`; their levels are counted.
+void WaterfallPlot::fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride,
+                             int columns, double *cell)
+{
+    for (int r = from; r < to; r += stride) {
+        const RfSpectrumScan &spectrum = data.at(r).spectrum;
+        const int n = qMin(columns, spectrum.size());
+        const qint8 *bins = spectrum.constData();
+        for (int i = 0; i < n; ++i)
+            cell[i] = bins[i];
+        // Counted even while the range is fixed, so "auto" returns at once.
+        for (int i = 0; i < n; ++i)
+            m_levels.add(bins[i]);
+        std::fill(cell + n, cell + columns, double(NoDataLevel));
+        cell += columns;
+    }
+}
+
 void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
 {
     if (data.isEmpty())
@@ -125,40 +178,52 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
     const int rows = data.size();
     const int columns = data.first().spectrum.size();
 
+    // The raster and the tracker share the matrix; they let go of it first
+    // so that it is rewritten in place instead of allocated anew for every
+    // update.
+    m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
+    m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
     if (columns < 1) {
         // A first sample without bins leaves nothing to lay out in columns.
-        m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
-        m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+        m_shown.clear();
+        m_lastSlide = 0;
+        m_raster->invalidateRows();
     } else {
         // N comes from the first sample; every row is padded with no-data or
         // cut to N, so a damaged recording whose samples differ in length
         // never writes past the matrix.
-        // The raster and the tracker share the matrix; they let go of it first
-        // so that it is rewritten in place instead of allocated anew for
-        // every update.
-        m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
-        m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
         // A very long selection (hours of a recording) is thinned to every
         // stride-th sample: the screen shows far fewer rows than that anyway,
         // and the matrix stays a bounded size.
         const int stride = int((qint64(rows) * columns + MaxCells - 1) / MaxCells);
         const int shownRows = (rows + stride - 1) / stride;
         QVector<double> &matrix = m_matrix;
-        matrix.resize(shownRows * columns);
-        double *cell = matrix.data();
-        m_levels.clear();
-        for (int r = 0; r < rows; r += stride) {
-            const RfSpectrumScan &spectrum = data.at(r).spectrum;
-            const int n = qMin(columns, spectrum.size());
-            const qint8 *bins = spectrum.constData();
-            for (int i = 0; i < n; ++i)
-                cell[i] = bins[i];
-            // Counted even while the range is fixed, so "auto" returns at once.
-            for (int i = 0; i < n; ++i)
-                m_levels.add(bins[i]);
-            std::fill(cell + n, cell + columns, double(NoDataLevel));
-            cell += columns;
+        const int slide = stride == 1 ? slideOf(data, columns) : 0;
+        m_lastSlide = slide;
+        if (slide > 0) {
+            // The oldest rows leave, the rest move down, the new ones are
+            // written on top: the cost of the new rows, not of the selection.
+            for (int r = 0; r < slide; ++r) {
+                const RfSpectrumScan &spectrum = m_shown.at(r).spectrum;
+                const qint8 *bins = spectrum.constData();
+                for (int i = 0, n = qMin(columns, spectrum.size()); i < n; ++i)
+                    m_levels.remove(bins[i]);
+            }
+            double *cells = matrix.data();
+            std::memmove(cells, cells + qsizetype(slide) * columns,
+                         sizeof(double) * qsizetype(rows - slide) * columns);
+            fillRows(data, rows - slide, rows, 1, columns,
+                     cells + qsizetype(rows - slide) * columns);
+            m_raster->rowsSlid(slide);
+        } else {
+            matrix.resize(shownRows * columns);
+            m_levels.clear();
+            fillRows(data, 0, rows, stride, columns, matrix.data());
+            m_raster->invalidateRows();
         }
+        // Only an unthinned selection can slide row by row.
+        m_shown = stride == 1 && m_incremental ? data : QList<RfSpectrumSample>();
+        m_columns = columns;
         m_data->setValueMatrix(matrix, columns);
 
         // The columns span the raster, whatever part of it the axis shows.
@@ -177,8 +242,6 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
         m_data->setInterval(Qt::YAxis, QwtInterval(double(first), double(last)));
     else
         m_data->setInterval(Qt::YAxis, QwtInterval(double(last - SingleRowSpanMs), double(last)));
-
-    invalidateRaster();
 
     m_first = first;
     m_last = last;
@@ -242,6 +305,7 @@ void WaterfallPlot::clearData()
     invalidateRaster();
     m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
     m_hasSelection = false;
+    m_shown.clear();
     m_levels.clear();
     const bool autoReplotWas = autoReplot();
     setAutoReplot(false);

@@ -15,8 +15,8 @@ class DeferredClick;
 class QwtPlotPicker;
 class QwtPlotSpectrogram;
 class QwtThermo;
-class RasterSpectrogram;
 class WaterfallData;
+class WaterfallSpectrogram;
 class WfTrackPicker;
 
 // The frequency-versus-time view of a band page: one raster row per sample,
@@ -76,6 +76,15 @@ public:
     void setTimeSpan(qint64 ms);
     qint64 timeSpan() const { return m_timeSpan; }
 
+    //! On (the default), a selection that is the last one moved on by a few
+    //! samples shifts the matrix and renders only the new rows; off, every
+    //! selection is built and rendered whole (for comparison).
+    void setIncrementalRendering(bool on);
+    bool incrementalRendering() const { return m_incremental; }
+    //! Samples the last selection moved the one before on by; 0 when it was
+    //! built whole.
+    int lastSlide() const { return m_lastSlide; }
+
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
@@ -94,11 +103,14 @@ signals:
 private:
     void applyColorRange(const ColorRange &range);
     void applyTimeAxis();
+    int slideOf(const QList<RfSpectrumSample> &data, int columns) const;
+    void fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride, int columns,
+                  double *cell);
     QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
-    RasterSpectrogram *m_raster = nullptr; //!< m_spectrogram itself
-    WaterfallData *m_data = nullptr;       //!< owned by m_spectrogram
+    WaterfallSpectrogram *m_raster = nullptr; //!< m_spectrogram itself
+    WaterfallData *m_data = nullptr;          //!< owned by m_spectrogram
     QwtThermo *m_colorBar = nullptr;
     WfTrackPicker *m_tracker = nullptr;
     QwtPlotPicker *m_leftPicker = nullptr;
@@ -113,4 +125,10 @@ private:
     qint64 m_first = 0; //!< time stamps of the selection shown
     qint64 m_last = 0;
     bool m_hasSelection = false;
+    bool m_incremental = true;
+    //! The selection in the matrix, kept (implicitly shared) to recognise a
+    //! slide; empty when the matrix was thinned or there is none.
+    QList<RfSpectrumSample> m_shown;
+    int m_columns = 0; //!< of m_shown
+    int m_lastSlide = 0;
 };

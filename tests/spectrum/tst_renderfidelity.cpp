@@ -1,6 +1,7 @@
 #include "rasterspectrogram.h"
 #include "spectroplot.h"
 #include "waterfallplot.h"
+#include "waterfallspectrogram.h"
 
 #include <QImage>
 #include <QRandomGenerator>
@@ -100,28 +101,47 @@ private slots:
         QVERIFY(fused != QImage(fused.size(), fused.format()));
     }
 
+    // The incremental renderer against a plot drawn from scratch; `rangeAt`
+    // is the slide before which a fixed colour range is set (-1: none).
     void waterfallPicture_data()
     {
+        QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("slides");
-        QTest::newRow("replot without change") << 0;
-        QTest::newRow("after 7 slides") << 7;
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("rangeAt");
+        QTest::newRow("replot without change") << QSize(960, 540) << 0 << 1 << -1;
+        QTest::newRow("after 7 slides") << QSize(960, 540) << 7 << 1 << -1;
+        QTest::newRow("1920x1080 after 60 slides") << QSize(1920, 1080) << 60 << 1 << -1;
+        QTest::newRow("slides by 3") << QSize(960, 540) << 5 << 3 << -1;
+        QTest::newRow("colour range set between slides") << QSize(960, 540) << 6 << 1 << 3;
     }
     void waterfallPicture()
     {
+        QFETCH(QSize, size);
         QFETCH(int, slides);
-        const QList<RfSpectrumSample> history = recording(400 + slides);
+        QFETCH(int, step);
+        QFETCH(int, rangeAt);
+        const QList<RfSpectrumSample> history = recording(400 + slides * step);
         WaterfallPlot sliding;
-        prepare(sliding, QSize(960, 540));
+        prepare(sliding, size);
         sliding.setData(history.mid(0, 400));
         const QImage first = canvasPicture(sliding);
+        const auto *raster = static_cast<WaterfallSpectrogram *>(sliding.spectrogram());
         for (int k = 1; k <= slides; ++k) {
-            sliding.setData(history.mid(k, 400));
+            if (k == rangeAt)
+                sliding.setColorRange(-95.0, -40.0);
+            sliding.setData(history.mid(k * step, 400));
             canvasPicture(sliding);
+            // Only the new rows were converted, unless the colours changed.
+            if (k != rangeAt)
+                QCOMPARE(raster->renderedRows(), step);
         }
         WaterfallPlot fresh; // drawn from scratch with the maps' exact colours
         static_cast<RasterSpectrogram *>(fresh.spectrogram())->setColorTableEnabled(false);
-        prepare(fresh, QSize(960, 540));
-        fresh.setData(history.mid(slides, 400));
+        prepare(fresh, size);
+        if (rangeAt >= 0)
+            fresh.setColorRange(-95.0, -40.0);
+        fresh.setData(history.mid(slides * step, 400));
         const QImage shown = canvasPicture(sliding);
         const double share = faithfulShare(shown, canvasPicture(fresh));
         qInfo("share of faithful pixels: %.5f", share);

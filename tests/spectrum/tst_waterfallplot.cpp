@@ -9,6 +9,7 @@
 #include <qwt_text.h>
 
 #include <QMessageBox>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -208,6 +209,54 @@ private slots:
         QCOMPARE(plot.rasterData()->valueMatrix().at(bins), -40.0); // sample 3
         QCOMPARE(plot.trackPicker()->rows(), rows);
         QCOMPARE(plot.trackPicker()->cellHeight(), double((qint64(k - 1) * 50) / rows));
+    }
+
+    // A selection moved on by a few samples shifts the matrix instead of
+    // rebuilding it, with the same cells, colour range and tracker as a fresh
+    // plot; any other change is built whole.
+    void slideMatchesAFreshSelection_data()
+    {
+        QTest::addColumn<int>("by");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("slide");
+        QTest::newRow("by 1") << 1 << QString() << 1;
+        QTest::newRow("by 3") << 3 << QString() << 3;
+        QTest::newRow("by 3, another sweep in the middle") << 3 << "middle" << 0;
+        QTest::newRow("by 1, one sample shorter") << 1 << "size" << 0;
+        QTest::newRow("by 0, a new sweep on top") << 0 << "top" << 0;
+        QTest::newRow("by 2, incremental off") << 2 << "off" << 0;
+    }
+    void slideMatchesAFreshSelection()
+    {
+        QFETCH(int, by);
+        QFETCH(QString, change);
+        QFETCH(int, slide);
+        QRandomGenerator rng(99);
+        QList<RfSpectrumSample> history;
+        for (int r = 0; r < 60; ++r) {                 // the levels drift, so the range moves
+            RfSpectrumScan scan(r % 7 == 5 ? 28 : 30); // and some are short
+            for (qint8 &level : scan)
+                level = qint8(rng.bounded(-110 + r, -60 + r / 2));
+            history << RfSpectrumSample(noon(r), scan);
+        }
+        WaterfallPlot sliding;
+        setUpBand(sliding);
+        sliding.setIncrementalRendering(change != "off");
+        sliding.setData(history.mid(0, 40));
+        QList<RfSpectrumSample> next = history.mid(by, change == "size" ? 39 : 40);
+        if (change == "middle")
+            next[20].spectrum = RfSpectrumScan(next[20].spectrum.size(), qint8(-50));
+        if (change == "top")
+            next.last().spectrum = RfSpectrumScan(30, qint8(-45));
+        sliding.setData(next);
+        WaterfallPlot fresh;
+        setUpBand(fresh);
+        fresh.setData(next);
+        QCOMPARE(sliding.lastSlide(), slide);
+        QCOMPARE(sliding.rasterData()->valueMatrix(), fresh.rasterData()->valueMatrix());
+        QCOMPARE(sliding.colorRange(), fresh.colorRange());
+        QCOMPARE(tracker(sliding, QPointF(2450.0, noon(by + 20))),
+                 tracker(fresh, QPointF(2450.0, noon(by + 20))));
     }
 
     void eventHitRule_data()
