@@ -7,5 +7,6 @@ void configureLiveCanvas(QWidget *canvas)
     if (auto *plotCanvas = qobject_cast<QwtPlotCanvas *>(canvas)) {
         plotCanvas->setPaintAttribute(QwtPlotCanvas::BackingStore, false);
         plotCanvas->setPaintAttribute(QwtPlotCanvas::ImmediatePaint, true);
+        plotCanvas->setPaintAttribute(QwtPlotCanvas::Opaque, false);
     }
 }

@@ -7,5 +7,7 @@ class QWidget;
 //    live redraws within their budget;
 //  - without the canvas's own backing store, which costs two copies of the
 //    whole picture per replot (into it and out of it); the kept raster
-//    pictures make redrawing the items for an overlay's repaint cheap.
+//    pictures make redrawing the items for an overlay's repaint cheap;
+//  - not "opaque": Qwt would copy the parent's background under the whole
+//    canvas first, which the black canvas's own background makes pointless.
 void configureLiveCanvas(QWidget *canvas);

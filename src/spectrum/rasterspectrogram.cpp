@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -151,23 +152,31 @@ public:
         };
         m_min = float(range.minValue());
         m_scale = float(Steps / range.width());
-        m_rgb.resize(Steps + 2);
+        // Entry 0 holds the colour at the range's start (no density is
+        // "nothing", not the first step's colour), the last one that at its
+        // end; the values of the first step take entry 0 too.
+        m_rgb.resize(Steps + 1);
         m_rgb[0] = exact(range.minValue());
         const double width = range.width();
-        for (int k = 0; k < Steps; ++k)
-            m_rgb[size_t(k) + 1] = exact(range.minValue() + (k + 0.5) * width / Steps);
-        m_rgb[Steps + 1] = exact(range.maxValue());
+        for (int k = 1; k < Steps; ++k)
+            m_rgb[size_t(k)] = exact(range.minValue() + (k + 0.5) * width / Steps);
+        m_rgb[Steps] = exact(range.maxValue());
         return true;
+    }
+
+    //! The table entry of a value: max() and min() in this order take NaN
+    //! to entry 0 and compile to vector instructions.
+    static Q_ALWAYS_INLINE int index(float v, float min, float scale)
+    {
+        return int(std::min(std::max(0.f, (v - min) * scale), float(Steps)));
     }
 
     //! Table indexes of n values (a NaN takes the first entry).
     void indexes(const float *__restrict v, int *__restrict out, int n) const
     {
         const float min = m_min, scale = m_scale;
-        for (int i = 0; i < n; ++i) {
-            const float p = (v[i] - min) * scale;
-            out[i] = p > 0.f ? (p < float(Steps) ? int(p) + 1 : Steps + 1) : 0;
-        }
+        for (int i = 0; i < n; ++i)
+            out[i] = index(v[i], min, scale);
     }
 
     const QRgb *colors() const { return m_rgb.data(); }
@@ -175,7 +184,7 @@ public:
     float scale() const { return m_scale; }
 
     //! For an opaque grey map (the highlight): the grey level of each entry.
-    bool greyLevels(std::vector<uchar> &levels) const
+    bool greyLevels(std::vector<quint32> &levels) const
     {
         if (m_rgb.empty())
             return false;
@@ -184,7 +193,7 @@ public:
             const QRgb c = m_rgb[k];
             if (qAlpha(c) != 255 || qRed(c) != qGreen(c) || qGreen(c) != qBlue(c))
                 return false;
-            levels[k] = uchar(qRed(c));
+            levels[k] = quint32(qRed(c));
         }
         return true;
     }
@@ -359,9 +368,11 @@ Q_ALWAYS_INLINE QRgb multiplyGrey(QRgb c, uint grey)
 // runs eight pixels at a time with gathered table reads.
 __attribute__((target_clones("avx2", "default"))) void
 fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
-          const uchar *__restrict greys, QRgb *__restrict line, int w)
+          const quint32 *__restrict greys, int *__restrict di, int *__restrict hi,
+          QRgb *__restrict line, int w)
 {
-    constexpr int Steps = FineTable::Steps;
+    // Values and table indexes first, free of branches so that the compiler
+    // runs them several pixels at a time; then the table reads.
     const float *__restrict d0 = d.q[0], *__restrict d1 = d.q[1], *__restrict d2 = d.q[2],
                             *__restrict d3 = d.q[3];
     const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
@@ -369,12 +380,11 @@ fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
     for (int i = 0; i < w; ++i) {
         const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
         const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
-        const float p = (dv - d.min) * d.scale;
-        const float r = (hv - h.min) * h.scale;
-        const int di = p > 0.f ? (p < float(Steps) ? int(p) + 1 : Steps + 1) : 0;
-        const int hi = r > 0.f ? (r < float(Steps) ? int(r) + 1 : Steps + 1) : 0;
-        line[i] = multiplyGrey(colors[di], greys[hi]);
+        di[i] = FineTable::index(dv, d.min, d.scale);
+        hi[i] = FineTable::index(hv, h.min, h.scale);
     }
+    for (int i = 0; i < w; ++i)
+        line[i] = multiplyGrey(colors[di[i]], greys[hi[i]]);
 }
 
 } // namespace
@@ -519,7 +529,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // interpolated along x, so the cost per pixel is a few multiplications
     // and two table reads.
     SeparablePlane densityPlane, overPlane;
-    std::vector<uchar> grey;
+    std::vector<quint32> grey;
     const bool separable =
         fused && m_colorTable && m_tables->density.build(map, range) &&
         m_tables->over.build(overMap, overRange) && m_tables->over.greyLevels(grey) &&
@@ -540,7 +550,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
     auto separableLines = [&](int j0, int j1) {
         thread_local std::vector<float> dv;
-        thread_local std::vector<int> di;
+        thread_local std::vector<int> di, hi;
         const FineTable &densityTable = m_tables->density;
         const QRgb *colors = densityTable.colors();
         for (int j = j0; j < j1; ++j) {
@@ -555,7 +565,9 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 d.scale = densityTable.scale();
                 h.min = m_tables->over.minimum();
                 h.scale = m_tables->over.scale();
-                fusedLine(d, h, colors, grey.data(), line, w);
+                di.resize(size_t(w));
+                hi.resize(size_t(w));
+                fusedLine(d, h, colors, grey.data(), di.data(), hi.data(), line, w);
             } else { // no highlight here: it leaves the picture
                 dv.resize(size_t(w));
                 di.resize(size_t(w));
