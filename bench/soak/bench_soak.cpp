@@ -148,6 +148,17 @@ int main(int argc, char **argv)
                              loop.quit();
                      });
 
+    // A scan that ends before the day is over (the emulator gone, the
+    // watchdog) would leave the loop waiting for ever.
+    bool endedEarly = false;
+    QObject::connect(window->deviceComms(), &DeviceComms::scanningChanged, window,
+                     [&](bool scanning) {
+                         if (scanning || !loop.isRunning())
+                             return;
+                         endedEarly = true;
+                         loop.quit();
+                     });
+
     // GUI latency: every 50 ms a zero-delay timer, and how late it fires.
     QTimer probe;
     probe.setInterval(50);
@@ -179,6 +190,10 @@ int main(int argc, char **argv)
                 points, periodMs);
     std::printf("resident at start        %.1f MB\n", rssStart);
     std::printf("largest GUI latency      %.1f ms\n", maxLatency);
+    if (endedEarly) {
+        std::fprintf(stderr, "the scan ended after %lld sweeps\n", static_cast<long long>(sweeps));
+        return 1;
+    }
     if (perHour.isEmpty()) {
         std::fprintf(stderr, "no sweep arrived\n");
         return 1;
