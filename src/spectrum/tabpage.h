@@ -53,7 +53,8 @@ class TabPage : public QWidget
 public:
     //! Shortest spacing between two redraws, ms (longer after slow drawings).
     static constexpr int MinRedrawIntervalMs = 16;
-    //! While sweeps arrive, drawing takes at most this share of the time,
+    //! While sweeps arrive, drawing takes at most this share of the time
+    //! (processor time, or the clock where that is longer),
     //! percent: a large canvas or a slow machine is refreshed less often
     //! rather than kept busy (a laptop on battery, a small board on site).
     static constexpr int LiveDrawSharePercent = 3;
