@@ -4,6 +4,7 @@
 #include "networklink.h"
 #include "portlock.h"
 
+#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QTcpSocket>
 
@@ -16,6 +17,14 @@ namespace {
 QString g_portName; //!< the name as we set it: portName() shortens /dev/pts/N to pts/N
 int g_liveObjects = 0;
 bool g_network = false; //!< the link in use is the network link, not the serial port
+
+// A read that finds nothing although the port said it had data (seen on a
+// loaded machine) reports one ReadError; a device that is gone reports it
+// again at once, hundreds of thousands of times a second. Only a repeat
+// within this time is a loss; a lone one is let pass (the watchdog still
+// ends a scan that gets no more data).
+constexpr qint64 ReadErrorRepeatMs = 50;
+QElapsedTimer g_lastReadError;
 
 QSerialPort *makePort()
 {
@@ -150,6 +159,17 @@ void SerialComms::onPortError(QSerialPort::SerialPortError e)
     // the error loop; the others then find it closed and stay quiet.
     if (!isDeviceGoneError(e) || !port->isOpen())
         return;
+    if (e == QSerialPort::ReadError) {
+        const bool repeat =
+            g_lastReadError.isValid() && g_lastReadError.elapsed() < ReadErrorRepeatMs;
+        g_lastReadError.start();
+        if (!repeat) {
+            qCInfo(lcDevice).noquote()
+                << "Read error, lost only if it repeats:" << port->errorString();
+            port->clearError();
+            return;
+        }
+    }
     const QString reason = port->errorString();
     port->close();
     qCWarning(lcDevice).noquote() << "Device lost:" << reason;

@@ -65,6 +65,8 @@ private slots:
     void connectTimeoutByMatchingPorts();
     void portThatCannotBeOpened();
     void cablePulledDuringScan();
+    void readErrorEndsScanOnlyIfItRepeats_data();
+    void readErrorEndsScanOnlyIfItRepeats();
 
     void shutdownWhileScanning_data();
     void shutdownWhileScanning();
@@ -532,6 +534,38 @@ void TestDeviceComms::cablePulledDuringScan()
     QVERIFY(!sim->running() || sim->waitForExit());
     QTest::qWait(200);
     QCOMPARE(boxes.size(), 1);
+    QVERIFY(!SerialComms::sharedPort()->isOpen());
+}
+
+void TestDeviceComms::readErrorEndsScanOnlyIfItRepeats_data()
+{
+    QTest::addColumn<int>("errors");
+    QTest::newRow("a lone one (a read that found nothing)") << 1;
+    QTest::newRow("a repeat (the device is gone)") << 2;
+}
+
+void TestDeviceComms::readErrorEndsScanOnlyIfItRepeats()
+{
+    QFETCH(int, errors);
+    QVERIFY(startSim({"--rate", "100"}));
+    QVERIFY(connectSession(true));
+    QVERIFY(startScan(rfParams2400()));
+    QVERIFY(QTest::qWaitFor([this] { return sweeps >= 2; }, Wait));
+    // Raised on the port's own thread, as a real read error is.
+    QSerialPort *port = SerialComms::sharedPort();
+    QMetaObject::invokeMethod(port, [port, errors] {
+        for (int i = 0; i < errors; ++i)
+            emit port->errorOccurred(QSerialPort::ReadError);
+    });
+    if (errors == 1) {
+        const int before = sweeps;
+        QVERIFY(QTest::qWaitFor([&] { return sweeps >= before + 5; }, Wait));
+        QVERIFY(dc->scanning());
+        QVERIFY(boxes.isEmpty());
+        return;
+    }
+    QVERIFY(QTest::qWaitFor([this] { return !dc->scanning() && !dc->busy(); }, Wait));
+    QCOMPARE(boxTexts(), QStringList({"The connection to the device was lost"}));
     QVERIFY(!SerialComms::sharedPort()->isOpen());
 }
 
