@@ -16,6 +16,7 @@ add_library(orvanel_spectrum_plots STATIC
   ${_p}/rasterspectrogram.cpp ${_p}/rasterspectrogram.h
   ${_p}/waterfallspectrogram.cpp ${_p}/waterfallspectrogram.h
   ${_p}/plotcanvas.cpp ${_p}/plotcanvas.h
+  ${_p}/renderbands.cpp ${_p}/renderbands.h
   ${_p}/highlightspectrogram.cpp ${_p}/highlightspectrogram.h
   ${_p}/rightclickmachine.cpp ${_p}/rightclickmachine.h
   ${_p}/trackerbox.h

@@ -2,6 +2,7 @@
 
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
+#include "renderbands.h"
 #include "tnwmatrixrasterdata.h"
 
 #include <qwt_color_map.h>
@@ -10,7 +11,6 @@
 
 #include <QImage>
 #include <QSemaphore>
-#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -653,23 +653,6 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         }
     };
 
-    // The render threads of the base class, done here: all but the last
-    // band of lines go to the pool, the last is drawn on this thread. A band
-    // the pool has no thread for right now is drawn here too, so a busy pool
-    // never stalls a replot.
-    const int threads = qBound(
-        1, renderThreadCount() > 0 ? int(renderThreadCount()) : QThread::idealThreadCount(), h);
-    const int band = h / threads;
-    QSemaphore done;
-    for (int t = 0; t < threads - 1; ++t) {
-        auto job = [&, t] {
-            renderLines(t * band, (t + 1) * band);
-            done.release();
-        };
-        if (!QThreadPool::globalInstance()->tryStart(job))
-            job();
-    }
-    renderLines((threads - 1) * band, h);
-    done.acquire(threads - 1);
+    inRenderBands(h, int(renderThreadCount()), renderLines);
     return image;
 }

@@ -1,14 +1,11 @@
 #include "waterfallspectrogram.h"
 
 #include "linearcolorlookup.h"
+#include "renderbands.h"
 
 #include <qwt_color_map.h>
 #include <qwt_matrix_raster_data.h>
 #include <qwt_scale_map.h>
-
-#include <QSemaphore>
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <functional>
@@ -24,28 +21,6 @@ QRgb premultiplied(QRgb c)
 {
     const uint a = qAlpha(c);
     return a == 255 ? c : a == 0 ? 0u : qPremultiply(c);
-}
-
-// [0, n) in bands over the render threads; all but the last band go to the
-// pool, and a band the pool has no thread for right now is done here, so a
-// busy pool never stalls a replot.
-void inBands(int n, int threadCount, const std::function<void(int, int)> &work)
-{
-    if (n <= 0)
-        return;
-    const int threads = qBound(1, threadCount > 0 ? threadCount : QThread::idealThreadCount(), n);
-    const int band = n / threads;
-    QSemaphore done;
-    for (int t = 0; t < threads - 1; ++t) {
-        auto job = [&, t] {
-            work(t * band, (t + 1) * band);
-            done.release();
-        };
-        if (!QThreadPool::globalInstance()->tryStart(job))
-            job();
-    }
-    work((threads - 1) * band, n);
-    done.acquire(threads - 1);
 }
 
 // The pixels of one line: each blends its two cells of the line's values v
@@ -230,7 +205,7 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const double *values = matrix->valueMatrix().constData();
     const double zMin = key.z.minValue();
     const double scale = Steps / key.z.width();
-    inBands(int(missing.size()), renderThreadCount(), [&](int a, int b) {
+    inRenderBands(int(missing.size()), renderThreadCount(), [&](int a, int b) {
         for (int m = a; m < b; ++m) {
             const int i = missing[std::size_t(m)];
             float *out = m_rows.data() + std::size_t((m_base + i) % rows) * padded;
@@ -257,7 +232,7 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const float *tapWeight = m_tapWeight.data();
     const int x0 = m_x0;
     const int span = m_x1 - m_x0;
-    inBands(h, renderThreadCount(), [&](int j0, int j1) {
+    inRenderBands(h, renderThreadCount(), [&](int j0, int j1) {
         std::vector<float> blend(std::size_t(padded) + 1);
         for (int j = j0; j < j1; ++j) {
             auto *out = reinterpret_cast<QRgb *>(bits + j * stride);
