@@ -143,6 +143,7 @@ public:
         m_range = range;
         m_probe = probe;
         m_rgb.clear();
+        m_grey.clear();
         if (!map || !(range.width() > 0.0))
             return false;
         const LinearColorLookup lookup(map);
@@ -161,6 +162,15 @@ public:
         for (int k = 1; k < Steps; ++k)
             m_rgb[size_t(k)] = exact(range.minValue() + (k + 0.5) * width / Steps);
         m_rgb[Steps] = exact(range.maxValue());
+        m_grey.resize(m_rgb.size());
+        for (size_t k = 0; k < m_rgb.size(); ++k) {
+            const QRgb c = m_rgb[k];
+            if (qAlpha(c) != 255 || qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)) {
+                m_grey.clear();
+                break;
+            }
+            m_grey[k] = quint32(qRed(c));
+        }
         return true;
     }
 
@@ -183,20 +193,9 @@ public:
     float minimum() const { return m_min; }
     float scale() const { return m_scale; }
 
-    //! For an opaque grey map (the highlight): the grey level of each entry.
-    bool greyLevels(std::vector<quint32> &levels) const
-    {
-        if (m_rgb.empty())
-            return false;
-        levels.resize(m_rgb.size());
-        for (size_t k = 0; k < m_rgb.size(); ++k) {
-            const QRgb c = m_rgb[k];
-            if (qAlpha(c) != 255 || qRed(c) != qGreen(c) || qGreen(c) != qBlue(c))
-                return false;
-            levels[k] = quint32(qRed(c));
-        }
-        return true;
-    }
+    //! For an opaque grey map (the highlight): the grey level of each
+    //! entry, worked out with the table; nullptr for other maps.
+    const quint32 *greyLevels() const { return m_grey.empty() ? nullptr : m_grey.data(); }
 
 private:
     // A map may change its colours in place (the user's colour file): a few
@@ -217,6 +216,7 @@ private:
     QwtInterval m_range;
     QVector<QRgb> m_probe;
     std::vector<QRgb> m_rgb;
+    std::vector<quint32> m_grey;
     float m_min = 0.f, m_scale = 0.f;
 };
 
@@ -529,11 +529,10 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // interpolated along x, so the cost per pixel is a few multiplications
     // and two table reads.
     SeparablePlane densityPlane, overPlane;
-    std::vector<quint32> grey;
-    const bool separable =
-        fused && m_colorTable && m_tables->density.build(map, range) &&
-        m_tables->over.build(overMap, overRange) && m_tables->over.greyLevels(grey) &&
-        densityPlane.prepare(data(), xs, ys) && overPlane.prepare(m_overlay->data(), xs, ys);
+    const bool separable = fused && m_colorTable && m_tables->density.build(map, range) &&
+                           m_tables->over.build(overMap, overRange) &&
+                           m_tables->over.greyLevels() && densityPlane.prepare(data(), xs, ys) &&
+                           overPlane.prepare(m_overlay->data(), xs, ys);
     if (separable) {
         QSemaphore interpolated;
         auto densityRows = [&] {
@@ -567,7 +566,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 h.scale = m_tables->over.scale();
                 di.resize(size_t(w));
                 hi.resize(size_t(w));
-                fusedLine(d, h, colors, grey.data(), di.data(), hi.data(), line, w);
+                fusedLine(d, h, colors, m_tables->over.greyLevels(), di.data(), hi.data(), line, w);
             } else { // no highlight here: it leaves the picture
                 dv.resize(size_t(w));
                 di.resize(size_t(w));
