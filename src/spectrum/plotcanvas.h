@@ -9,5 +9,5 @@ class QWidget;
 //    whole picture per replot (into it and out of it); the kept raster
 //    pictures make redrawing the items for an overlay's repaint cheap;
 //  - not "opaque": Qwt would copy the parent's background under the whole
-//    canvas first, which the black canvas's own background makes pointless.
+//    canvas first; Qt paints the canvas's own black background instead.
 void configureLiveCanvas(QWidget *canvas);
