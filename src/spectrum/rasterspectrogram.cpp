@@ -10,8 +10,6 @@
 #include <qwt_scale_map.h>
 
 #include <QImage>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <functional>
@@ -237,6 +235,7 @@ struct SeparablePlane
     AxisTapList cols, rows;
     std::vector<float> along; //!< slot * w + i
     std::vector<int> slot;    //!< matrix row -> its line in along; -1: unused
+    std::vector<int> bySlot;  //!< line in along -> its matrix row
     std::vector<int> outside; //!< pixel columns beyond the raster
     int w = 0;
 
@@ -267,28 +266,32 @@ struct SeparablePlane
             if (!cols.at(i).inside)
                 outside.push_back(i);
         slot.assign(size_t(matrixRows), -1);
+        bySlot.clear();
         int needed = 0;
         for (const AxisTaps &r : qAsConst(rows))
             if (r.inside)
                 for (int cell : r.cell)
-                    if (slot[size_t(cell)] < 0)
+                    if (slot[size_t(cell)] < 0) {
                         slot[size_t(cell)] = needed++;
+                        bySlot.push_back(cell);
+                    }
         along.resize(size_t(needed) * size_t(w));
         m_matrix = matrix;
         m_columns = columns;
         return true;
     }
 
-    //! The needed matrix rows interpolated along x; may run on another thread.
-    void interpolateRows()
+    int neededRows() const { return int(bySlot.size()); }
+
+    //! The needed matrix rows [from, to) (in the order of their lines)
+    //! interpolated along x; parts may run on other threads.
+    void interpolateRows(int from, int to)
     {
-        const int matrixRows = int(slot.size());
         const int columns = m_columns;
         const double *m = m_matrix.constData();
-        for (int k = 0; k < matrixRows; ++k) {
-            if (slot[size_t(k)] < 0)
-                continue;
-            float *q = along.data() + size_t(slot[size_t(k)]) * size_t(w);
+        for (int s = from; s < to; ++s) {
+            const int k = bySlot[size_t(s)];
+            float *q = along.data() + size_t(s) * size_t(w);
             const double *row = m + size_t(k) * size_t(columns);
             for (int i = 0; i < w; ++i) {
                 const AxisTaps &c = cols.at(i);
@@ -534,15 +537,12 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                            m_tables->over.greyLevels() && densityPlane.prepare(data(), xs, ys) &&
                            overPlane.prepare(m_overlay->data(), xs, ys);
     if (separable) {
-        QSemaphore interpolated;
-        auto densityRows = [&] {
-            densityPlane.interpolateRows();
-            interpolated.release();
-        };
-        if (!QThreadPool::globalInstance()->tryStart(densityRows))
-            densityRows();
-        overPlane.interpolateRows();
-        interpolated.acquire();
+        const int nd = densityPlane.neededRows();
+        const int n = nd + overPlane.neededRows();
+        inRenderBands(n, int(renderThreadCount()), [&](int a, int b) {
+            densityPlane.interpolateRows(qMin(a, nd), qMin(b, nd));
+            overPlane.interpolateRows(qMax(a, nd) - nd, qMax(b, nd) - nd);
+        });
     }
     // The coarser tables of the other passes; not built for the fused one.
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
