@@ -160,10 +160,13 @@ struct WaterfallFigures
     Cost whole, incremental;
 };
 
-WaterfallFigures measureWaterfall(const RfSpectrumSampleList &history, const QSize &size)
+WaterfallFigures measureWaterfall(const RfSpectrumSampleList &history, const QSize &size,
+                                  bool incrementalOnly = false)
 {
     WaterfallFigures f;
     for (bool incremental : {false, true}) {
+        if (incrementalOnly && !incremental)
+            continue;
         WaterfallPlot waterfall;
         waterfall.setIncrementalRendering(incremental);
         waterfall.setAxisScale(QwtPlot::xBottom, band().minValue(), band().maxValue());
@@ -222,7 +225,17 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // "spectrum" runs only the current renderer's sliding updates of the
     // spectrum plot at 1920x1080 (for a profiler).
-    // "spectrum2160" does the same at 3840x2160.
+    // "spectrum2160" does the same at 3840x2160; "waterfall" runs only the
+    // waterfall's sliding updates at 1920x1080.
+    if (app.arguments().contains(QStringLiteral("waterfall"))) {
+        QRandomGenerator wrng(20261207);
+        RfSpectrumSampleList h;
+        for (int i = 0; i < Window + Updates + 1; ++i)
+            h.append(RfSpectrumSample(1'700'000'000'000 + i * 50, sweep(wrng)));
+        const Cost c = measureWaterfall(h, QSize(1920, 1080), true).incremental;
+        std::printf("  waterfall 1920x1080 incremental %7.2f ms (%6.2f CPU)\n", c.wallMs, c.cpuMs);
+        return 0;
+    }
     const bool spectrum2160 = app.arguments().contains(QStringLiteral("spectrum2160"));
     const bool spectrumOnly = spectrum2160 || app.arguments().contains(QStringLiteral("spectrum"));
 
