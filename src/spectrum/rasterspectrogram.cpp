@@ -10,8 +10,11 @@
 #include <qwt_scale_map.h>
 
 #include <QImage>
+#include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -438,6 +441,31 @@ bool RasterSpectrogram::overlayFused() const
     // One picture covers both only where both cover the same area.
     return sameIntervals(data(), m_overlay->data()) && samplerFor(m_overlay->data()) &&
            samplerFor(data());
+}
+
+void RasterSpectrogram::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                             const QRectF &canvasRect) const
+{
+    if (m_fillsCanvas) {
+        QRegion background(canvasRect.toAlignedRect());
+        // The fused picture is opaque: only the canvas around it needs the
+        // background. Its rectangle as the raster item works it out, a pixel
+        // short on each side, which the picture then covers anyway.
+        const QRectF bounds = boundingRect();
+        if (overlayFused() && isVisible() && bounds.isValid()) {
+            const QRectF area = QwtScaleMap::invTransform(xMap, yMap, canvasRect) & bounds;
+            const QRectF picture = QwtScaleMap::transform(xMap, yMap, area).normalized();
+            const QRect inside(
+                QPoint(int(std::ceil(picture.left())) + 1, int(std::ceil(picture.top())) + 1),
+                QPoint(int(std::floor(picture.right())) - 2,
+                       int(std::floor(picture.bottom())) - 2));
+            if (inside.isValid())
+                background -= inside;
+        }
+        for (const QRect &r : background)
+            painter->fillRect(r, Qt::black);
+    }
+    QwtPlotSpectrogram::draw(painter, xMap, yMap, canvasRect);
 }
 
 QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,

@@ -41,6 +41,15 @@ public:
     //! Whether the overlay is drawn as part of this item's picture now.
     bool overlayFused() const;
 
+    //! Whether this item paints the canvas's background itself: black
+    //! wherever its picture does not cover the canvas opaquely. For a canvas
+    //! that paints none (Qt::WA_NoSystemBackground), which saves filling the
+    //! whole canvas under an opaque picture; this item must be its lowest.
+    void setFillsCanvas(bool on) { m_fillsCanvas = on; }
+
+    void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+              const QRectF &canvasRect) const override;
+
 protected:
     QImage renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
                        const QSize &imageSize) const override;
@@ -67,6 +76,7 @@ private:
     mutable QImage m_image;           //!< reused by the next render; only the GUI thread renders
     const QwtPlotSpectrogram *m_overlay = nullptr;
     bool m_cacheEnabled = false;
+    bool m_fillsCanvas = false;
     bool m_colorTable = false;
     quint64 m_revision = 1;
     mutable bool m_cacheValid = false;

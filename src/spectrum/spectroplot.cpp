@@ -31,6 +31,9 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
     configureLiveCanvas(canvas());
+    // The density picture paints the canvas's black itself, only where it
+    // does not cover it: at 4K a whole-canvas fill per replot less.
+    canvas()->setAttribute(Qt::WA_NoSystemBackground, true);
 
     m_densityRaster = new RasterSpectrogram;
     m_density = m_densityRaster;
@@ -38,6 +41,7 @@ SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
     m_densityData = new SpectrogramData;
     m_density->setData(m_densityData);
     m_density->setColorMap(new SpectroColorMap);
+    m_densityRaster->setFillsCanvas(true);
     m_density->attach(this);
 
     m_highlight = new HighlightSpectrogram;

@@ -103,6 +103,33 @@ private slots:
 
     // The incremental renderer against a plot drawn from scratch; `rangeAt`
     // is the slide before which a fixed colour range is set (-1: none).
+    // The density picture paints the canvas's black itself: where it does
+    // not reach (a level axis above its range), the canvas is black, fused or not.
+    void uncoveredCanvasIsBlack_data()
+    {
+        QTest::addColumn<bool>("fused");
+        QTest::newRow("fused") << true;
+        QTest::newRow("separate") << false;
+    }
+    void uncoveredCanvasIsBlack()
+    {
+        QFETCH(bool, fused);
+        SpectroPlot plot;
+        prepare(plot, QSize(640, 360));
+        plot.setFusedRendering(fused);
+        plot.setData(recording(50));
+        plot.setAmplitudeRange(QwtInterval(-100.0, 0.0)); // the raster ends at -30
+        plot.replot();
+        // Drawn over red: whatever the canvas leaves unpainted stays red.
+        QImage picture(plot.canvas()->size(), QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        plot.canvas()->render(&picture);
+        const int topStrip = picture.height() / 5; // -4 dBm: above the raster
+        for (int x = 5; x < picture.width() - 5; x += 37)
+            QCOMPARE(picture.pixel(x, topStrip), qRgb(0, 0, 0));
+        QVERIFY(picture.pixel(picture.width() / 2, picture.height() - 5) != qRgb(0, 0, 0));
+    }
+
     void waterfallPicture_data()
     {
         QTest::addColumn<QSize>("size");
