@@ -49,4 +49,5 @@ unset(_p)
 # The raster's per-pixel pass is plain IEEE arithmetic over arrays; let the
 # compiler vectorise it (no fast-math: the results stay bit for bit).
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/tnwmatrixrasterdata.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/rasterspectrogram.cpp PROPERTIES COMPILE_OPTIONS "-fvect-cost-model=dynamic")
+  ${CMAKE_CURRENT_LIST_DIR}/rasterspectrogram.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/waterfallspectrogram.cpp PROPERTIES COMPILE_OPTIONS "-fvect-cost-model=dynamic")

@@ -16,6 +16,15 @@ namespace {
 // any channel on the maps in use, so the picture stays within a level or two
 // of the exact colours without a test per pixel.
 constexpr int Steps = 16384;
+constexpr int TopStep = Steps + 1;
+// Kept rows hold values in 1/64 of the matrix's unit (dB), in 16 bits: the
+// scanner's levels with room to spare, and fine enough for a colour range
+// of a few dB. They do not depend on the colour range, so the blend of two
+// rows is clamped to the range only after blending, as the raster does.
+constexpr float RowUnits = 64.0f;
+// The weight of a line's first row, in 1/4096: a blend stays within 32 bits.
+constexpr int WeightBits = 12;
+constexpr int WeightOne = 1 << WeightBits;
 
 QRgb premultiplied(QRgb c)
 {
@@ -23,18 +32,20 @@ QRgb premultiplied(QRgb c)
     return a == 255 ? c : a == 0 ? 0u : qPremultiply(c);
 }
 
-// The pixels of one line: each blends its two cells of the line's values v
-// (v[-1] is the left padding cell) and takes the colour of its step. (An
-// AVX2 version with gathered loads was no faster.)
-void linePixels(const float *v, const int *tapColumn, const float *tapWeight, const QRgb *colors,
-                QRgb *out, int n)
+// One pixel line: the blend of two kept rows and the colour of its step
+// (step = blend * k + c). The steps first, free of branches so that the
+// compiler runs them several pixels at a time, then the table reads.
+__attribute__((target_clones("avx2", "default"))) void
+linePixels(const qint16 *__restrict a, const qint16 *__restrict b, int wa, float k, float c,
+           const QRgb *__restrict colors, int *__restrict steps, QRgb *__restrict out, int n)
 {
+    const int wb = WeightOne - wa;
     for (int i = 0; i < n; ++i) {
-        const int c = tapColumn[i];
-        const float cr = tapWeight[i];
-        const float p = qBound(0.0f, cr * v[c] + (1.0f - cr) * v[c + 1], float(Steps + 1));
-        out[i] = colors[int(p)];
+        const float p = float(wa * a[i] + wb * b[i]) * k + c;
+        steps[i] = int(std::min(std::max(p, 0.0f), float(TopStep)));
     }
+    for (int i = 0; i < n; ++i)
+        out[i] = colors[steps[i]];
 }
 
 } // namespace
@@ -79,54 +90,59 @@ void WaterfallSpectrogram::rowsSlid(int k)
 
 void WaterfallSpectrogram::reset(const Key &key, const QwtScaleMap &xMap) const
 {
-    const bool sameRows = m_keyValid && key.cols == m_key.cols && key.rows == m_key.rows &&
-                          key.z == m_key.z && key.map == m_key.map;
+    const bool sameRows = m_keyValid && key.s1 == m_key.s1 && key.s2 == m_key.s2 &&
+                          key.p1 == m_key.p1 && key.p2 == m_key.p2 && key.width == m_key.width &&
+                          key.cols == m_key.cols && key.rows == m_key.rows && key.x == m_key.x;
+    const bool sameColors = m_keyValid && key.z == m_key.z && key.map == m_key.map;
     m_key = key;
     m_keyValid = true;
 
-    // Each pixel column's left cell and weight, as the matrix's value() has
-    // them; the run of columns inside the raster is one, the map being monotonic.
-    const double dx = key.x.width() / key.cols;
-    m_x0 = key.width;
-    m_x1 = 0;
-    m_tapColumn.clear();
-    m_tapWeight.clear();
-    for (int i = 0; i < key.width; ++i) {
-        const double x = xMap.invTransform(i);
-        if (!key.x.contains(x))
-            continue;
+    if (!sameRows) {
+        // Each pixel column's left cell and weight, as the matrix's value()
+        // has them; the run of columns inside the raster is one, the map
+        // being monotonic.
+        const double dx = key.x.width() / key.cols;
+        m_x0 = key.width;
+        m_x1 = 0;
+        m_tapColumn.clear();
+        m_tapWeight.clear();
+        for (int i = 0; i < key.width; ++i) {
+            const double x = xMap.invTransform(i);
+            if (!key.x.contains(x))
+                continue;
+            if (m_x1 <= m_x0)
+                m_x0 = i;
+            m_x1 = i + 1;
+            const MatrixTaps taps = matrixTaps(x, key.x.minValue(), dx, key.cols);
+            // An edge cell is its own partner: a padding cell holds it again.
+            const int left = taps.i1 == taps.i2 ? (taps.i1 == 0 ? -1 : taps.i1) : taps.i1;
+            m_tapColumn.push_back(left);
+            m_tapWeight.push_back(float(taps.r));
+        }
         if (m_x1 <= m_x0)
-            m_x0 = i;
-        m_x1 = i + 1;
-        const MatrixTaps taps = matrixTaps(x, key.x.minValue(), dx, key.cols);
-        // An edge cell is its own partner: a padding cell holds it again.
-        const int left = taps.i1 == taps.i2 ? (taps.i1 == 0 ? -1 : taps.i1) : taps.i1;
-        m_tapColumn.push_back(left);
-        m_tapWeight.push_back(float(taps.r));
+            m_x0 = m_x1 = 0;
+        m_rows.clear();
+        m_rowSample.assign(std::size_t(key.rows), -1);
+        m_base = 0;
     }
-    if (m_x1 <= m_x0)
-        m_x0 = m_x1 = 0;
-    if (sameRows)
+    if (sameColors)
         return;
 
-    // Rows are kept in colour steps, offset by one: step 0 is the low end's
-    // colour, Steps + 1 the high end's, as the map gives them outside the range.
+    // Step 0 is the low end's colour, TopStep the high end's, as the map
+    // gives them outside the range.
     const auto *map = static_cast<const QwtColorMap *>(key.map);
     const LinearColorLookup lookup(map);
     auto exact = [&](double v) {
         return premultiplied(lookup.isUsable() ? lookup.rgb(key.z, v) : map->rgb(key.z, v));
     };
-    m_colors.resize(Steps + 2);
+    m_colors.resize(TopStep + 1);
     m_colors[0] = exact(key.z.minValue());
     for (int i = 0; i < Steps; ++i)
         m_colors[std::size_t(i + 1)] = exact(key.z.minValue() + (i + 0.5) * key.z.width() / Steps);
-    m_colors[Steps + 1] = exact(key.z.maxValue());
+    m_colors[TopStep] = exact(key.z.maxValue());
     if (m_opaque) // premultiplied over black
         for (QRgb &color : m_colors)
             color |= 0xff000000u;
-    m_rows.resize(std::size_t(key.rows) * std::size_t(key.cols + 2));
-    m_rowSample.assign(std::size_t(key.rows), -1);
-    m_base = 0;
 }
 
 QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
@@ -154,6 +170,13 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
         !(key.x.width() > 0.0) || !(yi.width() > 0.0) || !(key.z.width() > 0.0) ||
         matrix->valueMatrix().size() != qsizetype(key.cols) * key.rows)
         return RasterSpectrogram::renderImage(xMap, yMap, area, imageSize);
+    // Rows too many to keep at the picture's width: rendered whole.
+    if (qint64(key.rows) * key.width > MaxKeptValues) {
+        m_keyValid = false;
+        m_rows = {};
+        m_rowSample = {};
+        return RasterSpectrogram::renderImage(xMap, yMap, area, imageSize);
+    }
     const bool sameKey = m_keyValid && key == m_key;
     if (!sameKey)
         reset(key, xMap);
@@ -168,52 +191,60 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const int h = imageSize.height();
     const int rows = key.rows;
     const int cols = key.cols;
-    const int padded = cols + 2;
+    const int x0 = m_x0;
+    const int span = m_x1 - m_x0;
+    if (m_rows.empty())
+        m_rows.resize(std::size_t(rows) * std::size_t(span));
     const double dy = yi.width() / rows;
     struct Line
     {
         int row1 = -1, row2 = -1; //!< places in m_rows; -1: outside the raster
-        float r = 0.0f;
+        int weight = 0;           //!< of row1, in 1/WeightOne
     };
     std::vector<Line> lines(static_cast<std::size_t>(h));
-    int low = rows, high = -1; // the matrix rows the picture reads
+    std::vector<int> missing; // matrix rows read and not kept yet
+    auto place = [&](int i) {
+        const qint64 sample = m_base + i;
+        const int at = int(sample % rows);
+        qint64 &kept = m_rowSample[std::size_t(at)];
+        if (kept != sample) {
+            kept = sample;
+            missing.push_back(i);
+        }
+        return at;
+    };
     for (int j = 0; j < h; ++j) {
         const double t = yMap.invTransform(j);
         if (!yi.contains(t))
             continue;
         const MatrixTaps taps = matrixTaps(t, yi.minValue(), dy, rows);
         Line &line = lines[std::size_t(j)];
-        line.r = float(taps.r);
-        line.row1 = int((m_base + taps.i1) % rows);
-        line.row2 = int((m_base + taps.i2) % rows);
-        low = qMin(low, qMin(taps.i1, taps.i2));
-        high = qMax(high, qMax(taps.i1, taps.i2));
-    }
-    // The rows between those read are converted too: after a slide the
-    // lines fall on them.
-    std::vector<int> missing;
-    for (int i = low; i <= high; ++i) {
-        const qint64 sample = m_base + i;
-        qint64 &kept = m_rowSample[std::size_t(sample % rows)];
-        if (kept != sample) {
-            kept = sample;
-            missing.push_back(i);
-        }
+        line.weight = qRound(taps.r * WeightOne);
+        line.row1 = place(taps.i1);
+        line.row2 = place(taps.i2);
     }
 
-    // The new rows in colour steps.
+    // The new rows across the pixel columns, the end cells repeated on both
+    // sides (which is how the edges interpolate).
     const double *values = matrix->valueMatrix().constData();
-    const double zMin = key.z.minValue();
-    const double scale = Steps / key.z.width();
+    const int *tapColumn = m_tapColumn.data();
+    const float *tapWeight = m_tapWeight.data();
     inRenderBands(int(missing.size()), renderThreadCount(), [&](int a, int b) {
+        std::vector<float> padded(std::size_t(cols) + 2);
+        float *v = padded.data() + 1; // v[-1] is the left padding cell
         for (int m = a; m < b; ++m) {
             const int i = missing[std::size_t(m)];
-            float *out = m_rows.data() + std::size_t((m_base + i) % rows) * padded;
             const double *row = values + qsizetype(i) * cols;
             for (int c = 0; c < cols; ++c)
-                out[c + 1] = float((row[c] - zMin) * scale + 1.0);
-            out[0] = out[1];
-            out[cols + 1] = out[cols];
+                v[c] = float(qBound(-32767.0, row[c] * RowUnits, 32767.0));
+            v[-1] = v[0];
+            v[cols] = v[cols - 1];
+            qint16 *out = m_rows.data() + std::size_t((m_base + i) % rows) * span;
+            for (int k = 0; k < span; ++k) {
+                const int c = tapColumn[k];
+                const float cr = tapWeight[k];
+                out[k] = qint16(qRound(cr * v[c] + (1.0f - cr) * v[c + 1]));
+            }
         }
     });
     m_rendered = int(missing.size());
@@ -227,13 +258,13 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     uchar *const bits = m_picture.bits();
     const qsizetype stride = m_picture.bytesPerLine();
     const QRgb *colors = m_colors.data();
-    const float *kept = m_rows.data();
-    const int *tapColumn = m_tapColumn.data();
-    const float *tapWeight = m_tapWeight.data();
-    const int x0 = m_x0;
-    const int span = m_x1 - m_x0;
+    const qint16 *kept = m_rows.data();
+    // A blend in row units times the weight, to colour steps from 1 up.
+    const double scale = Steps / key.z.width();
+    const float k = float(scale / (RowUnits * WeightOne));
+    const float c = float(1.0 - key.z.minValue() * scale);
     inRenderBands(h, renderThreadCount(), [&](int j0, int j1) {
-        std::vector<float> blend(std::size_t(padded) + 1);
+        std::vector<int> steps(std::size_t(qMax(span, 1)));
         for (int j = j0; j < j1; ++j) {
             auto *out = reinterpret_cast<QRgb *>(bits + j * stride);
             const Line &line = lines[std::size_t(j)];
@@ -243,16 +274,8 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
             }
             std::fill(out, out + x0, none);
             std::fill(out + x0 + span, out + w, none);
-            // Bilinear is separable: the two rows blended first, at the
-            // matrix's width, then across the pixels.
-            const float *p1 = kept + std::size_t(line.row1) * padded;
-            const float *p2 = kept + std::size_t(line.row2) * padded;
-            const float r1 = line.r;
-            const float r2 = 1.0f - line.r;
-            float *v = blend.data() + 1; // v[-1] is the left padding cell
-            for (int c = 0; c < padded; ++c)
-                v[c - 1] = r1 * p1[c] + r2 * p2[c];
-            linePixels(v, tapColumn, tapWeight, colors, out + x0, span);
+            linePixels(kept + std::size_t(line.row1) * span, kept + std::size_t(line.row2) * span,
+                       line.weight, k, c, colors, steps.data(), out + x0, span);
         }
     });
 

@@ -7,17 +7,20 @@
 
 // The waterfall's raster item. A selection that slides on by a sample
 // changes every pixel line (each line blends two matrix rows, and both are
-// now other samples), but not the rows themselves: each row is kept in
-// colour steps under its absolute sample number, so a slide converts only
-// the new rows, and a picture line is the blend of two kept rows followed by
-// the interpolation across the width and a table lookup per pixel. The
-// pixels are those of the bilinear matrix raster, in colours within a level
-// or two of the map's.
+// now other samples), but not the rows themselves: each row is kept under
+// its absolute sample number, already interpolated across the picture's
+// width, so a slide converts only the new rows,
+// and a picture line is the blend of two kept rows and a table lookup per
+// pixel, which the compiler runs several pixels at a time. The pixels are
+// those of the bilinear matrix raster, in colours within a level or two of
+// the map's.
 //
-// At most the matrix's rows are kept (at its width, as floats). They are
-// dropped when the colours change (map, range), when the matrix has another
-// shape and on invalidateRows(). Other rasters, resample
-// modes, maps and the exact colours render as RasterSpectrogram does.
+// At most the rows the picture reads are kept, at 2 bytes per pixel column,
+// and only while they take no more than MaxKeptValues; a larger picture of
+// more rows renders whole as RasterSpectrogram does. They are dropped when
+// the matrix has another shape, the x axis another scale or the picture
+// another width, and on invalidateRows(); a new colour range or map keeps them. Other rasters,
+// resample modes, maps and the exact colours render as RasterSpectrogram does.
 class WaterfallSpectrogram : public RasterSpectrogram
 {
 public:
@@ -41,6 +44,10 @@ public:
 
     //! Matrix rows the last picture converted (it needed no others).
     int renderedRows() const { return m_rendered; }
+
+    //! Pixel values kept at most (2 bytes each): 32 MB, a 4K-wide picture of
+    //! over 4,000 rows.
+    static constexpr qint64 MaxKeptValues = 16 * 1024 * 1024;
 
 protected:
     QImage renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
@@ -74,9 +81,9 @@ private:
     mutable std::vector<float> m_tapWeight;
     mutable std::vector<QRgb> m_colors; //!< premultiplied, per 1/Steps of the range
     mutable qint64 m_base = 0;          //!< absolute sample number of matrix row 0
-    //! Row of sample s at s % rows: cols + 2 colour steps, the end cells
-    //! repeated on both sides, which is how the edges interpolate.
-    mutable std::vector<float> m_rows;
+    //! Row of sample s at s % rows: the pixel columns [m_x0, m_x1) in
+    //! 1/64 of the matrix's unit.
+    mutable std::vector<qint16> m_rows;
     mutable std::vector<qint64> m_rowSample; //!< -1: not converted
     mutable int m_rendered = 0;
 };
