@@ -57,7 +57,7 @@ public:
     //! (processor time, or the clock where that is longer),
     //! percent: a large canvas or a slow machine is refreshed less often
     //! rather than kept busy (a laptop on battery, a small board on site).
-    static constexpr int LiveDrawSharePercent = 3;
+    static constexpr int LiveDrawSharePercent = 2;
     //! ... but a live view is refreshed at least this often, ms.
     static constexpr int MaxLiveRedrawIntervalMs = 500;
     //! Spacing between the end of a drawing that took `lastDrawMs` and the

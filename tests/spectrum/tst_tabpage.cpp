@@ -217,8 +217,8 @@ void tst_TabPage::redrawGap_data()
     QTest::addColumn<bool>("live");
     QTest::addColumn<qint64>("gapMs");
     QTest::newRow("fast, live: every sweep") << 0.3 << true << qint64(16);
-    QTest::newRow("1 ms, live: 3 % of the time") << 1.0 << true << qint64(33);
-    QTest::newRow("9 ms, live") << 9.0 << true << qint64(300);
+    QTest::newRow("1 ms, live: 2 % of the time") << 1.0 << true << qint64(50);
+    QTest::newRow("9 ms, live") << 9.0 << true << qint64(450);
     QTest::newRow("40 ms, live: still twice a second") << 40.0 << true << qint64(500);
     QTest::newRow("400 ms, live: twice the drawing") << 400.0 << true << qint64(800);
     QTest::newRow("9 ms, by hand: at once") << 9.0 << false << qint64(18);
