@@ -18,6 +18,7 @@
 #include "waterfallplot.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
@@ -31,15 +32,27 @@ namespace {
 //! More rows than anyone ticks through; the rest are left out of the list.
 constexpr int MaxListedBursts = 2000;
 
-QImage plotImage(QWidget *plot, const RfSpectrumSampleList &selection)
+//! A report picture when neither plot is on screen (a page never shown).
+constexpr QSize UnshownPlotSize(1200, 600);
+
+//! The plot's picture of the selection at `size`.
+QImage plotImage(QWidget *plot, const RfSpectrumSampleList &selection, const QSize &size)
 {
-    // The plot not on screen may still show an older range.
+    // The plot not on screen may still show an older range, and has the
+    // size it had when last shown, or none at all: it is laid out at the
+    // size of the one on screen for the picture, and left at that size,
+    // which its page's layout replaces once it is shown.
+    if (plot->size() != size)
+        plot->resize(size);
     if (auto *spectrum = qobject_cast<SpectroPlot *>(plot))
         spectrum->setData(selection);
     else if (auto *waterfall = qobject_cast<WaterfallPlot *>(plot))
         waterfall->setData(selection);
-    if (auto *p = qobject_cast<QwtPlot *>(plot))
+    if (auto *p = qobject_cast<QwtPlot *>(plot)) {
+        QCoreApplication::sendPostedEvents(p, QEvent::LayoutRequest);
+        p->updateLayout();
         p->replot();
+    }
     return plot->grab().toImage();
 }
 
@@ -203,8 +216,12 @@ void MainWindow::exportReport()
             kivo.lowFrequency() <= report.span.maxValue())
             report.kivoIds.append(id);
     }
-    report.density = plotImage(page->spectroPlot(), selection);
-    report.waterfall = plotImage(page->waterfallPlot(), selection);
+    // Both pictures at the size of the plot on screen.
+    QWidget *shown = page->spectroPlot()->isVisible() ? static_cast<QWidget *>(page->spectroPlot())
+                                                      : page->waterfallPlot();
+    const QSize size = shown->isVisible() ? shown->size() : UnshownPlotSize;
+    report.density = plotImage(page->spectroPlot(), selection, size);
+    report.waterfall = plotImage(page->waterfallPlot(), selection, size);
 
     QString error;
     if (!SurveyReportWriter::writeHtml(path, report, &error) ||

@@ -2,6 +2,7 @@
 #include "kivoidpanel.h"
 #include "mainwindow.h"
 #include "recordingio.h"
+#include "spectroplot.h"
 #include "tabpage2400.h"
 #include "tnwtabwidget.h"
 #include "utilizationdock.h"
@@ -12,6 +13,7 @@
 #include <QDateTime>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QImage>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSpinBox>
@@ -111,6 +113,17 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
     QCOMPARE(text.count("<img src=\"data:image/png;base64,"), 2);
+    // Both plots are pictured at the size of the one on screen, the
+    // waterfall too, although its page never showed it.
+    QList<QImage> pictures;
+    for (int at = 0; (at = text.indexOf("base64,", at)) >= 0;) {
+        at += 7;
+        pictures << QImage::fromData(
+            QByteArray::fromBase64(text.mid(at, text.indexOf('"', at) - at)), "PNG");
+    }
+    QCOMPARE(pictures.size(), 2);
+    QCOMPARE(pictures.at(0).size(), page->spectroPlot()->size());
+    QCOMPARE(pictures.at(1).size(), pictures.at(0).size());
     QVERIFY(text.contains("24340"));
     QVERIFY(QFile::exists(m_home.filePath(QStringLiteral("survey.pdf"))));
 
