@@ -47,8 +47,11 @@ QString InstanceChannel::serverName()
 {
     const QString name = QStringLiteral("Orvanel");
     const QByteArray runtimeDir = qgetenv("XDG_RUNTIME_DIR");
+    // Without a runtime directory the socket lands in the shared temporary
+    // directory: one name per user there, so that two users' programs do
+    // not take each other's place (a stranger's socket is refused anyway).
     if (runtimeDir.isEmpty())
-        return name;
+        return name + QLatin1Char('-') + QString::number(geteuid());
     return QDir(QString::fromLocal8Bit(runtimeDir)).filePath(name);
 }
 

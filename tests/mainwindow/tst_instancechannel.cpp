@@ -41,6 +41,8 @@ void tst_InstanceChannel::init()
 void tst_InstanceChannel::serverNameIsPrivate()
 {
     QCOMPARE(InstanceChannel::serverName(), m_runtime->path() + "/Orvanel");
+    qunsetenv("XDG_RUNTIME_DIR"); // in the shared temporary directory: per user
+    QCOMPARE(InstanceChannel::serverName(), "Orvanel-" + QString::number(geteuid()));
 }
 
 void tst_InstanceChannel::forwardsArguments()
