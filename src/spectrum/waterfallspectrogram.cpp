@@ -42,7 +42,8 @@ linePixels(const qint16 *__restrict a, const qint16 *__restrict b, int wa, float
     const int wb = WeightOne - wa;
     for (int i = 0; i < n; ++i) {
         const float p = float(wa * a[i] + wb * b[i]) * k + c;
-        steps[i] = int(std::min(std::max(p, 0.0f), float(TopStep)));
+        // In this order a NaN would give step 0, not a read outside the table.
+        steps[i] = int(std::min(float(TopStep), std::max(0.0f, p)));
     }
     for (int i = 0; i < n; ++i)
         out[i] = colors[steps[i]];
