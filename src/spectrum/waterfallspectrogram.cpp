@@ -220,7 +220,9 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
             continue;
         const MatrixTaps taps = matrixTaps(t, yi.minValue(), dy, rows);
         Line &line = lines[std::size_t(j)];
-        line.weight = qRound(taps.r * WeightOne);
+        // A degenerate time span (samples a few denormals apart) makes the
+        // weight anything, NaN included; the rows' own blend lies within [0, 1].
+        line.weight = qRound(qBound(0.0, taps.r, 1.0) * WeightOne);
         line.row1 = place(taps.i1);
         line.row2 = place(taps.i2);
     }
