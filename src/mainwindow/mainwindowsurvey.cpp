@@ -18,7 +18,6 @@
 #include "waterfallplot.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
@@ -42,14 +41,12 @@ QImage plotImage(QWidget *plot, const RfSpectrumSampleList &selection, const QSi
     // size it had when last shown, or none at all: it is laid out at the
     // size of the one on screen for the picture, and left at that size,
     // which its page's layout replaces once it is shown.
-    if (plot->size() != size)
-        plot->resize(size);
+    plot->resize(size);
     if (auto *spectrum = qobject_cast<SpectroPlot *>(plot))
         spectrum->setData(selection);
     else if (auto *waterfall = qobject_cast<WaterfallPlot *>(plot))
         waterfall->setData(selection);
     if (auto *p = qobject_cast<QwtPlot *>(plot)) {
-        QCoreApplication::sendPostedEvents(p, QEvent::LayoutRequest);
         p->updateLayout();
         p->replot();
     }
