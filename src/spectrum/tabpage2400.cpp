@@ -6,6 +6,7 @@
 #include "spectroplot.h"
 #include "waterfallplot.h"
 #include "wifilist.h"
+#include "wifiscanbackend.h"
 #include "wifiscanhelper.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@ TabPage2400::TabPage2400(const PageActions &actions, QWidget *parent) : TabPage(
     m_scanTimer.setSingleShot(true);
     connect(&m_scanTimer, &QTimer::timeout, this, &TabPage2400::startWifiScan);
     m_wifi = new WifiScanHelper(this);
+    connectSurveyMenu();
     onWifiAvailableChanged(m_wifi->wifiAvailable());
     connect(m_wifi, &WifiScanHelper::wifiAvailableChanged, this,
             &TabPage2400::onWifiAvailableChanged);
@@ -36,6 +38,24 @@ TabPage2400::TabPage2400(const RfSpectrumHistory &recorded, const PageActions &a
     if (!recorded.samples.isEmpty() && !recorded.samples.constLast().wifiNetworks.isEmpty())
         addWifiActions();
     setUpChannels();
+}
+
+void TabPage2400::connectSurveyMenu()
+{
+    if (!m_wifiList)
+        return;
+    WifiScanBackend *backend = m_wifi->backend();
+    backend->setPassiveScan(m_wifiList->passiveScan());
+    if (!m_wifiList->chosenAdapter().isEmpty())
+        backend->setAdapter(m_wifiList->chosenAdapter());
+    const auto showStatus = [this, backend] {
+        m_wifiList->setSurveyStatus(backend->surveyStatus());
+        m_wifiList->setAdapters(backend->adapters(), backend->adapter());
+    };
+    showStatus();
+    connect(backend, &WifiScanBackend::statusChanged, this, showStatus);
+    connect(m_wifiList, &WifiList::passiveScanChanged, backend, &WifiScanBackend::setPassiveScan);
+    connect(m_wifiList, &WifiList::adapterChosen, backend, &WifiScanBackend::setAdapter);
 }
 
 void TabPage2400::setUpChannels()

@@ -55,6 +55,8 @@ protected:
 
 private:
     void setUpChannels();
+    //! The Wi-Fi dock's scan menu and status line follow the live survey.
+    void connectSurveyMenu();
     void addWifiActions();
     void startWifiScan();
     void scheduleNextScan();

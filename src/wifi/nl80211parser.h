@@ -3,8 +3,10 @@
 #include "wifiapinfo.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Reading of single nl80211 generic-netlink messages, kept free of sockets so
@@ -23,11 +25,27 @@ struct Nl80211Message
     //! The access point of a scan-dump entry; absent when the entry has no
     //! 6-byte BSSID, no frequency or only a signal of unspecified unit.
     std::optional<WifiApInfo> bss;
+    qint64 bssSeenMsAgo = -1; //!< NL80211_BSS_SEEN_MS_AGO, -1 when absent
 };
 
 //! Parses one message: the netlink header, the generic-netlink header and the
 //! attributes. Bytes past the header's length are ignored.
 Nl80211Message parseNl80211Message(const QByteArray &bytes);
+
+//! An entry the kernel last heard longer ago than this is no longer present:
+//! the scan cache keeps entries for about 30 s after their last beacon.
+constexpr qint64 MaxScanEntryAgeMs = 10000;
+
+//! The networks of one GET_SCAN dump as the survey shows them: stale entries
+//! dropped, and one record per BSSID (the kernel lists a hidden network's
+//! beacon and probe-response entries apart) with the strongest signal and
+//! the name that is not empty. Order of first appearance.
+WifiScan surveyFromScanDump(const QList<Nl80211Message> &entries);
+
+//! Index in `interfaces` of the station to scan on: the one named `preferred`
+//! when listed, else the first that is up, else the first; -1 when none.
+int chooseScanInterface(const QList<Nl80211Message> &interfaces, const QString &preferred,
+                        const std::function<bool(const QString &)> &isUp);
 
 //! The SSID element (id 0) of an information-element list: at most 32 bytes.
 //! Empty when there is none or when an element's length runs past the list.

@@ -3,11 +3,20 @@
 #include "checkableheader.h"
 #include "wifimodel.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+static const char passiveScanKey[] = "WifiPassiveScan";
+static const char adapterKey[] = "WifiAdapter";
 
 WifiList::WifiList(QWidget *parent) : QWidget(parent)
 {
@@ -21,7 +30,38 @@ WifiList::WifiList(QWidget *parent) : QWidget(parent)
     m_threshold->setValue(-80);
     row->addWidget(m_filter);
     row->addWidget(m_threshold);
+    row->addStretch();
+    m_menuButton = new QToolButton(this);
+    m_menuButton->setObjectName(QStringLiteral("tbWifiOptions"));
+    m_menuButton->setText(tr("Scan"));
+    m_menuButton->setToolTip(tr("How the Wi-Fi survey scans"));
+    m_menuButton->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(m_menuButton);
+    menu->setToolTipsVisible(true);
+    m_passiveScan = menu->addAction(tr("Passive Wi-Fi scan"));
+    m_passiveScan->setObjectName(QStringLiteral("actionPassiveWifiScan"));
+    m_passiveScan->setCheckable(true);
+    m_passiveScan->setChecked(passiveScan());
+    const QString probeNote =
+        tr("An active scan sends probe requests: the computer's own bursts then show in the "
+           "measured spectrum. A passive scan only listens, and finds networks more slowly.");
+    m_passiveScan->setToolTip(probeNote);
+    m_adapterMenu = menu->addMenu(tr("Wi-Fi adapter"));
+    m_adapterMenu->setObjectName(QStringLiteral("menuWifiAdapter"));
+    m_adapterMenu->setEnabled(false);
+    m_adapterGroup = new QActionGroup(m_adapterMenu);
+    m_menuButton->setMenu(menu);
+    row->addWidget(m_menuButton);
     layout->addLayout(row);
+    connect(m_passiveScan, &QAction::toggled, this, [this](bool passive) {
+        QSettings().setValue(QLatin1String(passiveScanKey), passive);
+        emit passiveScanChanged(passive);
+    });
+    connect(m_adapterGroup, &QActionGroup::triggered, this, [this](QAction *action) {
+        const QString name = action->data().toString();
+        QSettings().setValue(QLatin1String(adapterKey), name);
+        emit adapterChosen(name);
+    });
 
     m_model = new WifiModel(this);
     m_proxy = new WifiProxyModel(this);
@@ -40,6 +80,11 @@ WifiList::WifiList(QWidget *parent) : QWidget(parent)
         m_view->setColumnWidth(c, widths[c]);
     m_view->setMinimumWidth(310);
     layout->addWidget(m_view);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblWifiStatus"));
+    m_status->setToolTip(probeNote);
+    m_status->hide();
+    layout->addWidget(m_status);
 
     connect(m_filter, &QCheckBox::toggled, m_header, &CheckableHeader::setCheckboxDisable);
     connect(m_filter, &QCheckBox::toggled, this, &WifiList::onFilterEnableChanged);
@@ -90,6 +135,36 @@ void WifiList::loadHistory(RfSpectrumHistory hist)
 void WifiList::clearList()
 {
     m_model->clear();
+}
+
+bool WifiList::passiveScan() const
+{
+    return QSettings().value(QLatin1String(passiveScanKey), false).toBool();
+}
+
+QString WifiList::chosenAdapter() const
+{
+    return QSettings().value(QLatin1String(adapterKey)).toString();
+}
+
+void WifiList::setSurveyStatus(const QString &text)
+{
+    m_status->setText(text);
+    m_status->setVisible(!text.isEmpty());
+}
+
+void WifiList::setAdapters(const QStringList &names, const QString &current)
+{
+    for (QAction *old : m_adapterGroup->actions())
+        delete old;
+    for (const QString &name : names) {
+        QAction *action = m_adapterMenu->addAction(name);
+        action->setData(name);
+        action->setCheckable(true);
+        action->setChecked(name == current);
+        m_adapterGroup->addAction(action);
+    }
+    m_adapterMenu->setEnabled(!names.isEmpty());
 }
 
 void WifiList::onFilterEnableChanged(bool enable)

@@ -8,7 +8,12 @@
 #include <QWidget>
 
 class CheckableHeader;
+class QAction;
+class QActionGroup;
 class QCheckBox;
+class QLabel;
+class QMenu;
+class QToolButton;
 class QSpinBox;
 class QTreeView;
 class WifiModel;
@@ -16,6 +21,9 @@ class WifiProxyModel;
 
 // The Wi-Fi dock's contents: every network seen, a tick per network for the
 // spectrum plot, and "Hide networks below" a level.
+//
+// Its menu chooses how the survey scans (passive or not, which adapter; both
+// remembered in the settings) and a status line says how it runs.
 //
 // Each operation that changes which networks are ticked ends in exactly one
 // newNetworksToDraw, however many rows it touched, so the plot redraws once.
@@ -31,14 +39,26 @@ public:
     CheckableHeader *header() const { return m_header; }
     QCheckBox *filterCheckBox() const { return m_filter; }
     QSpinBox *filterSpinBox() const { return m_threshold; }
+    QToolButton *menuButton() const { return m_menuButton; }
+    QAction *passiveScanAction() const { return m_passiveScan; }
+    QMenu *adapterMenu() const { return m_adapterMenu; }
+    QLabel *statusLabel() const { return m_status; }
+    //! The settings' choices, as the menu shows them.
+    bool passiveScan() const;
+    QString chosenAdapter() const;
 
 signals:
     void newNetworksToDraw(WifiScan networks);
+    void passiveScanChanged(bool passive);
+    void adapterChosen(const QString &name);
 
 public slots:
     void updateList(WifiScan results);
     void loadHistory(RfSpectrumHistory hist);
     void clearList();
+    void setSurveyStatus(const QString &text);
+    //! Offers `names` in the adapter menu, `current` ticked.
+    void setAdapters(const QStringList &names, const QString &current);
     void onFilterEnableChanged(bool enable);
     void onFilterValueChanged(int value);
     void onSelectAllToggled(bool checked);
@@ -57,6 +77,11 @@ private:
     CheckableHeader *m_header = nullptr;
     QCheckBox *m_filter = nullptr;
     QSpinBox *m_threshold = nullptr;
+    QToolButton *m_menuButton = nullptr;
+    QAction *m_passiveScan = nullptr;
+    QMenu *m_adapterMenu = nullptr;
+    QActionGroup *m_adapterGroup = nullptr;
+    QLabel *m_status = nullptr;
     bool m_batching = false;      //!< inside an operation: hold the emission back
     bool m_checksTouched = false; //!< a tick changed during the operation
 };

@@ -52,7 +52,7 @@ QVariant WifiModel::data(const QModelIndex &index, int role) const
         break;
     case NameColumn:
         if (role == Qt::DisplayRole)
-            return r.ssid;
+            return r.ssid.isEmpty() ? tr("(hidden network)") : r.ssid;
         if (role == Qt::ForegroundRole)
             return r.present ? r.color : r.color.darker(200);
         break;

@@ -35,6 +35,7 @@ void WifiScanHelper::adopt(WifiScanBackend *backend)
     m_available = m_backend->isAvailable();
     connect(m_backend, &WifiScanBackend::resultsReady, this, &WifiScanHelper::onResults);
     connect(m_backend, &WifiScanBackend::scanFailed, this, &WifiScanHelper::onFailure);
+    connect(m_backend, &WifiScanBackend::becameAvailable, this, [this] { setWifiAvailable(true); });
 }
 
 bool WifiScanHelper::inSurveyBand(double frequencyMHz)

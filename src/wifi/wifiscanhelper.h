@@ -33,6 +33,8 @@ public:
     //! A requested scan has neither finished nor failed yet.
     bool scanPending() const { return m_pending; }
     void setScanTimeoutMs(int ms) { m_timeout.setInterval(ms); }
+    //! The source of the scans: its status, adapters and scan mode.
+    WifiScanBackend *backend() const { return m_backend; }
 
     //! The survey keeps frequencies from 2400 to 2500 MHz, both included.
     static bool inSurveyBand(double frequencyMHz);

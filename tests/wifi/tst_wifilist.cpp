@@ -2,7 +2,11 @@
 #include "wifilist.h"
 #include "wifimodel.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTreeView>
@@ -12,7 +16,12 @@ class tst_WifiList : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { registerWifiMetaTypes(); }
+    void initTestCase()
+    {
+        registerWifiMetaTypes();
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
     void modelShape();
     void channels_data();
     void channels();
@@ -24,6 +33,7 @@ private slots:
     void oneEmissionPerUpdate();
     void loadHistorySkipsRepeatedScans();
     void proxyOrder();
+    void surveyMenu();
 };
 
 static WifiApInfo ap(int id, int rssi, int frequency = 2437, const QString &ssid = QString())
@@ -203,6 +213,33 @@ void tst_WifiList::proxyOrder()
         order << list.proxyModel()->index(r, 1).data().toString();
     // Present first, ticked before unticked, strongest first.
     QCOMPARE(order, QStringList({"net3", "net1", "net2", "net4"}));
+}
+
+// The scan menu remembers its choices; the status line shows the survey's,
+// and a hidden network is named as such rather than left blank.
+void tst_WifiList::surveyMenu()
+{
+    {
+        WifiList list;
+        QVERIFY(!list.passiveScanAction()->isChecked());
+        QVERIFY(list.passiveScanAction()->toolTip().contains("probe"));
+        QSignalSpy passive(&list, &WifiList::passiveScanChanged);
+        QSignalSpy chosen(&list, &WifiList::adapterChosen);
+        list.passiveScanAction()->trigger();
+        list.setAdapters({"wlp2s0", "wlx0013ef"}, "wlp2s0");
+        QCOMPARE(list.adapterMenu()->actions().size(), 2);
+        QVERIFY(list.adapterMenu()->actions().first()->isChecked());
+        list.adapterMenu()->actions().last()->trigger();
+        QCOMPARE(passive.takeFirst().first().toBool(), true);
+        QCOMPARE(chosen.takeFirst().first().toString(), QStringLiteral("wlx0013ef"));
+        list.setSurveyStatus("Scanning through NetworkManager");
+        QCOMPARE(list.statusLabel()->text(), QStringLiteral("Scanning through NetworkManager"));
+        list.updateList({makeWifiApInfo(QByteArray::fromHex("020000000009"), {}, 0, -60, 2437000)});
+        QCOMPARE(list.model()->index(0, 1).data().toString(), QStringLiteral("(hidden network)"));
+    }
+    WifiList again;
+    QVERIFY(again.passiveScanAction()->isChecked());
+    QCOMPARE(again.chosenAdapter(), QStringLiteral("wlx0013ef"));
 }
 
 QTEST_MAIN(tst_WifiList)
