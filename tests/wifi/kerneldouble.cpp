@@ -270,7 +270,9 @@ void KernelDouble::answer(int peer, quint32 port, const QByteArray &request)
         triggerFrequencies.append(frequencies);
         triggerProbes.append(attrs[NL80211_ATTR_SCAN_SSIDS] != nullptr);
         triggerInterfaces.append(ifindex);
-        const int error = !known ? -ENODEV : triggerError;
+        int error = !known ? -ENODEV : triggerError;
+        for (quint32 f : qAsConst(frequencies))
+            error = error == 0 && unknownFrequencies.contains(f) ? -EINVAL : error;
         if (error == 0)
             notify(NL80211_CMD_TRIGGER_SCAN, ifindex);
         if (error || ack)

@@ -48,7 +48,8 @@ public:
     ~KernelDouble();
 
     QList<DoubleInterface> interfaces{DoubleInterface()};
-    int triggerError = 0; //!< negative errno answering TRIGGER_SCAN
+    int triggerError = 0;              //!< negative errno answering TRIGGER_SCAN
+    QList<quint32> unknownFrequencies; //!< not in the adapter's channel list: EINVAL
     Completion completion = Completion::Results;
     QList<DoubleBss> bss;
     int interruptedDumps = 0;    //!< the next so many GET_SCAN dumps carry NLM_F_DUMP_INTR

@@ -217,8 +217,10 @@ void tst_Nl80211Backend::adapterComesAndGoes()
     QCOMPARE(outcome(helper), QStringList{"failed"});
     kernel.plug({13, "wlx0013ef"}); // plugged in again, with a new index
     QTRY_COMPARE(backend->surveyStatus(), QStringLiteral("Scanning (wlx0013ef)"));
+    kernel.unknownFrequencies = {2484}; // an adapter without channel 14
     QCOMPARE(outcome(helper).size(), 1);
-    QCOMPARE(kernel.triggerInterfaces, (QList<quint32>{12, 13}));
+    QCOMPARE(kernel.triggerInterfaces, (QList<quint32>{12, 13, 13}));
+    QCOMPARE(kernel.triggerFrequencies.last().size(), 13);
 }
 
 void tst_Nl80211Backend::chooseAdapter_data()
