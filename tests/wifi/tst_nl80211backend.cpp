@@ -81,8 +81,10 @@ void tst_Nl80211Backend::survey_data()
                              << false << failed << 0;
     QTest::newRow("busy") << -EBUSY << ok << two << 0 << 0 << false << false << failed << 0;
     QTest::newRow("down") << -ENETDOWN << ok << two << 0 << 0 << false << false << failed << 0;
+    // Three entries span two datagrams: the first one read must not end the request.
     QTest::newRow("interrupted dump read again")
-        << 0 << ok << two << 2 << 0 << false << false << both << 3;
+        << 0 << ok << (two + BssList{bss(10, "Mon", -6000)}) << 2 << 0 << false << false
+        << (both + QStringList{"<02:aa:bb:cc:dd:0a> 'Mon' -60 2437"}) << 3;
     QTest::newRow("always interrupted")
         << 0 << ok << two << 9 << 0 << false << false << failed << 4;
     QTest::newRow("failed read in NLMSG_DONE")
