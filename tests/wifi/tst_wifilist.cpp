@@ -53,7 +53,10 @@ void tst_WifiList::modelShape()
     QCOMPARE(list.proxyModel()->sortColumn(), 2);
     QCOMPARE(list.proxyModel()->sortOrder(), Qt::DescendingOrder);
     m->updateNetworks({ap(1, -50)}, true);
-    QCOMPARE(m->columnCount(), 4);
+    QCOMPARE(m->columnCount(), 5);
+    QCOMPARE(m->headerData(WifiModel::RssiColumn, Qt::Horizontal).toString(),
+             QString("RSSI [dBm]"));
+    QCOMPARE(m->index(0, WifiModel::BssidColumn).data().toString(), ap(1, -50).bssid);
     QVERIFY(!m->hasChildren(m->index(0, 0)));
     QCOMPARE(m->index(0, 0).data(Qt::ToolTipRole).toString(), ap(1, -50).bssid);
     QVERIFY(!(m->flags(m->index(0, 1)) & (Qt::ItemIsSelectable | Qt::ItemIsEditable)));
