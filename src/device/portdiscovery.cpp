@@ -125,8 +125,9 @@ bool portPathExists(const QString &name)
         return false;
     if (name.contains(QLatin1String("://")))
         return true; // a scanner on the network: only a connection tells
-    return QFileInfo::exists(name.contains(QLatin1Char('/')) ? name
-                                                             : QStringLiteral("/dev/") + name);
+    // QSerialPort's names drop /dev/ ("ttyACM0", "pts/1"); a link keeps its path.
+    return QFileInfo::exists(name) || (!name.startsWith(QLatin1Char('/')) &&
+                                       QFileInfo::exists(QStringLiteral("/dev/") + name));
 }
 
 } // namespace PortDiscovery

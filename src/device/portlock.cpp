@@ -100,16 +100,18 @@ QString openAdviceText(bool accessible, const QString &group, const QStringList 
 
 QString openAdvice(const QString &portName)
 {
-    const QString path =
-        portName.contains(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-    if (!QFileInfo::exists(path))
-        return QString();
-    const bool accessible = ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
-    QStringList holders = processesUsing(path);
+    // QSerialPort names /dev/pts/1 "pts/1" but keeps a link's path as given.
+    const QString path = portName.startsWith(QLatin1Char('/')) || QFileInfo::exists(portName)
+                             ? portName
+                             : QStringLiteral("/dev/") + portName;
+    const bool exists = QFileInfo::exists(path);
+    const bool accessible =
+        !exists || ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+    QStringList holders = exists ? processesUsing(path) : QStringList();
     const QString locked = holder(portName);
     if (!locked.isEmpty() && !holders.contains(locked))
         holders.prepend(locked);
-    return openAdviceText(accessible, QFileInfo(path).group(), holders);
+    return openAdviceText(accessible, exists ? QFileInfo(path).group() : QString(), holders);
 }
 
 } // namespace PortLock
