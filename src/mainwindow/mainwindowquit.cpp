@@ -90,7 +90,9 @@ bool MainWindow::confirmQuit()
             return false;
         }
     }
-    // Answered: nothing is left for the next start to offer.
+    // Answered: nothing is left for the next start to offer, and sweeps
+    // still arriving while the program ends belong to no recording.
+    endScanIntent();
     endAutosave(true);
     return true;
 }

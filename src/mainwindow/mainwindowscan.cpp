@@ -301,8 +301,8 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     if (spectrum.size() != m_scanPointCount)
         return;
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
-    // A sweep still in flight after Stop was not asked for: the question
-    // (or the Save) at Stop covered the recording as it stood.
+    // A sweep still in flight after Stop (or Quit) was not asked for: the
+    // question (or the Save) covered the recording as it stood.
     if (m_scanWanted)
         countSweepTaken(band);
     autosaveSweep(band, timeStamp, spectrum);

@@ -75,9 +75,12 @@ void MainWindow::buildSurvey()
     m_form.dockWidgetUtilization = dock;
 
     QAction *toggle = dock->toggleViewAction();
-    connect(toggle, &QAction::toggled, dock, [dock](bool on) {
-        if (on)
-            dock->raise();
+    connect(toggle, &QAction::toggled, dock, [this, dock](bool on) {
+        if (!on)
+            return;
+        dock->raise();
+        // Beside the other docks it gets room for its table, not a share.
+        resizeDocks({dock}, {qMax(dock->height(), height() / 2)}, Qt::Vertical);
     });
     toggle->setObjectName(QStringLiteral("actionUtilization"));
     toggle->setToolTip(tr("Show how busy each channel was and which to use"));
