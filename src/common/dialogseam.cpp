@@ -23,6 +23,7 @@ QVariant defaultAnswer(const Request &r)
     case Request::SaveFileName:
     case Request::OpenFileName:
     case Request::CheckItems:
+    case Request::GetRange:
         break;
     }
     return QVariant();

@@ -22,7 +22,8 @@ struct Request
         GetText,      //!< edit `value`; answer: the text, or invalid
         SaveFileName, //!< answer: a path, or invalid
         OpenFileName, //!< answer: a path, or invalid
-        CheckItems    //!< tick any of `items`; answer: QVariantList of ticked indices, or invalid
+        CheckItems,   //!< tick any of `items`; answer: QVariantList of ticked indices, or invalid
+        GetRange //!< a low and a high number, `value` "low high"; answer: "low high", or invalid
     };
     enum Icon
     {

@@ -140,6 +140,10 @@ void DeviceComms::setScanning(bool scanning)
 
 void DeviceComms::showError(const QString &text)
 {
+    if (m_quietFailures) {
+        qCInfo(lcDevice).noquote() << "Not shown:" << text;
+        return;
+    }
     DialogSeam::critical(tr("Error"), text);
 }
 
@@ -165,12 +169,16 @@ void DeviceComms::onSequenceTimeout(const QString &workerClass)
     if (workerClass == QLatin1String("WrkConnect")) {
         const PortFinder find = m_portFinder ? m_portFinder : &DeviceComms::findDevicePorts;
         const QString description = QStringLiteral("Orvanel");
-        if (find(description).size() == 1) {
+        if (m_quietFailures) {
+            showError(tr("Communication error! No response received"));
+        } else if (find(description).size() == 1) {
             emit shouldTryBootload();
         } else if (!find(description).isEmpty()) {
             showError(tr("Communication error! No response received"));
         } else {
-            showError(tr("Unable to find any Orvanel device!"));
+            showError(tr("Unable to find any Orvanel device!") + QStringLiteral("\n\n") +
+                      PortDiscovery::noDeviceAdvice(PortDiscovery::systemPorts(),
+                                                    PortDiscovery::usbDeviceNames()));
         }
     } else if (workerClass == QLatin1String("WrkHostBL")) {
         // The host processor stops answering once it jumps to its bootloader.

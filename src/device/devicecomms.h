@@ -66,6 +66,12 @@ public:
     //! save what was captured). Otherwise the session shows its error box.
     void setLossAnnouncedByOwner(bool byOwner) { m_ownerAnnouncesLoss = byOwner; }
 
+    //! While set, failed sequences only log: a connect that tries a port
+    //! again by itself (after a re-plug) must not greet the user with an
+    //! error box each time the device is not ready yet, nor offer a recovery.
+    void setQuietFailures(bool quiet) { m_quietFailures = quiet; }
+    bool quietFailures() const { return m_quietFailures; }
+
     //! Deletes every running sequence, sends the device one disconnect
     //! (100 ms watchdog) and waits, processing events, until the
     //! communication thread has ended.
@@ -228,6 +234,7 @@ private:
     bool m_updateLocked = false;
     bool m_inUpdateStep = false; //!< requests now being made are the update's own
     bool m_ownerAnnouncesLoss = false;
+    bool m_quietFailures = false;
     PortFinder m_portFinder;
     QAtomicInt m_stopRequests; //!< written on the GUI thread, read on the communication thread
 };

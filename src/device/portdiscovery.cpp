@@ -2,6 +2,10 @@
 
 #include "devicelog.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace PortDiscovery {
@@ -15,6 +19,8 @@ QVector<PortRecord> systemPorts()
         PortRecord r;
         r.name = info.portName();
         r.description = info.description();
+        r.systemLocation = info.systemLocation();
+        r.serialNumber = info.serialNumber();
         r.hasVendorIdentifier = info.hasVendorIdentifier();
         r.vendorIdentifier = info.vendorIdentifier();
         r.hasProductIdentifier = info.hasProductIdentifier();
@@ -39,6 +45,89 @@ QStringList matchingPorts(const QVector<PortRecord> &ports, const QString &descr
             names << r.name;
     }
     return names;
+}
+
+PortRecord recordOf(const QString &name)
+{
+    for (const PortRecord &r : systemPorts())
+        if (r.name == name || r.systemLocation == name)
+            return r;
+    PortRecord r;
+    r.name = name;
+    return r;
+}
+
+bool hasUsbIdentity(const PortRecord &port)
+{
+    return port.hasVendorIdentifier && port.hasProductIdentifier;
+}
+
+QString returnedPort(const PortRecord &lost, const QVector<PortRecord> &ports, bool pathExists)
+{
+    if (!hasUsbIdentity(lost))
+        return pathExists ? lost.name : QString();
+    for (const PortRecord &r : ports) {
+        // Another scanner of the same make must not take over the session.
+        if (hasUsbIdentity(r) && r.vendorIdentifier == lost.vendorIdentifier &&
+            r.productIdentifier == lost.productIdentifier && r.serialNumber == lost.serialNumber)
+            return r.name;
+    }
+    return QString();
+}
+
+QStringList usbDeviceNames()
+{
+    QStringList names;
+    const QDir devices(QStringLiteral("/sys/bus/usb/devices"));
+    for (const QString &entry : devices.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const auto read = [&](const char *attribute) {
+            QFile f(devices.filePath(entry + QLatin1Char('/') + QLatin1String(attribute)));
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed()
+                                               : QString();
+        };
+        const QString vendor = read("idVendor");
+        if (vendor.isEmpty() || vendor == QLatin1String("1d6b")) // interfaces; root hubs
+            continue;
+        const QString product = read("product");
+        const QString id = vendor + QLatin1Char(':') + read("idProduct");
+        const QString name = product.isEmpty() ? id : product + QStringLiteral(" (") + id + ')';
+        if (!names.contains(name))
+            names << name;
+    }
+    names.sort();
+    return names;
+}
+
+QString noDeviceAdvice(const QVector<PortRecord> &ports, const QStringList &usbDevices)
+{
+    const auto tr = [](const char *text) {
+        return QCoreApplication::translate("PortDiscovery", text);
+    };
+    QStringList portNames;
+    for (const PortRecord &r : ports)
+        portNames << (r.description.isEmpty()
+                          ? r.name
+                          : r.name + QStringLiteral(" (") + r.description + ')');
+    const QString none = tr("none");
+    return tr("Check that the scanner is plugged in and that its cable carries data (try "
+              "another cable or USB socket).") +
+           QLatin1Char('\n') +
+           tr("Serial ports found: %1.")
+               .arg(portNames.isEmpty() ? none : portNames.join(QStringLiteral(", "))) +
+           QLatin1Char('\n') +
+           tr("USB devices found: %1.")
+               .arg(usbDevices.isEmpty() ? none : usbDevices.join(QStringLiteral(", ")));
+}
+
+bool portPathExists(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    if (name.contains(QLatin1String("://")))
+        return true; // a scanner on the network: only a connection tells
+    // QSerialPort's names drop /dev/ ("ttyACM0", "pts/1"); a link keeps its path.
+    return QFileInfo::exists(name) || (!name.startsWith(QLatin1Char('/')) &&
+                                       QFileInfo::exists(QStringLiteral("/dev/") + name));
 }
 
 } // namespace PortDiscovery

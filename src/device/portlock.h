@@ -16,4 +16,17 @@ QString lockFilePath(const QString &portName);
 //! process; empty when there is none.
 QString holder(const QString &portName);
 
+//! Processes other than this one with `devicePath` open, as "process 1234
+//! (minicom)", found through /proc (those that take no lock file too).
+QStringList processesUsing(const QString &devicePath);
+
+//! Why a port could not be opened and what fixes it on Linux. `accessible`:
+//! this user may read and write the device node; `group`: the node's group;
+//! `holders`: who has it open. Permission: the package's udev rule or the
+//! group; in use: the holders; else nothing.
+QString openAdviceText(bool accessible, const QString &group, const QStringList &holders);
+
+//! openAdviceText for the port `portName` as it is now.
+QString openAdvice(const QString &portName);
+
 } // namespace PortLock

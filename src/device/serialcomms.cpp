@@ -90,15 +90,15 @@ SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(par
     if (!port->isOpen()) {
         if (!port->open(QIODevice::ReadWrite)) {
             m_openError = port->errorString();
-            // A second program on the port: say which, the user can end it.
-            const QString holder = port->error() == QSerialPort::PermissionError
-                                       ? PortLock::holder(port->portName())
+            // A second program on the port, or a port this user may not use:
+            // say which, and what fixes it.
+            const QString advice = port->error() == QSerialPort::PermissionError
+                                       ? PortLock::openAdvice(port->portName())
                                        : QString();
-            if (!holder.isEmpty())
-                m_openError +=
-                    QStringLiteral(" (") + tr("in use by %1").arg(holder) + QLatin1Char(')');
-            const QString text =
+            QString text =
                 tr("Cannot open communication port") + QStringLiteral(": ") + m_openError;
+            if (!advice.isEmpty())
+                text += QStringLiteral("\n\n") + advice;
             qCWarning(lcDevice).noquote() << text << port->portName();
             // Queued: the owner connects to error() only after this returns.
             QMetaObject::invokeMethod(

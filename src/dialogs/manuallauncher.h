@@ -6,9 +6,12 @@
 
 class QWidget;
 
-// Opens the user manual: in the program's own viewer where the web engine can
-// run, otherwise in the desktop's browser. The decisions go through virtual
-// functions so tests can check them without a browser.
+// Opens the user manual, and always shows something: the program's own
+// viewer where the web engine can run; otherwise the desktop's browser (not
+// as root, where browsers refuse to start); failing that a plain viewer
+// inside the program; failing that a box naming the manual's file. The
+// decisions go through virtual functions so tests can check them without a
+// browser.
 class ManualLauncher
 {
 public:
@@ -22,4 +25,9 @@ public:
     virtual ManualSource::EngineEnvironment environment() const;
     //! Hands `url` to the desktop's browser.
     virtual bool openInBrowser(const QUrl &url);
+    //! A viewer of the manual's file that needs no web engine; null when the
+    //! file cannot be read.
+    virtual QWidget *openPlainViewer(const QUrl &url, QWidget *near);
+    //! The last resort: a box naming where the manual is.
+    virtual void showWhereItIs(const QString &place, const QString &why);
 };

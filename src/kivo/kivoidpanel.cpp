@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 KivoIdPanel::KivoIdPanel(QWidget *parent) : QWidget(parent)
@@ -13,8 +14,13 @@ KivoIdPanel::KivoIdPanel(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     m_view = new KivoIdTableView(this);
     m_details = new KivoIdDetails(this);
+    m_clear = new QPushButton(tr("Clear selection"), this);
+    m_clear->setObjectName(QStringLiteral("pbClearSelection"));
+    m_clear->setToolTip(tr("Deselect every KiVo ID of this band"));
     layout->addWidget(m_view);
+    layout->addWidget(m_clear, 0, Qt::AlignLeft);
     layout->addWidget(m_details);
+    connect(m_clear, &QPushButton::clicked, this, &KivoIdPanel::clearSelection);
 
     m_model = new KivoIdModel(this);
     m_view->setModel(m_model);
@@ -26,6 +32,7 @@ KivoIdPanel::KivoIdPanel(QWidget *parent) : QWidget(parent)
     // Before the reset: the view's selection is still there to report.
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this,
             &KivoIdPanel::onModelAboutToBeReset);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &KivoIdPanel::onModelReset);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &KivoIdPanel::onSelectionChanged);
     connect(m_view, &KivoIdTableView::hoverIndexChanged, this, &KivoIdPanel::onHoverIndexChanged);
@@ -54,6 +61,17 @@ void KivoIdPanel::setKivoIdSelected(int kivoId, bool selected)
             return;
         }
     }
+}
+
+QList<int> KivoIdPanel::bandSelection(KivoIdModel::Band band) const
+{
+    return band == m_model->band() ? selectedKivoIds() : m_kept[int(band)];
+}
+
+void KivoIdPanel::clearSelection()
+{
+    m_view->selectionModel()->clearSelection();
+    m_kept[int(m_model->band())].clear();
 }
 
 void KivoIdPanel::setBand(KivoIdModel::Band band)
@@ -90,11 +108,21 @@ void KivoIdPanel::onSelectionChanged(const QItemSelection &selected,
 
 void KivoIdPanel::onModelAboutToBeReset()
 {
-    const QList<int> shown = m_shown;
-    for (int id : shown)
-        reportDeselected(id);
+    // The selection stays with its band (and on its band's plots); only the
+    // highlight of the cell under the pointer goes.
+    const QList<int> selected = selectedKivoIds();
+    m_kept[int(m_model->band())] = selected;
+    if (m_lastHoverId != 0 && !selected.contains(m_lastHoverId))
+        reportDeselected(m_lastHoverId);
     m_lastHoverId = 0;
     m_details->hide();
+}
+
+void KivoIdPanel::onModelReset()
+{
+    const QList<int> kept = m_kept[int(m_model->band())];
+    for (int id : kept)
+        setKivoIdSelected(id, true);
 }
 
 void KivoIdPanel::onHoverIndexChanged(const QModelIndex &index)

@@ -8,6 +8,7 @@
 
 class KivoIdDetails;
 class KivoIdTableView;
+class QPushButton;
 
 // The dock panel of KiVo IDs: the current band's grid above the details of
 // the ID under the pointer (or of a selected one). Selected cells and the
@@ -15,9 +16,11 @@ class KivoIdTableView;
 // the pointer is on; the hovered ID is taken back when the pointer moves on,
 // unless the user selected it. Empty cells and "no cell" report ID 0.
 //
-// Whatever the panel no longer shows is reported as deselected, also when a
-// band change resets the grid (the view drops its selection silently then),
-// so the plots never keep boxes the panel has lost.
+// Each band keeps its own selection: a band change resets the grid (the view
+// drops its selection silently then), so the panel keeps what was selected
+// and selects it again when the band is shown again. The pages draw only the
+// IDs of their own band, so the other band's selection stays on its pages.
+// "Clear selection" deselects the shown band's IDs.
 class KivoIdPanel : public QWidget
 {
     Q_OBJECT
@@ -34,6 +37,8 @@ public:
 
     //! The IDs of the cells the user selected (hovering left out).
     QList<int> selectedKivoIds() const;
+    //! The IDs selected on `band`'s grid, shown or not.
+    QList<int> bandSelection(KivoIdModel::Band band) const;
 
 signals:
     void kivoIdSelected(int kivoId);
@@ -45,6 +50,8 @@ public slots:
     //! Selects or clears the cell of `kivoId` in the current grid, as a click
     //! would; nothing happens for an ID the grid does not show.
     void setKivoIdSelected(int kivoId, bool selected);
+    //! Deselects every ID of the shown band.
+    void clearSelection();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -52,6 +59,7 @@ protected:
 private:
     void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void onModelAboutToBeReset();
+    void onModelReset();
     void reportSelected(int kivoId);
     void reportDeselected(int kivoId);
     bool isSelectedId(int kivoId) const;
@@ -60,9 +68,11 @@ private:
 
     KivoIdTableView *m_view = nullptr;
     KivoIdDetails *m_details = nullptr;
+    QPushButton *m_clear = nullptr;
     KivoIdModel *m_model = nullptr;
     //! The ID last reported under the pointer (0: none). Kept as an ID, not
     //! an index: an index of the 6-row grid must not be read in the 5-row one.
     int m_lastHoverId = 0;
-    QList<int> m_shown; //!< table IDs reported selected, not yet deselected
+    QList<int> m_shown;   //!< table IDs reported selected, not yet deselected
+    QList<int> m_kept[2]; //!< per band (KivoIdModel::Band): its selection while not shown
 };

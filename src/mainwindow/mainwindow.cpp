@@ -42,6 +42,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_channel = new InstanceChannel(this);
     m_channel->listen();
 
+    buildReconnect();
     m_restartTimer.setSingleShot(true);
     m_restartTimer.setInterval(750);
     connect(&m_restartTimer, &QTimer::timeout, this, &MainWindow::onRestartTimeout);
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
             &MainWindow::onDcNewSpecScanAvailable);
     connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
+    connect(m_device, &DeviceComms::rfsaGetRfParamsDone, this, &MainWindow::onRfParams);
     connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
     m_device->setLossAnnouncedByOwner(true);
     m_clock.start();
@@ -80,6 +82,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     statusBar()->addPermanentWidget(m_lblHostVersion);
 
     buildPages();
+    buildOverloadWarning();
     followSurveyPage(m_form.tabWidget->currentWidget()); // the tabs went in unannounced
     followMarkerPage(m_form.tabWidget->currentWidget());
     connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
@@ -90,8 +93,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     updateSessionState();
 
     buildFirmwareUpdate();
-    m_projectInfoDialog = new ProjectInfoDialog(this);
-    connect(m_projectInfoDialog, &QDialog::accepted, this, &MainWindow::setProjectInfoToHist);
+    buildProjectInfo();
 
     QMetaObject::connectSlotsByName(this);
 
@@ -112,6 +114,26 @@ void MainWindow::buildPages()
     for (int i = 0; i < 2; ++i) {
         m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::LeftSide, nullptr);
         m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::RightSide, nullptr);
+    }
+}
+
+void MainWindow::buildOverloadWarning()
+{
+    m_lblOverload = new QLabel(this);
+    m_lblOverload->setObjectName(QStringLiteral("lblOverloadWarning"));
+    m_lblOverload->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: #b00020; color: white; font-weight: bold; padding: 0 4px; }"));
+    m_lblOverload->hide();
+    statusBar()->insertPermanentWidget(0, m_lblOverload);
+    // The limit is the user's (a mast-top antenna or an attenuator moves it).
+    const int limit =
+        QSettings().value(QStringLiteral("OverloadLimit"), OverloadWatch::DefaultLimitDbm).toInt();
+    for (TabPage *page : {static_cast<TabPage *>(m_page2400), static_cast<TabPage *>(m_page900)}) {
+        page->setOverloadLimit(limit);
+        connect(page, &TabPage::overloadChanged, this, [this](const QString &text) {
+            m_lblOverload->setText(text);
+            m_lblOverload->setVisible(!text.isEmpty());
+        });
     }
 }
 
@@ -169,11 +191,6 @@ void MainWindow::onKivoIdDeselected(int id)
     for (int i = 0; i < m_form.tabWidget->count(); ++i)
         if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
             page->kivoIdDeselected(id);
-}
-
-void MainWindow::on_actionQuit_triggered()
-{
-    QCoreApplication::exit(0);
 }
 
 void MainWindow::on_actionToggle_View_triggered()

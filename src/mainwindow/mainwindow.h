@@ -2,6 +2,7 @@
 
 #include "devicetypes.h"
 #include "manuallauncher.h"
+#include "portdiscovery.h"
 #include "projectinfodata.h"
 #include "rfspectrumhistory.h"
 #include "scanplan.h"
@@ -24,6 +25,7 @@ class KivoIdPanel;
 class MarkerTable;
 class ProjectInfoDialog;
 class QAction;
+class QCloseEvent;
 class QDockWidget;
 class QLabel;
 class QToolBar;
@@ -122,6 +124,8 @@ public:
     //! True from Scan until Stop, across the pause of a tab switch.
     bool scanWanted() const { return m_scanWanted; }
     bool restartPending() const { return m_restartTimer.isActive(); }
+    //! The device went away while scanning and is waited for.
+    bool waitingForDevice() const { return m_returnTimer.isActive(); }
     //! The band the window scans and shows on Scan; a tab is only the
     //! user's choice of band when the user selected it.
     ScanPlan::Band lastBandShown() const { return m_lastBandShown; }
@@ -130,6 +134,8 @@ public:
     DebugWindow *debugWindow() const;
     //! Replaces how the manual is opened (tests check the decision).
     void setManualLauncher(std::unique_ptr<ManualLauncher> launcher);
+    //! Where a window of `size` goes beside `window`, inside `available`.
+    static QRect placeBeside(const QRect &window, const QSize &size, const QRect &available);
 
 public slots:
     void onDcBusyChanged(bool busy);
@@ -146,6 +152,9 @@ public slots:
     void setProjectInfoToHist();
     //! The device went away or stopped sending (the session shows no box).
     void onDcDeviceLost(const QString &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void on_actionQuit_triggered();
@@ -173,12 +182,16 @@ private:
     void buildHelpMenu();
     void installWifiList();
     void buildPages();
+    void buildOverloadWarning();
+    void buildProjectInfo();
     void syncViewToggleText();
     void restoreWindowGeometry();
     void updateActionStates();
     void setBandTabsEnabled(bool enabled);
     void onRestartTimeout();
     void sendScan(ScanPlan::Band band, const QVariantMap &parameters);
+    void onRfParams(const RfParams &params);
+    void showScanSettings();
     void endScanIntent();
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
@@ -188,11 +201,31 @@ private:
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
     void disconnectOnceScanEnded();
+    // Waiting for a lost device and resuming (mainwindowreconnect.cpp).
+    void buildReconnect();
+    void rememberDeviceIdentity();
+    void waitForDeviceReturn(ScanPlan::Band band);
+    void stopWaitingForDevice();
+    void onReturnPoll();
+    //! Resumes the scan the lost device was doing; false when none was.
+    bool resumeAfterReconnect();
+    bool recentlyReconnected() const;
+    // Leaving with unsaved sweeps (mainwindowquit.cpp).
+    //! Quit and the close button: offers to save what is unsaved; false
+    //! when the user chose to stay.
+    bool confirmQuit();
+    void countSweepTaken(ScanPlan::Band band);
+    void forgetSavedSweeps();
+    void noteSaved(TabPage *page, const QString &path);
+    //! Sweeps of the band's live page not in a saved file. Those that came
+    //! in just after a Save are added to that file instead.
+    int unsavedSweeps(ScanPlan::Band band);
     void updateSessionState();
     void buildKivoIdPanel();
     void followKivoIdBand(QWidget *page);
     void showKivoIdsOn(TabPage *page);
     void openDebugWindow();
+    QRect availableArea() const;
     void keepOwnWindow(QWidget *window);
     // Data in and out (mainwindowdata.cpp).
     void buildDataActions();
@@ -222,12 +255,14 @@ private:
     QLabel *m_lblHostVersion = nullptr;
     FwUpdateDialog *m_fwUpdateDialog = nullptr;
     QLabel *m_lblSessionState = nullptr; //!< the session's state in words
+    QLabel *m_lblOverload = nullptr;     //!< the scanned page's overload warning
     QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
     QElapsedTimer m_clock;
     SweepRate m_sweepRate;
     bool m_deviceLost = false; //!< the last session ended with the device gone
     ProjectInfoDialog *m_projectInfoDialog = nullptr;
     ProjectInfoData m_projectInfo;
+    bool m_projectInfoConfirmed = false; //!< the user saved the project texts this session
     InstanceChannel *m_channel = nullptr;
     QStringList m_receivedArguments;
     bool m_debugMode = false;
@@ -248,11 +283,19 @@ private:
     // window asked for, so sweeps are checked against what was really sent.
     bool m_scanWanted = false;
     ScanPlan::Band m_lastBandShown = ScanPlan::Band2400; //!< band of the last band tab shown
-    int m_scanBand = -1;       //!< band of the last setup sent, -1 before any
-    int m_scanPointCount = -1; //!< points a sweep of that setup has
+    int m_scanBand = -1;          //!< band of the last setup sent, -1 before any
+    int m_scanPointCount = -1;    //!< points a sweep of that setup has
+    QVariantMap m_scanParameters; //!< that setup
+    RfParams m_rfParams[2];       //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them
+    int m_rfParamsSeen = 0;       //!< tables the running connect has reported
     bool m_otherBandTabDisabled = false;
-    bool m_disconnectAfterScan = false; //!< Disconnect came during a scan
-    QTimer m_restartTimer;              //!< the one pending restart after a tab switch
+    bool m_disconnectAfterScan = false;         //!< Disconnect came during a scan
+    QTimer m_restartTimer;                      //!< the one pending restart after a tab switch
+    PortDiscovery::PortRecord m_deviceIdentity; //!< the port of the last connection
+    QTimer m_returnTimer;                       //!< looks for a lost device while it is away
+    int m_resumeBand = -1;                      //!< band to resume once the lost device is back
+    qint64 m_lastAttemptMs = 0;                 //!< last connect made by the return watch
+    qint64 m_reconnectedAtMs = -1;              //!< when a lost device's scan was resumed
 
     // Debug window, About boxes and manual viewers have no parent, so they
     // never keep the program alive; the window deletes what is left of them.
@@ -260,4 +303,10 @@ private:
     QPointer<DebugWindow> m_debugWindow;
     std::unique_ptr<ManualLauncher> m_manualLauncher;
     AutosaveJournal *m_autosave[2] = {nullptr, nullptr}; //!< 2.4 GHz, 900 MHz; made on first sweep
+    // Per band (2.4 GHz, 900 MHz): sweeps given to the live page since Scan,
+    // how many of them the last Save wrote, where and when.
+    int m_sweepsTaken[2] = {0, 0};
+    int m_sweepsSaved[2] = {0, 0};
+    QString m_savedPath[2];
+    qint64 m_savedAtMs[2] = {0, 0};
 };

@@ -120,6 +120,11 @@ void MainWindow::autosaveSweep(ScanPlan::Band band, qint64 timeStamp,
     if (!journal)
         journal = new AutosaveJournal(this);
     if (!journal->isActive()) {
+        // A sweep in flight after the scan was ended (and its journal
+        // answered for) must not start a journal that the next start
+        // would offer as a lost scan.
+        if (!m_scanWanted)
+            return;
         RfSpectrumHistory header = bandPage(band)->history();
         header.samples.clear(); // the sweeps follow in batches
         journal->begin(AutosaveJournal::newFilePath(bandTagFor(band)), header);

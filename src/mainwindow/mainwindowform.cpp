@@ -99,7 +99,10 @@ void MainWindow::buildForm()
         makeAction(this, "actionAbout", tr("About"), tr("View information about this application"));
     f.actionUser_Manual =
         makeAction(this, "actionUser_Manual", tr("User Manual"), tr("Open the user manual"));
-    f.actionToggle_Channels = makeAction(this, "actionToggle_Channels", tr("Wi-Fi Chan."));
+    // The text names the channel numbers both 2.4 GHz plots show on top.
+    f.actionToggle_Channels =
+        makeAction(this, "actionToggle_Channels", tr("Wi-Fi Chan."),
+                   tr("Channel numbers on the top axis: Wi-Fi or ZigBee (click to switch)"));
     f.actionTarnwell_Website = makeAction(this, "actionTarnwell_Website", tr("Tarnwell Website"));
     f.actionProject_Info = makeAction(this, "actionProject_Info", tr("Project Info"));
     // Playback actions exist in the form but nothing offers them yet.

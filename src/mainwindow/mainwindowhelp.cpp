@@ -9,6 +9,9 @@
 
 #include "mainwindowlog.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 MainWindow::~MainWindow()
@@ -25,6 +28,30 @@ DebugWindow *MainWindow::debugWindow() const
 void MainWindow::setManualLauncher(std::unique_ptr<ManualLauncher> launcher)
 {
     m_manualLauncher = std::move(launcher);
+}
+
+QRect MainWindow::placeBeside(const QRect &window, const QSize &size, const QRect &available)
+{
+    // Right of the window when there is room, else left of it, else over
+    // its right edge: always inside the screen, never at x = 1925 on a
+    // 1920-pixel screen.
+    const int w = qMin(size.width(), available.width());
+    const int h = qMin(size.height(), available.height());
+    int x = window.right() + 6;
+    if (x + w - 1 > available.right())
+        x = window.left() - 6 - w;
+    if (x < available.left())
+        x = available.right() - w + 1;
+    const int y = qBound(available.top(), window.top(), available.bottom() - h + 1);
+    return QRect(x, y, w, h);
+}
+
+QRect MainWindow::availableArea() const
+{
+    QScreen *screen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 void MainWindow::keepOwnWindow(QWidget *window)
@@ -55,8 +82,8 @@ void MainWindow::openDebugWindow()
     auto *w = new DebugWindow(QStringList{m_portOverride});
     keepOwnWindow(w);
     m_debugWindow = w;
-    w->setGeometry(0, 0, 500, height());
-    w->move(x() + width() + 5, y());
+    const QSize wanted(qMax(500, w->minimumSizeHint().width()), height());
+    w->setGeometry(placeBeside(frameGeometry(), wanted, availableArea()));
     w->show();
 
     DeviceComms *dc = m_device;

@@ -13,6 +13,7 @@
 #include "tnwtabwidget.h"
 
 #include <QAction>
+#include <QSettings>
 
 bool MainWindow::openRecordingFile(const QString &path)
 {
@@ -51,8 +52,11 @@ void MainWindow::on_actionSave_triggered()
     auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
     if (!page)
         return;
-    if (!RecordingUi::save(this, page->history(), proposedBaseName(page)).isEmpty())
-        onPageSaved(page);
+    const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
+    if (path.isEmpty())
+        return;
+    noteSaved(page, path);
+    onPageSaved(page);
 }
 
 void MainWindow::on_actionOpen_triggered()
@@ -68,9 +72,44 @@ void MainWindow::on_actionSnapshot_triggered()
     Snapshot::save(this, page->snapshotPixmap(), proposedBaseName(page));
 }
 
+namespace {
+const char *const lastProjectKeys[] = {"LastProject/Name", "LastProject/Id", "LastProject/Location",
+                                       "LastProject/Technician"};
+
+ProjectInfoData lastProject()
+{
+    QSettings s;
+    ProjectInfoData d;
+    d.projectName = s.value(QLatin1String(lastProjectKeys[0])).toString();
+    d.projectId = s.value(QLatin1String(lastProjectKeys[1])).toString();
+    d.scanLocation = s.value(QLatin1String(lastProjectKeys[2])).toString();
+    d.technicianName = s.value(QLatin1String(lastProjectKeys[3])).toString();
+    return d;
+}
+} // namespace
+
+void MainWindow::buildProjectInfo()
+{
+    m_projectInfoDialog = new ProjectInfoDialog(this);
+    // A technician scans the same site again and again: the last project's
+    // texts are offered, and still confirmed at the first scan.
+    m_projectInfoDialog->setData(lastProject());
+    connect(m_projectInfoDialog, &QDialog::accepted, this, [this] {
+        m_projectInfoConfirmed = true;
+        setProjectInfoToHist();
+        QSettings s;
+        const QString values[] = {m_projectInfo.projectName, m_projectInfo.projectId,
+                                  m_projectInfo.scanLocation, m_projectInfo.technicianName};
+        for (int i = 0; i < 4; ++i)
+            s.setValue(QLatin1String(lastProjectKeys[i]), values[i]);
+    });
+}
+
 void MainWindow::on_actionProject_Info_triggered()
 {
-    m_projectInfoDialog->setData(m_projectInfo);
+    m_projectInfoDialog->setData(m_projectInfo.projectName.isEmpty() && !m_projectInfoConfirmed
+                                     ? lastProject()
+                                     : m_projectInfo);
     m_projectInfoDialog->show();
     m_projectInfoDialog->raise();
 }

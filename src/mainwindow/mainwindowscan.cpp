@@ -49,7 +49,7 @@ void MainWindow::updateActionStates()
     m_form.actionConnect->setEnabled(!connected && !locked);
     m_form.actionDisconnect->setEnabled(connected && !m_scanWanted && !locked);
     m_form.actionRecord->setEnabled(!m_scanWanted && !locked);
-    m_form.actionStop->setEnabled(m_scanWanted);
+    m_form.actionStop->setEnabled(m_scanWanted || waitingForDevice());
     m_form.actionOpen->setEnabled(!m_scanWanted);
     if (!connected) {
         m_otherBandTabDisabled = false;
@@ -75,7 +75,10 @@ void MainWindow::on_actionConnect_triggered()
         if (ports.isEmpty())
             ports = DeviceComms::availablePortNames();
         if (ports.isEmpty()) {
-            DialogSeam::critical(tr("Error"), tr("Unable to find any Orvanel device!"));
+            DialogSeam::critical(
+                tr("Error"), tr("Unable to find any Orvanel device!") + QStringLiteral("\n\n") +
+                                 PortDiscovery::noDeviceAdvice(PortDiscovery::systemPorts(),
+                                                               PortDiscovery::usbDeviceNames()));
             return;
         }
         if (ports.size() == 1) {
@@ -101,6 +104,8 @@ void MainWindow::on_actionConnect_triggered()
     else
         m_device->setPortFinder([port](const QString &) { return QStringList{port}; });
     m_deviceLost = false;
+    m_rfParamsSeen = 0;
+    m_device->setQuietFailures(false); // the user asked: failures are told
     m_device->setPortName(port);
     m_device->connectToDevice(m_debugMode);
 }
@@ -144,6 +149,10 @@ void MainWindow::onDcConnectedChanged(bool connected)
         m_lblHostVersion->setText(QStringLiteral("H: v---"));
         endScanIntent();
     }
+    if (connected) {
+        m_deviceLost = false;
+        rememberDeviceIdentity();
+    }
     updateActionStates();
     if (connected) {
         // The session clears its busy flag right after announcing the
@@ -152,7 +161,9 @@ void MainWindow::onDcConnectedChanged(bool connected)
             this,
             [this] {
                 // Not under an open firmware update: it is about to use the port.
-                if (m_device->connected() && !m_scanWanted && !firmwareDialogShown())
+                if (!m_device->connected() || m_scanWanted || firmwareDialogShown())
+                    return;
+                if (!resumeAfterReconnect())
                     m_form.actionRecord->trigger();
             },
             Qt::QueuedConnection);
@@ -190,10 +201,33 @@ void MainWindow::onDcScanningChanged(bool scanning)
 void MainWindow::sendScan(ScanPlan::Band band, const QVariantMap &parameters)
 {
     m_scanBand = band;
+    m_scanParameters = parameters;
     m_scanPointCount = ScanPlan::pointCount(parameters);
     m_sweepRate.clear();
     qCDebug(lcMainWindow) << "Scanning band" << band << "expecting" << m_scanPointCount << "points";
     m_device->sendRfSetupAndScan(parameters);
+}
+
+void MainWindow::onRfParams(const RfParams &params)
+{
+    // The connect sequence asks for the 900 MHz table, then the 2.4 GHz one;
+    // a table asked for by hand (debug window) is not the session's.
+    if (m_device->connected() || m_rfParamsSeen >= 2)
+        return;
+    m_rfParams[m_rfParamsSeen++ == 0 ? ScanPlan::Band900 : ScanPlan::Band2400] = params;
+}
+
+void MainWindow::showScanSettings()
+{
+    for (const ScanPlan::Band band : {ScanPlan::Band2400, ScanPlan::Band900}) {
+        QString text;
+        if (m_device->scanning() && m_scanBand == band) {
+            const double rate = m_sweepRate.perSecond(m_clock.elapsed());
+            text = ScanPlan::settingsText(m_scanParameters, m_rfParams[band],
+                                          rate > 0 ? 1000.0 / rate : 0.0);
+        }
+        bandPage(band)->setScanSettings(text);
+    }
 }
 
 void MainWindow::on_actionRecord_triggered()
@@ -209,6 +243,7 @@ void MainWindow::on_actionRecord_triggered()
 
     m_page2400->clearHist();
     m_page900->clearHist();
+    forgetSavedSweeps();
     endAutosave(true); // what they held is discarded
     setProjectInfoToHist();
 
@@ -217,18 +252,23 @@ void MainWindow::on_actionRecord_triggered()
                                                       m_rbwOverride, m_fStepOverride));
     updateActionStates();
 
-    if (m_projectInfo.projectName.isEmpty())
+    if (m_projectInfo.projectName.isEmpty() || !m_projectInfoConfirmed)
         m_form.actionProject_Info->trigger();
 }
 
 void MainWindow::on_actionStop_triggered()
 {
-    const bool wasWanted = m_scanWanted;
+    const bool wasWanted = m_scanWanted || waitingForDevice();
+    stopWaitingForDevice();
     endScanIntent();
+    updateSessionState();
     if (m_device->scanning())
         emit m_device->stopScanning();
     updateActionStates();
-    if (!wasWanted || m_qcMode) {
+    // Only unsaved sweeps make the question: Stop right after a Save has
+    // nothing more to offer.
+    if (!wasWanted || m_qcMode ||
+        unsavedSweeps(ScanPlan::Band2400) + unsavedSweeps(ScanPlan::Band900) == 0) {
         endAutosave(true);
         return;
     }
@@ -261,6 +301,10 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     if (spectrum.size() != m_scanPointCount)
         return;
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
+    // A sweep still in flight after Stop (or Quit) was not asked for: the
+    // question (or the Save) covered the recording as it stood.
+    if (m_scanWanted)
+        countSweepTaken(band);
     autosaveSweep(band, timeStamp, spectrum);
 }
 

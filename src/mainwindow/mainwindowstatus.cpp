@@ -4,10 +4,12 @@
 
 #include "devicecomms.h"
 #include "dialogseam.h"
+#include "serialcomms.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStatusBar>
 
 void MainWindow::updateSessionState()
 {
@@ -17,8 +19,12 @@ void MainWindow::updateSessionState()
         const QString band = m_scanBand == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz");
         const int rate = qRound(m_sweepRate.perSecond(m_clock.elapsed()));
         text = tr("Scanning %1 on %2, %3 sweeps/s").arg(band, port).arg(rate);
+        if (recentlyReconnected())
+            text = tr("Reconnected") + QStringLiteral(". ") + text;
     } else if (m_device->connected()) {
         text = tr("Connected on %1").arg(port);
+    } else if (waitingForDevice()) {
+        text = tr("Device lost: waiting for it to come back");
     } else if (m_device->busy()) {
         text = tr("Connecting…");
     } else if (m_deviceLost) {
@@ -27,6 +33,7 @@ void MainWindow::updateSessionState()
         text = tr("Not connected");
     }
     m_lblSessionState->setText(text);
+    showScanSettings();
 }
 
 void MainWindow::askToSave(const QString &why)
@@ -39,13 +46,37 @@ void MainWindow::askToSave(const QString &why)
                                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer == QMessageBox::Yes)
         m_form.actionSave->trigger();
-    else if (answer == QMessageBox::No)
+    else if (answer == QMessageBox::No) {
         endAutosave(true); // discarded: nothing to recover at the next start
+        for (int i = 0; i < 2; ++i)
+            m_sweepsSaved[i] = m_sweepsTaken[i]; // and nothing to ask about on Quit
+    }
 }
 
 void MainWindow::onDcDeviceLost(const QString &text)
 {
     m_deviceLost = true;
+    // A port that went away comes back when the cable is plugged in again;
+    // a device that stopped sending on a port still there is another fault.
+    const bool portGone = text.startsWith(SerialComms::deviceLostText());
+    if (portGone && m_scanWanted && !m_qcMode && m_scanBand >= 0 && !waitingForDevice()) {
+        // A loose cable must not end a survey: wait for the device instead
+        // of asking to save. Stop ends the wait (and asks then).
+        waitForDeviceReturn(ScanPlan::Band(m_scanBand));
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                updateSessionState();
+                updateActionStates();
+                statusBar()->showMessage(
+                    text + QStringLiteral(". ") +
+                    tr("Plug the scanner in again: the scan resumes by itself."));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (waitingForDevice())
+        return; // a failed attempt to reconnect: keep waiting quietly
     const bool capturing = m_scanWanted && !m_qcMode;
     // The session lowers its flags right after this signal: speak once it
     // has, so the window behind the box already shows the device gone (and

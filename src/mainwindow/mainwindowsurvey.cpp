@@ -59,19 +59,29 @@ void MainWindow::buildSurvey()
 {
     auto *dock = new QDockWidget(tr("Utilization"), this);
     dock->setObjectName(QStringLiteral("dockWidgetUtilization"));
-    dock->setMinimumSize(320, 35);
+    // Tall enough for a table of channels, wherever it is docked (a dock
+    // above the Markers table was squeezed to a single row).
+    dock->setMinimumSize(320, 260);
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
                       QDockWidget::DockWidgetClosable);
     dock->setAllowedAreas(Qt::RightDockWidgetArea);
     m_utilizationDock = new UtilizationDock(dock);
     m_utilizationDock->setObjectName(QStringLiteral("dockWidgetContentsUtilization"));
     dock->setWidget(m_utilizationDock);
+    // A dock of its own, not a tab behind the KiVo panel where showing it
+    // showed nothing.
     addDockWidget(Qt::RightDockWidgetArea, dock);
-    tabifyDockWidget(m_form.dockWidgetKivoIds, dock);
     dock->hide();
     m_form.dockWidgetUtilization = dock;
 
     QAction *toggle = dock->toggleViewAction();
+    connect(toggle, &QAction::toggled, dock, [this, dock](bool on) {
+        if (!on)
+            return;
+        dock->raise();
+        // Beside the other docks it gets room for its table, not a share.
+        resizeDocks({dock}, {qMax(dock->height(), height() / 2)}, Qt::Vertical);
+    });
     toggle->setObjectName(QStringLiteral("actionUtilization"));
     toggle->setToolTip(tr("Show how busy each channel was and which to use"));
     m_form.actionUtilization = toggle;

@@ -26,7 +26,7 @@ QLineEdit *addRow(QWidget *parent, QFormLayout *form, QLabel *&label, const char
 ProjectInfoDialog::ProjectInfoDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ProjectInfoDialog"));
-    setWindowTitle(tr("Dialog"));
+    setWindowTitle(tr("Project Information"));
     resize(366, 153);
     setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Minimum);
 

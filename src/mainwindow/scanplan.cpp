@@ -2,6 +2,9 @@
 
 #include "bandparameters.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+
 #include <cmath>
 #include <limits>
 
@@ -45,6 +48,31 @@ void applyAmplitudeOffset(RfSpectrumScan &scan, int offset)
             continue;
         v = qint8(quint8(quint8(v) + add));
     }
+}
+
+double rbwKHz(const RfParams &table, int rbwRegister)
+{
+    for (const RfParamsEntry &e : table.entries)
+        if (e.setting == rbwRegister)
+            return e.rbw;
+    return 0.0;
+}
+
+QString settingsText(const QVariantMap &parameters, const RfParams &table, double sweepMs)
+{
+    const auto tr = [](const char *text) { return QCoreApplication::translate("ScanPlan", text); };
+    const int rbwRegister = parameters.value(QStringLiteral("RBW")).toInt();
+    const double rbw = rbwKHz(table, rbwRegister);
+    QStringList parts;
+    parts << (rbw > 0 ? tr("RBW %1 kHz").arg(QString::number(rbw, 'g', 4))
+                      : tr("RBW register %1").arg(rbwRegister));
+    parts << tr("step %1 kHz")
+                 .arg(
+                     QString::number(parameters.value(QStringLiteral("FStep")).toDouble(), 'g', 6));
+    parts << tr("%1 points").arg(pointCount(parameters));
+    if (sweepMs > 0)
+        parts << tr("sweep %1 ms").arg(qRound(sweepMs));
+    return parts.join(QStringLiteral(" \u00b7 "));
 }
 
 } // namespace ScanPlan

@@ -30,4 +30,14 @@ int pointCount(const QVariantMap &parameters);
 //! no-data level -128 stays -128 (it is not a level to shift).
 void applyAmplitudeOffset(RfSpectrumScan &scan, int offset);
 
+//! The resolution bandwidth (as the radio reports it, kHz) of register
+//! value `rbwRegister` in `table`; 0 when the table does not hold it.
+double rbwKHz(const RfParams &table, int rbwRegister);
+
+//! The settings of a running scan as an analyzer states them, for example
+//! "RBW 203.1 kHz · step 200 kHz · 501 points · sweep 48 ms". An RBW the
+//! table does not know is given as its register value; the sweep time is
+//! left out while it is not known (`sweepMs` <= 0).
+QString settingsText(const QVariantMap &parameters, const RfParams &table, double sweepMs);
+
 } // namespace ScanPlan

@@ -8,6 +8,7 @@ add_library(orvanel_spectrum_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/bandhistory.cpp ${CMAKE_CURRENT_LIST_DIR}/bandhistory.h
   ${CMAKE_CURRENT_LIST_DIR}/spectrumstatistics.cpp ${CMAKE_CURRENT_LIST_DIR}/spectrumstatistics.h
   ${CMAKE_CURRENT_LIST_DIR}/colorrange.cpp ${CMAKE_CURRENT_LIST_DIR}/colorrange.h
+  ${CMAKE_CURRENT_LIST_DIR}/overloadwatch.cpp ${CMAKE_CURRENT_LIST_DIR}/overloadwatch.h
 )
 target_include_directories(orvanel_spectrum_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_include_directories(orvanel_spectrum_core SYSTEM PUBLIC ${QWT_INCLUDE_DIR})

@@ -27,6 +27,13 @@ void KivoIdOverlay::setPlot(QwtPlot *plot)
     redraw();
 }
 
+double KivoIdOverlay::levelStep(int maxLevel)
+{
+    if (maxLevel <= 0)
+        return LevelStep;
+    return qMin(LevelStep, (TopLevel0 - Bottom - MinBoxHeight) / maxLevel);
+}
+
 void KivoIdOverlay::select(int kivoId)
 {
     if (m_selected.contains(kivoId) || !kivoIdTable().contains(kivoId))
@@ -83,11 +90,13 @@ void KivoIdOverlay::redraw()
         ranges.append({info.lowFrequency(), info.highFrequency()});
     }
     const QVector<int> levels = kivoIdStaggerLevels(ranges);
+    const double step =
+        levelStep(levels.isEmpty() ? 0 : *std::max_element(levels.begin(), levels.end()));
 
     for (int i = 0; i < m_selected.size(); ++i) {
         const KivoIdInfo info = kivoIdInfo(m_selected[i]);
         const QColor color = kivoIdTypeColor(info.type);
-        const double top = TopLevel0 - LevelStep * levels[i];
+        const double top = TopLevel0 - step * levels[i];
         const QPen pen(color, 2, Qt::SolidLine);
 
         auto *box = new QwtPlotShapeItem;

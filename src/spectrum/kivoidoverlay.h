@@ -10,8 +10,10 @@ class QwtPlotShapeItem;
 // The frequency plans of the selected KiVo IDs on a spectrum plot: one
 // gradient box per ID from its top edge down to -100 dBm, with the ID's
 // number under the top edge. Overlapping plans are staggered 4 dB apart so
-// their numbers stay readable. The boxes always show the whole list; the
-// plot redraws them through its auto-replot.
+// their numbers stay readable; with many levels the step shrinks so that the
+// lowest top edge stays MinBoxHeight above the bottom and every box remains
+// visible. The boxes always show the whole list; the plot redraws them
+// through its auto-replot.
 //
 // Only IDs of the KiVo ID table are kept: an unknown ID has no range to draw,
 // and two of them "overlapping" at 0 MHz would push every real box down.
@@ -22,6 +24,10 @@ public:
     static constexpr double TopLevel0 = -50.0;
     static constexpr double LevelStep = 4.0;
     static constexpr double Bottom = -100.0;
+    static constexpr double MinBoxHeight = 8.0;
+
+    //! The step between levels when the highest level is `maxLevel`.
+    static double levelStep(int maxLevel);
 
     explicit KivoIdOverlay(QwtPlot *plot = nullptr);
     ~KivoIdOverlay();

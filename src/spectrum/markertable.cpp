@@ -116,7 +116,8 @@ void MarkerTable::refresh()
                              m_table->currentRow() == i;
         if (!editing) {
             QTableWidgetItem *f =
-                setCell(i, FrequencyColumn, MarkerMath::frequencyText(r.frequency));
+                setCell(i, FrequencyColumn,
+                        MarkerMath::frequencyText(r.frequency, m_markers->resolutionMHz()));
             f->setFlags(f->flags() | Qt::ItemIsEditable);
             f->setForeground(r.inView ? palette().text() : QBrush(Qt::gray));
         }

@@ -54,6 +54,30 @@ PlotWheelMagnifier::PlotWheelMagnifier(QWidget *canvas, PlotZoom *zoom)
     setZoomOutKey(Qt::Key_Minus, Qt::NoModifier);
 }
 
+int PlotWheelMagnifier::zoomKeyDirection(int key, Qt::KeyboardModifiers modifiers,
+                                         const QString &text)
+{
+    // Ctrl or Alt with the key is someone else's shortcut.
+    if (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return 0;
+    if (text == QLatin1String("+") || key == Qt::Key_Plus)
+        return 1;
+    if (text == QLatin1String("-") || key == Qt::Key_Minus)
+        return -1;
+    return 0;
+}
+
+void PlotWheelMagnifier::widgetKeyPressEvent(QKeyEvent *event)
+{
+    const int direction = zoomKeyDirection(event->key(), event->modifiers(), event->text());
+    if (direction == 0) {
+        QwtPlotMagnifier::widgetKeyPressEvent(event);
+        return;
+    }
+    rescale(direction > 0 ? keyFactor() : 1.0 / keyFactor());
+    event->accept();
+}
+
 void PlotWheelMagnifier::rescale(double factor)
 {
     const QwtInterval view = m_zoom->frequencyView();

@@ -36,9 +36,16 @@ class PlotWheelMagnifier : public QwtPlotMagnifier
 public:
     PlotWheelMagnifier(QWidget *canvas, PlotZoom *zoom);
 
+    //! +1 for a key that zooms in, -1 for one that zooms out, else 0. "+"
+    //! and "-" are taken by the character they type, whatever the layout
+    //! (Shift+= on US and UK keyboards, the "+" key on German ones), and from
+    //! the keypad.
+    static int zoomKeyDirection(int key, Qt::KeyboardModifiers modifiers, const QString &text);
+
 protected:
     void rescale(double factor) override;
     void widgetWheelEvent(QWheelEvent *event) override;
+    void widgetKeyPressEvent(QKeyEvent *event) override;
 
 private:
     PlotZoom *m_zoom;

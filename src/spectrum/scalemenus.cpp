@@ -24,7 +24,7 @@ QString tr(const char *text)
 std::optional<QwtInterval> askRange(const QString &what, double low, double high)
 {
     DialogSeam::Request request;
-    request.kind = DialogSeam::Request::GetText;
+    request.kind = DialogSeam::Request::GetRange;
     request.title = QCoreApplication::applicationName();
     request.text = what;
     request.value = ScaleMenus::rangeText(low, high);

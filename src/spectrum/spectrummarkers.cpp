@@ -80,9 +80,16 @@ std::optional<double> nextPeak(const SpectrumStatistics &stats, const QwtInterva
     return traceFrequency(stats, cells, best);
 }
 
-QString frequencyText(double mhz)
+int frequencyDecimals(double stepMHz)
 {
-    return QString::number(mhz, 'f', 3);
+    if (!(stepMHz > 0.0) || !std::isfinite(stepMHz))
+        return 3;
+    return qBound(0, int(std::ceil(-std::log10(stepMHz) - 1e-9)), 6);
+}
+
+QString frequencyText(double mhz, double stepMHz)
+{
+    return QString::number(mhz, 'f', frequencyDecimals(stepMHz));
 }
 
 QString levelText(double dbm)
@@ -167,6 +174,12 @@ QwtInterval SpectrumMarkers::cells() const
 QwtInterval SpectrumMarkers::view() const
 {
     return m_plot->axisScaleDiv(QwtPlot::xBottom).interval();
+}
+
+double SpectrumMarkers::resolutionMHz() const
+{
+    const int columns = m_plot ? m_plot->statistics().columns : 0;
+    return columns > 1 ? cells().width() / (columns - 1) : 0.0;
 }
 
 MarkerReadout SpectrumMarkers::readout(int index) const

@@ -48,7 +48,11 @@ std::optional<double> nextPeak(const SpectrumStatistics &stats, const QwtInterva
                                const QwtInterval &view, double from, double level);
 //! "ΔMHz, ΔdB" of b against a.
 QString deltaText(const MarkerReadout &a, const MarkerReadout &b);
-QString frequencyText(double mhz);
+//! `mhz` with as many decimals as a grid of `stepMHz` resolves (three when
+//! the step is not known): 0.2 MHz steps read 2437.4, not 2437.400.
+QString frequencyText(double mhz, double stepMHz = 0.0);
+//! Decimals that resolve a grid of `stepMHz`.
+int frequencyDecimals(double stepMHz);
 QString levelText(double dbm);
 } // namespace MarkerMath
 
@@ -105,6 +109,11 @@ private:
     QwtInterval cells() const;
     QwtInterval view() const;
 
+public:
+    //! Spacing of the points of the data shown, MHz (0 before any data).
+    double resolutionMHz() const;
+
+private:
     QPointer<SpectroPlot> m_plot;
     QObject *m_lineOwner = nullptr; //!< the plot, for comparisons only
     QList<SpectrumMarker> m_markers;

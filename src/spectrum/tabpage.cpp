@@ -24,6 +24,15 @@ TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent),
     m_redrawTimer.setSingleShot(true);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TabPage::redraw);
     m_sinceRedraw.start();
+    m_overloadClock.start();
+    m_overloadTimer.setSingleShot(true);
+    connect(&m_overloadTimer, &QTimer::timeout, this, [this] {
+        const qint64 now = m_overloadClock.elapsed();
+        if (m_overload.expire(now))
+            showOverload();
+        else if (m_overload.active())
+            m_overloadTimer.start(int(m_overload.remainingMs(now)) + 1);
+    });
 }
 
 TabPage::~TabPage() = default;
@@ -33,6 +42,8 @@ void TabPage::buildLayout(bool live)
     m_live = live;
     m_layout = new QVBoxLayout(this);
     m_toolBar = new QToolBar(this);
+    // The trace buttons' colour swatches say nothing on their own.
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_layout->setMenuBar(m_toolBar);
 
     m_stack = new QStackedWidget(this);
@@ -42,6 +53,13 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
+    m_lblOverload = new QLabel(this);
+    m_lblOverload->setObjectName(QStringLiteral("lblOverload"));
+    m_lblOverload->setStyleSheet(QStringLiteral(
+        "QLabel { background-color: #b00020; color: white; font-weight: bold; padding: 4px; }"));
+    m_lblOverload->setAlignment(Qt::AlignCenter);
+    m_lblOverload->hide();
+    m_layout->addWidget(m_lblOverload);
     m_layout->addWidget(m_stack);
 
     auto *bottom = new QHBoxLayout;
@@ -62,9 +80,15 @@ void TabPage::buildLayout(bool live)
         new QLabel(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat), this);
     labels->addWidget(m_lblElapsed);
     labels->addWidget(m_lblClock);
+    m_lblScanSettings = new QLabel(this);
+    m_lblScanSettings->setObjectName(QStringLiteral("lblScanSettings"));
+    m_lblScanSettings->setToolTip(tr("Resolution bandwidth, frequency step, points per sweep "
+                                     "and sweep time of the running scan"));
+    m_lblScanSettings->hide();
     bottom->addWidget(m_tbStop);
     bottom->addWidget(m_tbRecord);
     bottom->addWidget(m_timeBar);
+    bottom->addWidget(m_lblScanSettings);
     bottom->addLayout(labels);
     m_layout->addLayout(bottom);
 
@@ -200,6 +224,30 @@ void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
 {
     const TimeBarUpdate update = m_history.addNewSpectrumSample(spectrumSample, m_bar.upper);
     applyTimeBar(update);
+    watchOverload(spectrumSample.spectrum);
+}
+
+void TabPage::setScanSettings(const QString &text)
+{
+    m_lblScanSettings->setText(text);
+    m_lblScanSettings->setVisible(!text.isEmpty());
+}
+
+void TabPage::watchOverload(const RfSpectrumScan &scan)
+{
+    const qint64 now = m_overloadClock.elapsed();
+    if (m_overload.addSweep(now, scan, m_history.frequencyInterval()))
+        showOverload();
+    if (m_overload.active() && !m_overloadTimer.isActive())
+        m_overloadTimer.start(int(m_overload.remainingMs(now)) + 1);
+}
+
+void TabPage::showOverload()
+{
+    const QString text = m_overload.text();
+    m_lblOverload->setText(text);
+    m_lblOverload->setVisible(!text.isEmpty());
+    emit overloadChanged(text);
 }
 
 void TabPage::fillMissingHist()

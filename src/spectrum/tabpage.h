@@ -2,6 +2,7 @@
 
 #include "bandhistory.h"
 #include "kivoidoverlay.h"
+#include "overloadwatch.h"
 
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -101,10 +102,20 @@ public:
     //! "hh:mm:ss" of an elapsed time, wrapping at 24 hours.
     static QString elapsedText(qint64 ms);
 
+    //! Levels at or above `dbm` warn of an overloaded input.
+    void setOverloadLimit(int dbm) { m_overload.setLimit(dbm); }
+    const OverloadWatch &overloadWatch() const { return m_overload; }
+    QLabel *overloadLabel() const { return m_lblOverload; }
+    //! The settings of the scan feeding the page (empty: none).
+    void setScanSettings(const QString &text);
+    QLabel *scanSettingsLabel() const { return m_lblScanSettings; }
+
 signals:
     //! A plot was drawn from `selection`; docks that follow the time bar
     //! redo their work from here, no more often than the plots.
     void selectionDrawn(RfSpectrumSampleList selection);
+    //! The overload warning came, moved or ended (`text` empty).
+    void overloadChanged(const QString &text);
 
 public slots:
     void toggleView();
@@ -148,6 +159,8 @@ private:
     void scheduleRedraw(bool live = false);
     void redraw();
     void drawPlot(int index, const RfSpectrumSampleList &selection);
+    void watchOverload(const RfSpectrumScan &scan);
+    void showOverload();
 
     bool m_live = true;
     QVBoxLayout *m_layout = nullptr;
@@ -162,6 +175,11 @@ private:
     QLabel *m_lblElapsed = nullptr;
     QLabel *m_lblClock = nullptr;
     bool m_hasQcLine = false;
+    QLabel *m_lblOverload = nullptr;
+    QLabel *m_lblScanSettings = nullptr;
+    OverloadWatch m_overload;
+    QTimer m_overloadTimer; //!< ends the warning when no overload follows
+    QElapsedTimer m_overloadClock;
 
     QTimer m_redrawTimer;
     QElapsedTimer m_sinceRedraw; //!< since the end of the last drawing

@@ -132,6 +132,7 @@ void TabPage2400::onActionToggleChannelsToggled()
     const bool zigBee = toggle->text() == tr("Wi-Fi Chan.");
     toggle->setText(zigBee ? tr("ZigBee Chan.") : tr("Wi-Fi Chan."));
     spectroPlot()->setWifiZigBee(zigBee);
+    waterfallPlot()->setWifiZigBee(zigBee);
 }
 
 void TabPage2400::onWifiAvailableChanged(bool avail)
@@ -242,8 +243,11 @@ void TabPage2400::onActionShowWifiToggled(bool checked)
 void TabPage2400::showEvent(QShowEvent *event)
 {
     TabPage::showEvent(event);
-    if (QAction *toggle = m_actions.toggleChannels)
-        spectroPlot()->setWifiZigBee(toggle->text() != tr("Wi-Fi Chan."));
+    if (QAction *toggle = m_actions.toggleChannels) {
+        const bool zigBee = toggle->text() != tr("Wi-Fi Chan.");
+        spectroPlot()->setWifiZigBee(zigBee);
+        waterfallPlot()->setWifiZigBee(zigBee);
+    }
     if (!m_wifiList)
         return;
     m_wifiList->clearList();

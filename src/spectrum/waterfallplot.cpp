@@ -63,11 +63,9 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 
     m_colorBar = installColorBar(this, tr("Amplitude [dBm]"), new WaterfallColorMap, -100.0, -30.0);
 
-    // The top axis carries the Wi-Fi channel scale on the 2.4 GHz band (never
-    // ZigBee); it stays hidden until the page enables it.
-    setAxisTitle(QwtPlot::xTop, tr("Wi-Fi Channel"));
-    setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
-    setAxisScaleDiv(QwtPlot::xTop, channelScaleDiv(wifiChannelFrequencies));
+    // The top axis carries the channel scale on the 2.4 GHz band; it stays
+    // hidden until the page enables it.
+    setWifiZigBee(false);
 
     m_tracker = new WfTrackPicker(canvas());
     m_tracker->setStateMachine(new QwtPickerTrackerMachine);
@@ -406,4 +404,21 @@ void WaterfallPlot::onRightClick(const QPointF &pos)
         }
         return;
     }
+}
+
+void WaterfallPlot::setWifiZigBee(bool zigBee)
+{
+    setAxisTitle(QwtPlot::xTop, zigBee ? tr("ZigBee Channel") : tr("Wi-Fi Channel"));
+    if (zigBee)
+        setAxisScaleDraw(QwtPlot::xTop, new ZigBeeChannelsScaleDraw);
+    else
+        setAxisScaleDraw(QwtPlot::xTop, new WifiChannelsScaleDraw);
+    // The channel axis shows the same part of the band as the frequency axis.
+    QwtScaleDiv div = zigBee ? channelScaleDiv(zigBeeChannelFrequencies)
+                             : channelScaleDiv(wifiChannelFrequencies);
+    const QwtInterval shown = axisScaleDiv(QwtPlot::xBottom).interval();
+    if (shown.width() > 0.0 && shown.minValue() >= div.lowerBound() - 1e-9 &&
+        shown.maxValue() <= div.upperBound() + 1e-9)
+        div.setInterval(shown);
+    setAxisScaleDiv(QwtPlot::xTop, div);
 }

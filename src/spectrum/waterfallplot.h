@@ -60,6 +60,8 @@ public:
     QwtThermo *colorBar() const { return m_colorBar; }
 
     void updateLayout() override;
+    //! The top axis's channel numbers: ZigBee or Wi-Fi (2.4 GHz pages).
+    void setWifiZigBee(bool zigBee);
     //! Drops the rendered picture; for whoever changes the raster or colour
     //! map other than through the slots below.
     void invalidateRaster();

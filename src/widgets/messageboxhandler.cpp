@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +61,39 @@ static QVariant checkItems(const DialogSeam::Request &r)
             ticked.append(i);
     }
     return ticked;
+}
+
+//! Two spin boxes for a range of levels.
+static QVariant getRange(const DialogSeam::Request &r)
+{
+    QDialog dialog(dialogParent());
+    dialog.setWindowTitle(r.title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(r.text, &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto *form = new QFormLayout;
+    const QStringList preset = r.value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QDoubleSpinBox *boxes[2];
+    const QString names[2] = {QApplication::translate("MessageBoxHandler", "Low:"),
+                              QApplication::translate("MessageBoxHandler", "High:")};
+    for (int i = 0; i < 2; ++i) {
+        boxes[i] = new QDoubleSpinBox(&dialog);
+        boxes[i]->setObjectName(i == 0 ? QStringLiteral("dsbLow") : QStringLiteral("dsbHigh"));
+        boxes[i]->setRange(-200.0, 200.0);
+        boxes[i]->setDecimals(1);
+        boxes[i]->setSuffix(QStringLiteral(" dBm"));
+        boxes[i]->setValue(preset.value(i).toDouble());
+        form->addRow(names[i], boxes[i]);
+    }
+    layout->addLayout(form);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return QVariant();
+    return QStringLiteral("%1 %2").arg(boxes[0]->value()).arg(boxes[1]->value());
 }
 
 QVariant answer(const DialogSeam::Request &r)
@@ -122,6 +157,8 @@ QVariant answer(const DialogSeam::Request &r)
     }
     case Request::CheckItems:
         return checkItems(r);
+    case Request::GetRange:
+        return getRange(r);
     }
     return QVariant();
 }

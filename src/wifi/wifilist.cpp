@@ -75,9 +75,14 @@ WifiList::WifiList(QWidget *parent) : QWidget(parent)
     m_view->setRootIsDecorated(false);
     m_view->setSortingEnabled(true);
     m_view->sortByColumn(WifiModel::RssiColumn, Qt::DescendingOrder);
-    const int widths[] = {20, 150, 50, 60};
-    for (int c = 0; c < WifiModel::ColumnCount; ++c)
-        m_view->setColumnWidth(c, widths[c]);
+    // Every header is read in full (with room for the sort arrow).
+    const int widths[] = {20, 150, 50, 60, 130};
+    for (int c = 0; c < WifiModel::ColumnCount; ++c) {
+        const QString title = m_model->headerData(c, Qt::Horizontal).toString();
+        const int needed =
+            title.isEmpty() ? 0 : m_header->fontMetrics().horizontalAdvance(title) + 2 * 12 + 16;
+        m_view->setColumnWidth(c, qMax(widths[c], needed));
+    }
     m_view->setMinimumWidth(310);
     layout->addWidget(m_view);
     m_status = new QLabel(this);

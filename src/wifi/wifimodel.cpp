@@ -64,6 +64,10 @@ QVariant WifiModel::data(const QModelIndex &index, int role) const
         if (role == Qt::DisplayRole)
             return channelNumber(r.frequency);
         break;
+    case BssidColumn:
+        if (role == Qt::DisplayRole)
+            return r.bssid;
+        break;
     }
     return QVariant();
 }
@@ -80,9 +84,11 @@ QVariant WifiModel::headerData(int section, Qt::Orientation orientation, int rol
     case NameColumn:
         return tr("Name");
     case RssiColumn:
-        return tr("Rssi");
+        return tr("RSSI [dBm]");
     case ChannelColumn:
         return tr("Channel");
+    case BssidColumn:
+        return tr("BSSID");
     default:
         return QVariant(); // the header draws the select-all box there
     }
@@ -233,7 +239,7 @@ bool WifiProxyModel::lessThan(const QModelIndex &left, const QModelIndex &right)
     const uint rightCheck = checkOf(right);
     if (leftCheck != rightCheck)
         return leftCheck < rightCheck;
-    if (left.column() == WifiModel::NameColumn)
+    if (left.column() == WifiModel::NameColumn || left.column() == WifiModel::BssidColumn)
         return left.data().toString() < right.data().toString();
     return left.data().toInt() < right.data().toInt();
 }

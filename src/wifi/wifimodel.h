@@ -27,6 +27,7 @@ public:
         NameColumn,
         RssiColumn,
         ChannelColumn,
+        BssidColumn,
         ColumnCount
     };
 

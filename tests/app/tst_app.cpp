@@ -138,7 +138,8 @@ void tst_App::closingMainWindowEndsProgram()
 {
     // On a real display: a scan running, the debug window (free-standing like
     // About and the manual) open; the main window's close ends the program
-    // and the session says goodbye to the scanner.
+    // and the session says goodbye to the scanner. (QC mode: the unsaved
+    // scan is not asked about.)
     if (QStandardPaths::findExecutable("xvfb-run").isEmpty())
         QSKIP("xvfb-run is not installed");
     SimProcess sim;
@@ -151,7 +152,7 @@ void tst_App::closingMainWindowEndsProgram()
     app.setProcessEnvironment(env);
     app.start("xvfb-run", {"-a", "-s", "-screen 0 1280x800x24", "sh", "-c",
                            "echo \"$DISPLAY $XAUTHORITY $$\"; exec \"$0\" \"$@\"", m_exe, "-port",
-                           sim.ptyPath(), "-debug"});
+                           sim.ptyPath(), "-debug", "-qc"});
     QVERIFY(app.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(app.canReadLine(), 20000);
     const QList<QByteArray> started = app.readLine().trimmed().split(' ');

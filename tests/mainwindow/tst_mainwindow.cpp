@@ -42,6 +42,9 @@ private slots:
     void scanEndedWithoutStop_data();
     void scanEndedWithoutStop();
     void silentDeviceOnGivenPort();
+    void leavingAsksOnlyForUnsaved_data();
+    void leavingAsksOnlyForUnsaved();
+    void replugResumesScan();
 
 private:
     bool startWindow(const QStringList &options, const QStringList &simOptions = {});
@@ -54,6 +57,8 @@ private:
     SimProcess m_sim;
     QScopedPointer<MainWindow> m_w;
     QList<DialogSeam::Request> m_asked;
+    QString m_saveAs;                       //!< answer to a save dialog (none: cancel)
+    int m_quitAnswer = QMessageBox::Cancel; //!< answer to the question on leaving
 };
 
 void tst_MainWindow::initTestCase()
@@ -68,8 +73,12 @@ void tst_MainWindow::initTestCase()
     registerSpectrumMetaTypes();
     DialogSeam::setHandler([this](const DialogSeam::Request &r) -> QVariant {
         m_asked.append(r);
+        if (r.kind == DialogSeam::Request::Message && r.title == QLatin1String("Quit"))
+            return m_quitAnswer;
         if (r.kind == DialogSeam::Request::Message)
             return r.buttons & QMessageBox::No ? int(QMessageBox::No) : r.defaultButton;
+        if (r.kind == DialogSeam::Request::SaveFileName && !m_saveAs.isEmpty())
+            return m_saveAs;
         return QVariant(); // every other dialog is cancelled
     });
 }
@@ -77,6 +86,7 @@ void tst_MainWindow::initTestCase()
 void tst_MainWindow::init()
 {
     m_asked.clear();
+    m_saveAs.clear();
 }
 
 void tst_MainWindow::cleanup()
@@ -446,8 +456,8 @@ void tst_MainWindow::scanEndedWithoutStop_data()
     QTest::addColumn<QString>("state");
     QTest::newRow("Disconnect") << false << "Do you want to save the recording?"
                                 << "Not connected";
-    QTest::newRow("cable pulled")
-        << true << "The connection to the device was lost. Do you want to save the recording?"
+    QTest::newRow("cable pulled, Stop while waiting")
+        << true << "Do you want to save the recording?"
         << "Device lost";
 }
 
@@ -464,6 +474,12 @@ void tst_MainWindow::scanEndedWithoutStop()
     if (!cablePulled) {
         QVERIFY(sessionState().startsWith("Scanning 2.4 GHz on " + m_sim.ptyPath() + ", "));
         QVERIFY(QMetaObject::invokeMethod(m_w.data(), "on_actionDisconnect_triggered"));
+    } else {
+        // The window waits for the scanner; Stop ends the wait.
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->waitingForDevice(), 15000);
+        QVERIFY(m_asked.isEmpty());
+        m_w->form()->actionStop->trigger();
+        QVERIFY(!m_w->waitingForDevice());
     }
     QTRY_VERIFY_WITH_TIMEOUT(questionsAsked("Recording stopped") == 1, 15000);
     QTRY_VERIFY_WITH_TIMEOUT(!m_w->deviceComms()->connected() && !m_w->deviceComms()->busy(),
@@ -500,6 +516,71 @@ void tst_MainWindow::silentDeviceOnGivenPort()
     QTRY_VERIFY(!m_w->deviceComms()->busy());
     QCOMPARE(m_asked.size(), 1);
     QCOMPARE(sessionState(), QString("Not connected"));
+}
+
+void tst_MainWindow::leavingAsksOnlyForUnsaved_data()
+{
+    QTest::addColumn<bool>("saveFirst");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("stays");
+    QTest::newRow("unsaved, Cancel") << false << int(QMessageBox::Cancel) << 1 << true;
+    QTest::newRow("unsaved, No") << false << int(QMessageBox::No) << 1 << false;
+    QTest::newRow("saved, then Stop") << true << int(QMessageBox::Cancel) << 0 << false;
+}
+
+void tst_MainWindow::leavingAsksOnlyForUnsaved()
+{
+    QFETCH(bool, saveFirst);
+    QFETCH(int, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, stays);
+    if (!startWindow({}, {"--rate", "50"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    QVERIFY(connectAndScan());
+    TabPage2400 *page = m_w->page2400();
+    QTRY_VERIFY_WITH_TIMEOUT(page->bandHistory().sampleCount() >= 3, 10000);
+    if (saveFirst) {
+        m_saveAs = m_home.filePath("saved.vozi");
+        m_w->form()->actionSave->trigger();
+        m_w->form()->actionStop->trigger();
+        // Sweeps taken between Save and Stop went into the file.
+        QCOMPARE(RecordingIo::loadFile(m_saveAs).history.samples.size(),
+                 page->bandHistory().sampleCount());
+        QCOMPARE(questionsAsked("Recording stopped"), 0);
+        QTRY_VERIFY(!m_w->deviceComms()->scanning());
+    }
+    m_quitAnswer = answer;
+    QCOMPARE(!m_w->close(), stays); // the close button; Quit asks the same
+    QCOMPARE(questionsAsked("Quit"), questions);
+    if (questions)
+        QVERIFY(m_asked.last().text.endsWith("Do you want to save the recording?"));
+}
+
+void tst_MainWindow::replugResumesScan()
+{
+    const QString link = m_home.filePath("ttyORV");
+    if (!m_sim.start(
+            {"--link", link, "--rate", "50", "--hangup-after", "30", "--reappear-after", "1500"}))
+        QSKIP(qPrintable(m_sim.errorText()));
+    m_w.reset(new MainWindow(nullptr, false));
+    m_w->processArguments({"orvanel", "-port", link});
+    m_w->show();
+    QVERIFY(connectAndScan());
+    QTRY_VERIFY_WITH_TIMEOUT(m_w->waitingForDevice(), 15000);
+    QCOMPARE(sessionState(), QString("Device lost: waiting for it to come back"));
+    QVERIFY(m_w->form()->actionStop->isEnabled());
+    TabPage2400 *page = m_w->page2400();
+    const int before = page->bandHistory().sampleCount();
+
+    QTRY_VERIFY_WITH_TIMEOUT(sessionState().startsWith("Reconnected. Scanning 2.4 GHz on " + link),
+                             15000);
+    // The same page goes on, with the time away as a gap.
+    const RfSpectrumScan gap(501, qint8(-128));
+    QTRY_VERIFY_WITH_TIMEOUT(page->history().samples.last().spectrum != gap, 10000);
+    QCOMPARE(page->history().samples.at(before).spectrum, gap);
+    QVERIFY(m_asked.isEmpty()); // no box, no question
+    QCOMPARE(payloads("14").last(), QString("02"));
 }
 
 QTEST_MAIN(tst_MainWindow)

@@ -7,15 +7,21 @@
 #include "rfspectrumhistory.h"
 #include "simprocess.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
 #include <QTimer>
+#include <QToolButton>
 
 // The main window's Help entries and "-debug" against the emulator: the
 // debug window's place and wiring, and that none of these windows keeps the
@@ -26,7 +32,11 @@ class tst_MainWindowHelp : public QObject
 private slots:
     void initTestCase();
     void debugWindowSendsByHand();
+    void userManualWithoutViewer_data();
     void userManualWithoutViewer();
+    void manualNamesWhatExists();
+    void windowsBesideStayOnScreen_data();
+    void windowsBesideStayOnScreen();
     void closingMainWindowEndsProgram();
 
 private:
@@ -60,7 +70,7 @@ void tst_MainWindowHelp::debugWindowSendsByHand()
     QPointer<DebugWindow> first = w.debugWindow();
     QVERIFY(first && first->isVisible() && !first->parent());
     QCOMPARE(first->height(), w.height()); // 500 wide unless its buttons need more
-    QCOMPARE(first->pos(), QPoint(w.x() + w.width() + 5, w.y()));
+    QVERIFY(first->screen()->availableGeometry().contains(first->geometry()));
 
     // A second "-debug" (as forwarded by a second start) adds a second window.
     w.processArguments({"orvanel", "-debug"});
@@ -88,32 +98,165 @@ void tst_MainWindowHelp::debugWindowSendsByHand()
     w.deviceComms()->shutdown();
 }
 
+void tst_MainWindowHelp::userManualWithoutViewer_data()
+{
+    QTest::addColumn<bool>("root");
+    QTest::addColumn<bool>("browserTakes");
+    QTest::addColumn<bool>("fileReadable");
+    QTest::addColumn<QString>("shown"); // what the user gets
+    QTest::newRow("browser") << false << true << true << "browser";
+    QTest::newRow("no browser") << false << false << true << "plain viewer";
+    QTest::newRow("root") << true << true << true << "plain viewer";
+    QTest::newRow("nothing works") << false << false << false << "box";
+}
+
+// Where the web view cannot run, Help > User Manual still shows something.
 void tst_MainWindowHelp::userManualWithoutViewer()
 {
-    struct RootLauncher : ManualLauncher
+    QFETCH(bool, root);
+    QFETCH(bool, browserTakes);
+    QFETCH(bool, fileReadable);
+    QFETCH(QString, shown);
+    struct Launcher : ManualLauncher
     {
-        QList<QUrl> *opened;
+        bool root, browserTakes, fileReadable;
+        QStringList got;
         ManualSource::EngineEnvironment environment() const override
         {
             ManualSource::EngineEnvironment e;
-            e.root = true;
+            e.builtWithEngine = false;
+            e.root = root;
             return e;
         }
         bool openInBrowser(const QUrl &url) override
         {
-            *opened << url;
-            return true;
+            if (QFileInfo(url.toLocalFile()).size() > 1000 && browserTakes)
+                got << "browser";
+            return browserTakes;
+        }
+        QWidget *openPlainViewer(const QUrl &url, QWidget *near) override
+        {
+            if (!fileReadable)
+                return nullptr;
+            got << "plain viewer";
+            return ManualLauncher::openPlainViewer(url, near);
+        }
+        void showWhereItIs(const QString &place, const QString &) override
+        {
+            got << (place.endsWith("index.html") ? "box" : place);
         }
     };
-    QList<QUrl> opened;
-    auto launcher = std::make_unique<RootLauncher>();
-    launcher->opened = &opened;
+    auto launcher = std::make_unique<Launcher>();
+    launcher->root = root;
+    launcher->browserTakes = browserTakes;
+    launcher->fileReadable = fileReadable;
+    Launcher *l = launcher.get();
     MainWindow w(nullptr, false);
     w.setManualLauncher(std::move(launcher));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("desktop browser.*root"));
     w.form()->actionUser_Manual->trigger();
-    QCOMPARE(opened.size(), 1);
-    QVERIFY(QFileInfo(opened.first().toLocalFile()).size() > 1000);
+    QCOMPARE(l->got, QStringList{shown});
+    if (shown == "plain viewer") {
+        auto *viewer = qobject_cast<QTextBrowser *>(QApplication::topLevelWidgets().last());
+        for (QWidget *t : QApplication::topLevelWidgets())
+            if (t->objectName() == "manualPlainViewer")
+                viewer = qobject_cast<QTextBrowser *>(t);
+        QVERIFY(viewer && viewer->isVisible());
+        QVERIFY(viewer->toPlainText().contains("Troubleshooting"));
+    }
+}
+
+// Every key, menu entry and control the manual names in bold exists in the
+// program (whatever sections the manual has).
+void tst_MainWindowHelp::manualNamesWhatExists()
+{
+    QFile file(":/manual/index.html");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    const auto plain = [](const QString &h) {
+        return QTextDocumentFragment::fromHtml(h).toPlainText().simplified();
+    };
+    MainWindow w(nullptr, false);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QSet<QString> texts, keys;
+    const auto collect = [&] {
+        for (QAction *a : w.findChildren<QAction *>()) {
+            texts << a->text().remove('&');
+            for (const QKeySequence &k : a->shortcuts())
+                keys << k.toString();
+        }
+        for (QAbstractButton *b : w.findChildren<QAbstractButton *>())
+            texts << b->text().remove('&').trimmed();
+    };
+    collect(); // the two toggles name the state they show: see both
+    w.form()->actionToggle_View->trigger();
+    w.form()->actionToggle_Channels->trigger();
+    collect();
+    // Keys the plots handle in their own event code (tst_tabpage sends them).
+    keys += QSet<QString>{"Wheel",
+                          "Shift+wheel",
+                          "+",
+                          "\u2212",
+                          "Left",
+                          "Right",
+                          "Middle-button drag",
+                          "double click on a plot or an axis",
+                          "Ctrl+click"};
+
+    QStringList missing;
+    // Bold names, except the words that open a paragraph (or line) as its heading.
+    QRegularExpression bold("(<p>|\\n)?<b>(.*?)</b>");
+    for (auto m = bold.globalMatch(html); m.hasNext();) {
+        const auto match = m.next();
+        const QString name = plain(match.captured(2));
+        if (match.captured(1).isEmpty() && !texts.contains(name) &&
+            std::none_of(texts.begin(), texts.end(),
+                         [&](const QString &t) { return t.startsWith(name + "\u2026"); }))
+            missing << "control " + name;
+    }
+    QRegularExpression help("Help &rarr; ([A-Z][a-z]+(?: [A-Z][a-z]+)*)");
+    const QList<QAction *> helpMenu = w.form()->helpButton->menu()->actions();
+    for (auto m = help.globalMatch(html); m.hasNext();) {
+        const QString name = m.next().captured(1);
+        if (std::none_of(helpMenu.begin(), helpMenu.end(),
+                         [&](QAction *a) { return a->text() == name; }))
+            missing << "Help menu " + name;
+    }
+    // The key table, and every Ctrl+ key in the text.
+    const int table = html.indexOf("Key (plot or page focused)");
+    QVERIFY(table > 0);
+    QRegularExpression row("<tr><td>(.*?)</td>");
+    QStringList named;
+    for (auto m = row.globalMatch(html.mid(table, html.indexOf("</table>", table) - table));
+         m.hasNext();) {
+        QString cell = plain(m.next().captured(1));
+        cell.replace(" to ", " / ").replace(", ", " / ");
+        named += cell.split(" / ");
+    }
+    for (auto m = QRegularExpression("\\((Ctrl\\+[A-Z])\\)").globalMatch(html); m.hasNext();)
+        named << m.next().captured(1);
+    for (const QString &k : qAsConst(named))
+        if (!keys.contains(k) && !keys.contains(QKeySequence::fromString(k).toString()))
+            missing << "key " + k;
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
+}
+
+void tst_MainWindowHelp::windowsBesideStayOnScreen_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("placed");
+    QTest::newRow("room on the right") << QRect(40, 30, 700, 450) << QRect(745, 30, 500, 450);
+    QTest::newRow("full width") << QRect(0, 0, 1920, 1050) << QRect(1420, 0, 500, 1050);
+    QTest::newRow("room on the left") << QRect(1000, 100, 900, 600) << QRect(494, 100, 500, 600);
+}
+
+// The debug window beside the main window, never off the screen.
+void tst_MainWindowHelp::windowsBesideStayOnScreen()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, placed);
+    QCOMPARE(MainWindow::placeBeside(window, QSize(500, window.height()), QRect(0, 0, 1920, 1050)),
+             placed);
 }
 
 void tst_MainWindowHelp::closingMainWindowEndsProgram()

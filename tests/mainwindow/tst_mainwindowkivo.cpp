@@ -74,8 +74,8 @@ void tst_MainWindowKivo::panelDrivesEveryPage()
 
     tabs->setCurrentIndex(1);
     QCOMPARE(panel->model()->band(), KivoIdModel::Band900);
-    // The panel lost its 2.4 GHz selection, and so did the plot.
-    QVERIFY(w.page2400()->kivoIdOverlay().selection().isEmpty());
+    // The 2.4 GHz selection stays on its plot while the other band is shown.
+    QCOMPARE(w.page2400()->kivoIdOverlay().selection(), QList<int>{24310});
     select(2, 0); // 9110
     select(0, 0); // 9150
     QCOMPARE(w.page900()->kivoIdOverlay().selection(), (QList<int>{9150, 9110}));
@@ -96,7 +96,8 @@ void tst_MainWindowKivo::panelDrivesEveryPage()
 
     tabs->setCurrentIndex(0);
     QCOMPARE(panel->model()->band(), KivoIdModel::Band2400);
-    QVERIFY(recorded->kivoIdOverlay().selection().isEmpty());
+    QCOMPARE(panel->selectedKivoIds(), QList<int>{24310}); // restored with its band
+    QCOMPARE(recorded->kivoIdOverlay().selection(), QList<int>{9150});
 }
 
 QTEST_MAIN(tst_MainWindowKivo)

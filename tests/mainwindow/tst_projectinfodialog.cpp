@@ -79,7 +79,7 @@ void TestProjectInfoDialog::form()
     QFETCH(int, row);
     ProjectInfoDialog dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("ProjectInfoDialog"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog"));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Project Information"));
     QCOMPARE(dialog.size(), QSize(366, 153));
     QCOMPARE(dialog.sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
     QCOMPARE(dialog.sizePolicy().verticalPolicy(), QSizePolicy::Minimum);

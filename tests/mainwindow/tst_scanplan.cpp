@@ -11,7 +11,35 @@ private slots:
     void overrides();
     void amplitudeOffset_data();
     void amplitudeOffset();
+    void settingsText_data();
+    void settingsText();
 };
+
+void tst_ScanPlan::settingsText_data()
+{
+    RfParams table2400;
+    table2400.entries = {{101.5625, 152, 57}, {203.125, 305, 41}};
+    QTest::addColumn<QVariantMap>("parameters");
+    QTest::addColumn<RfParams>("table");
+    QTest::addColumn<double>("sweepMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("2.4 GHz running")
+        << ScanPlan::defaultParameters(ScanPlan::Band2400) << table2400 << 48.6
+        << QString::fromUtf8(
+               "RBW 203.1 kHz \u00b7 step 200 kHz \u00b7 501 points \u00b7 sweep 49 ms");
+    QTest::newRow("900 MHz, table not read yet")
+        << ScanPlan::defaultParameters(ScanPlan::Band900) << RfParams() << 0.0
+        << QString::fromUtf8("RBW register 36 \u00b7 step 103.25 kHz \u00b7 252 points");
+}
+
+void tst_ScanPlan::settingsText()
+{
+    QFETCH(QVariantMap, parameters);
+    QFETCH(RfParams, table);
+    QFETCH(double, sweepMs);
+    QFETCH(QString, text);
+    QCOMPARE(ScanPlan::settingsText(parameters, table, sweepMs), text);
+}
 
 void tst_ScanPlan::pointCount_data()
 {

@@ -1,3 +1,4 @@
+#include "kivoidinfo.h"
 #include "kivoidoverlay.h"
 #include "spectroplot.h"
 #include "tabpage2400.h"
@@ -9,6 +10,8 @@
 
 #include <QImage>
 #include <QTest>
+
+#include <algorithm>
 
 // The KiVo ID boxes as the band pages draw them: the pages' band filters, the
 // overlay's list and levels, and one real render of the 900 MHz plot.
@@ -84,6 +87,15 @@ void tst_KivoIdOverlay::listAndLevels()
     page.kivoIdSelection({1234, 0, 9130, 9130, 0});
     QCOMPARE(overlay.selection(), QList<int>{9130});
     QCOMPARE(tops(overlay), QList<double>{-50.0});
+
+    // Every 2.4 GHz ID at once: the levels close up, every box stays in view.
+    TabPage2400 page2400{PageActions()};
+    page2400.kivoIdSelection(kivoIdTable().keys());
+    const QList<double> all = tops(page2400.kivoIdOverlay());
+    QCOMPARE(all.size(), 16);
+    QCOMPARE(*std::max_element(all.begin(), all.end()), KivoIdOverlay::TopLevel0);
+    QVERIFY(*std::min_element(all.begin(), all.end()) >=
+            KivoIdOverlay::Bottom + KivoIdOverlay::MinBoxHeight - 1e-9);
 }
 
 void tst_KivoIdOverlay::renderOverlapping()

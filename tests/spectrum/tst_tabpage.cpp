@@ -1,5 +1,8 @@
+#include "plotaids.h"
+#include "plotzoom.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
+#include "spectrummarkers.h"
 #include "sptrackpicker.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -8,6 +11,7 @@
 #include "wftrackpicker.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QImage>
 #include <QLabel>
@@ -36,6 +40,8 @@ private slots:
     void burstDrawsLikeOneRedrawPerSweep();
     void appendingDoesNotDraw();
     void qcLineOnce();
+    void keysAsKeyboardsSendThem_data();
+    void keysAsKeyboardsSendThem();
 
 private:
     PageActions m_actions;
@@ -285,6 +291,102 @@ void tst_TabPage::qcLineOnce()
         if (static_cast<QwtPlotMarker *>(item)->label().text() == "QC Pass Line")
             ++markers;
     QCOMPARE(markers, 1);
+}
+
+// Every key the manual names, as X delivers it on US, UK and German
+// keyboards: the key, its modifiers (Shift for the "+" of Shift+=, the keypad
+// flag) and the text it types.
+void tst_TabPage::keysAsKeyboardsSendThem_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("effect");
+    const int none = Qt::NoModifier, shift = Qt::ShiftModifier, pad = Qt::KeypadModifier;
+    QTest::newRow("US/UK +: Shift+=") << int(Qt::Key_Plus) << shift << "+"
+                                      << "zoom in";
+    QTest::newRow("German +") << int(Qt::Key_Plus) << none << "+"
+                              << "zoom in";
+    QTest::newRow("keypad +") << int(Qt::Key_Plus) << pad << "+"
+                              << "zoom in";
+    QTest::newRow("US/UK/German -") << int(Qt::Key_Minus) << none << "-"
+                                    << "zoom out";
+    QTest::newRow("keypad -") << int(Qt::Key_Minus) << pad << "-"
+                              << "zoom out";
+    QTest::newRow("Right") << int(Qt::Key_Right) << none << ""
+                           << "pan";
+    QTest::newRow("Home") << int(Qt::Key_Home) << none << ""
+                          << "whole band";
+    QTest::newRow("C") << int(Qt::Key_C) << none << "c"
+                       << "trace 0";
+    QTest::newRow("A") << int(Qt::Key_A) << none << "a"
+                       << "trace 1";
+    QTest::newRow("H") << int(Qt::Key_H) << none << "h"
+                       << "trace 2";
+    QTest::newRow("G") << int(Qt::Key_G) << none << "g"
+                       << "grid";
+    QTest::newRow("M") << int(Qt::Key_M) << none << "m"
+                       << "marker added";
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << ""
+                            << "marker removed";
+    QTest::newRow("keypad Delete") << int(Qt::Key_Delete) << pad << ""
+                                   << "marker removed";
+    QTest::newRow("2") << int(Qt::Key_2) << none << "2"
+                       << "marker 2";
+    QTest::newRow("keypad 2") << int(Qt::Key_2) << pad << "2"
+                              << "marker 2";
+}
+
+void tst_TabPage::keysAsKeyboardsSendThem()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, text);
+    QFETCH(QString, effect);
+    TabPage900 page(m_actions);
+    page.resize(900, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QApplication::setActiveWindow(&page);
+    QWidget *canvas = page.spectroPlot()->canvas();
+    canvas->setFocus();
+    PlotAids *aids = page.plotAids();
+    PlotZoom *zoom = aids->zoom();
+    zoom->zoomFrequency(915.0, 0.5);
+    const QwtInterval view = zoom->frequencyView();
+    while (!aids->markers()->markers().isEmpty()) // kept per band between runs
+        aids->markers()->remove(0);
+    aids->markers()->add(910.0);
+    aids->markers()->add(920.0);
+    aids->markers()->select(0);
+    const bool traceWas[3] = {aids->traceAction(0)->isChecked(), aids->traceAction(1)->isChecked(),
+                              aids->traceAction(2)->isChecked()};
+    const bool gridWas = aids->gridAction()->isChecked();
+
+    QTest::sendKeyEvent(QTest::Click, canvas, Qt::Key(key), text, Qt::KeyboardModifiers(modifiers));
+
+    const QwtInterval now = zoom->frequencyView();
+    if (effect == "zoom in")
+        QVERIFY(now.width() < view.width());
+    else if (effect == "zoom out")
+        QVERIFY(now.width() > view.width());
+    else if (effect == "pan")
+        QVERIFY(now.minValue() > view.minValue());
+    else if (effect == "whole band")
+        QVERIFY(!zoom->isZoomed());
+    else if (effect.startsWith("trace "))
+        QVERIFY(aids->traceAction(effect.back().digitValue())->isChecked() !=
+                traceWas[effect.back().digitValue()]);
+    else if (effect == "grid")
+        QVERIFY(aids->gridAction()->isChecked() != gridWas);
+    else if (effect == "marker added")
+        QCOMPARE(aids->markers()->markers().size(), 3);
+    else if (effect == "marker removed")
+        QCOMPARE(aids->markers()->markers().size(), 1);
+    else if (effect == "marker 2")
+        QCOMPARE(aids->markers()->selected(), 1);
+    if (!effect.startsWith("zoom") && effect != "pan" && effect != "whole band")
+        QCOMPARE(now, view); // nothing else moved
 }
 
 QTEST_MAIN(tst_TabPage)

@@ -48,10 +48,10 @@ void tst_WifiList::modelShape()
     WifiList list;
     WifiModel *m = list.model();
     QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
-    QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Rssi"));
+    QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), QStringLiteral("RSSI [dBm]"));
     QCOMPARE(m->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Channel"));
     QVERIFY(!m->headerData(0, Qt::Horizontal).isValid());
-    for (int s = 0; s < 4; ++s)
+    for (int s = 0; s < WifiModel::ColumnCount; ++s)
         QCOMPARE(m->headerData(s, Qt::Horizontal, Qt::TextAlignmentRole).toInt(), 129);
     QVERIFY(!m->headerData(1, Qt::Vertical).isValid());
     QCOMPARE(list.filterSpinBox()->minimum(), -100);
@@ -63,7 +63,8 @@ void tst_WifiList::modelShape()
     QCOMPARE(list.proxyModel()->sortColumn(), 2);
     QCOMPARE(list.proxyModel()->sortOrder(), Qt::DescendingOrder);
     m->updateNetworks({ap(1, -50)}, true);
-    QCOMPARE(m->columnCount(), 4);
+    QCOMPARE(m->columnCount(), 5);
+    QCOMPARE(m->index(0, WifiModel::BssidColumn).data().toString(), ap(1, -50).bssid);
     QVERIFY(!m->hasChildren(m->index(0, 0)));
     QCOMPARE(m->index(0, 0).data(Qt::ToolTipRole).toString(), ap(1, -50).bssid);
     QVERIFY(!(m->flags(m->index(0, 1)) & (Qt::ItemIsSelectable | Qt::ItemIsEditable)));

@@ -3,8 +3,8 @@
 #include "rfscene.h"
 #include "simoptions.h"
 #include "simserver.h"
-#include "testimages.h"
 #include "tcpbridge.h"
+#include "testimages.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -95,6 +95,10 @@ int main(int argc, char *argv[])
         QCoreApplication::quit();
     });
     QObject::connect(&server, &SimServer::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&server, &SimServer::pluggedIn, &app, [](const QString &path) {
+        std::printf("%s\n", qPrintable(path));
+        std::fflush(stdout);
+    });
 
     std::printf("%s\n", qPrintable(server.slavePath()));
     if (options.tcpPort >= 0)

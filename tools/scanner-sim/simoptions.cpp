@@ -233,6 +233,13 @@ bool SimOptions::parse(const QStringList &args, QString *error)
                 blSilentAfter = n;
             else
                 hangupAfter = n;
+        } else if (opt == QLatin1String("--reappear-after")) {
+            if (!value(&v))
+                return false;
+            double ms = 0;
+            if (!parseMs(v, &ms))
+                return bad(v, QStringLiteral("expected milliseconds >= 0"));
+            reappearAfterMs = int(ms);
         } else if (opt == QLatin1String("--frame-delay")) {
             if (!value(&v))
                 return false;
@@ -293,6 +300,8 @@ QString SimOptions::helpText()
         "  --garbage N            send junk bytes right before the Nth frame sent\n"
         "  --stall-sweep N        from the Nth sweep request on: acknowledge, send no data\n"
         "  --hangup-after N       after N complete sweeps close the terminal and exit 0\n"
+        "  --reappear-after MS    with --hangup-after: instead of exiting, come back MS later\n"
+        "                         on a new terminal (same --link path; its path is printed)\n"
         "  --frame-delay MS       wait MS before every frame sent\n"
         "  --delay-cmd CODE=MS    delay the acknowledgement of CODE by MS; repeatable\n"
         "  --dead-radio           acknowledge sweep requests without data until a valid\n"

@@ -40,11 +40,12 @@ struct SimOptions
     bool fast = false;
 
     // Faults, all off by default.
-    QSet<int> noAck;      //!< command codes that are never answered
-    int badCrcFrame = 0;  //!< 1-based index of the sent frame whose CRC is spoilt
-    int garbageFrame = 0; //!< 1-based index of the sent frame preceded by junk
-    int stallSweep = 0;   //!< 1-based sweep request from which data never comes
-    int hangupAfter = 0;  //!< complete sweeps after which the cable is "pulled"
+    QSet<int> noAck;          //!< command codes that are never answered
+    int badCrcFrame = 0;      //!< 1-based index of the sent frame whose CRC is spoilt
+    int garbageFrame = 0;     //!< 1-based index of the sent frame preceded by junk
+    int stallSweep = 0;       //!< 1-based sweep request from which data never comes
+    int hangupAfter = 0;      //!< complete sweeps after which the cable is "pulled"
+    int reappearAfterMs = -1; //!< after the pull, plug in again after this long (-1: exit)
     double frameDelayMs = 0;
     QMap<int, double> delayCmd; //!< command code -> extra delay of its acknowledgement
 

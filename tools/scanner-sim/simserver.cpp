@@ -73,6 +73,11 @@ SimServer::SimServer(const SimOptions &options, const RfScene &scene, QObject *p
     };
     m_bootloader.onReset = [this] { leaveBootloader(); };
 
+    attachLink();
+}
+
+void SimServer::attachLink()
+{
     connect(m_link, &PtyLink::received, this, &SimServer::onReceived);
     connect(m_link, &PtyLink::hungUp, this, &SimServer::onHungUp);
     connect(m_link, &PtyLink::reopened, this, [] { qCInfo(lcSim, "port opened"); });
@@ -299,5 +304,32 @@ void SimServer::transmitted(SimReply::Kind kind)
 void SimServer::pullCable()
 {
     shutdown();
-    emit finished();
+    if (m_options.reappearAfterMs < 0 || m_reappeared) {
+        emit finished();
+        return;
+    }
+    // Plugged in again: a new terminal, under the same link, with the
+    // device starting afresh as a re-enumerated one does.
+    qCInfo(lcSim, "cable plugged in again in %d ms", m_options.reappearAfterMs);
+    QTimer::singleShot(m_options.reappearAfterMs, this, &SimServer::plugIn);
+}
+
+void SimServer::plugIn()
+{
+    m_link->deleteLater();
+    m_link = new PtyLink(this);
+    attachLink();
+    QString error;
+    if (!m_link->open(&error) ||
+        (!m_options.linkPath.isEmpty() && !m_link->makeLink(m_options.linkPath, &error))) {
+        qCWarning(lcSim, "cannot plug in again: %s", qPrintable(error));
+        emit finished();
+        return;
+    }
+    m_reappeared = true;
+    m_pulling = false;
+    m_inBootloader = false;
+    m_device.resetLink();
+    m_lineFreeAtMs = nowMs();
+    emit pluggedIn(m_link->slavePath());
 }

@@ -33,6 +33,8 @@ public:
 signals:
     //! The "cable" has been pulled as --hangup-after asked; the process ends.
     void finished();
+    //! --reappear-after: the device is back on a new terminal (same --link).
+    void pluggedIn(const QString &slavePath);
 
 private:
     struct Pending
@@ -49,6 +51,8 @@ private:
     void onReceived(const QByteArray &bytes);
     void onHungUp();
     void pullCable();
+    void plugIn();
+    void attachLink();
     void enterBootloader();
     void leaveBootloader();
     void feedBootloader();
@@ -83,4 +87,5 @@ private:
     int m_framesSent = 0;
     int m_sweepsSent = 0;
     bool m_pulling = false;
+    bool m_reappeared = false; //!< the one re-plug of --reappear-after happened
 };
