@@ -106,24 +106,40 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QCOMPARE(events.first().time.toMSecsSinceEpoch(), 1765000000000 + 100 * 50);
     QVERIFY(events.first().text.startsWith(QStringLiteral("Burst 2480\u20132481 MHz")));
 
+    // The pictures of a report: the summary's, the density's, the waterfall's.
+    const auto exported = [&](const QString &name) {
+        m_answers = {m_home.filePath(name)};
+        w.form()->actionExport_Report->trigger();
+        QFile file(m_home.filePath(name));
+        QList<QImage> pictures;
+        if (!file.open(QIODevice::ReadOnly))
+            return pictures;
+        const QByteArray text = file.readAll();
+        for (int at = 0; (at = text.indexOf("<img src=\"data:image/png;base64,", at)) >= 0;) {
+            at = text.indexOf(',', at) + 1;
+            pictures << QImage::fromData(
+                QByteArray::fromBase64(text.mid(at, text.indexOf('"', at) - at)), "PNG");
+        }
+        return pictures;
+    };
+    // The pointer over the plot draws a crosshair and a readout on screen;
+    // the report's pictures show neither.
+    QWidget *canvas = page->spectroPlot()->canvas();
+    QTest::mouseMove(canvas, canvas->rect().center());
+    const QList<QImage> hovered = exported(QStringLiteral("hovered.html"));
+    QTest::mouseMove(w.form()->tabWidget->tabBar());
+    QCOMPARE(exported(QStringLiteral("survey.html")), hovered);
     const QString html = m_home.filePath(QStringLiteral("survey.html"));
-    m_answers = {html};
-    w.form()->actionExport_Report->trigger();
     QFile file(html);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QCOMPARE(text.count("<img src=\"data:image/png;base64,"), 2);
     // Both plots are pictured at the size of the one on screen, the
     // waterfall too, although its page never showed it.
-    QList<QImage> pictures;
-    for (int at = 0; (at = text.indexOf("base64,", at)) >= 0;) {
-        at += 7;
-        pictures << QImage::fromData(
-            QByteArray::fromBase64(text.mid(at, text.indexOf('"', at) - at)), "PNG");
-    }
-    QCOMPARE(pictures.size(), 2);
+    const QList<QImage> &pictures = hovered;
+    QCOMPARE(pictures.size(), 3);
     QCOMPARE(pictures.at(0).size(), page->spectroPlot()->size());
-    QCOMPARE(pictures.at(1).size(), pictures.at(0).size());
+    QCOMPARE(pictures.at(1), pictures.at(0));
+    QCOMPARE(pictures.at(2).size(), pictures.at(0).size());
     QVERIFY(text.contains("24340"));
     QVERIFY(QFile::exists(m_home.filePath(QStringLiteral("survey.pdf"))));
 
