@@ -70,6 +70,8 @@ QByteArray png(const QImage &image)
 
 //! Widest picture, px: the A4 page's text width in the PDF with room to spare.
 constexpr int MaxPictureWidth = 480;
+//! Sources listed in the report, at most.
+constexpr int MaxReportedSources = 40;
 
 QString durationText(qint64 ms)
 {
@@ -199,7 +201,10 @@ QString document(const SurveyReport &r, const std::function<QString(const char *
     h += QStringLiteral("<h2>%1</h2>\n<table>\n").arg(esc(tr("Signal sources")));
     h += header({tr("Kind"), tr("Range"), tr("Peak dBm"), tr("Bursts"), tr("Sweeps %"), tr("From"),
                  tr("To")});
-    for (const BurstSource &src : r.sources)
+    // The sources come largest first: a client reads a page of them, not
+    // every isolated burst of a long capture.
+    const int listed = qMin(r.sources.size(), MaxReportedSources);
+    for (const BurstSource &src : r.sources.mid(0, listed))
         h += row({esc(src.kindText()),
                   esc(QStringLiteral("%1\u2013%2 MHz")
                           .arg(QString::number(src.lowMHz, 'f', 1),
@@ -210,6 +215,10 @@ QString document(const SurveyReport &r, const std::function<QString(const char *
                   esc(QDateTime::fromMSecsSinceEpoch(src.endMs, Qt::UTC)
                           .toString(QStringLiteral("hh:mm:ss")))});
     h += QStringLiteral("</table>\n");
+    if (listed < r.sources.size())
+        h += QStringLiteral("<p>%1</p>\n")
+                 .arg(esc(tr("%1 more sources, the least repeated, are not listed.")
+                              .arg(r.sources.size() - listed)));
 
     h += QStringLiteral("<h2>%1</h2>\n<table>\n").arg(esc(tr("Wi-Fi networks")));
     h += header({tr("SSID"), tr("BSSID"), tr("Channel"), tr("Strongest dBm"), tr("Weakest dBm")});
