@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <qwt_plot_renderer.h>
@@ -248,6 +249,27 @@ void MainWindow::exportReport()
                              QMessageBox::No) != QMessageBox::Yes)
         return;
 
+    // Notes for the first page, remembered for the next report; a cancelled
+    // prompt keeps the last ones. A new line is written as " | ".
+    QSettings settings;
+    DialogSeam::Request notes;
+    notes.kind = DialogSeam::Request::GetText;
+    notes.title = title;
+    notes.text = tr("Notes for the report's first page (optional; \" | \" starts a new line):");
+    notes.value = settings.value(QStringLiteral("Report/Notes")).toString();
+    const QVariant notesAnswer = DialogSeam::ask(notes);
+    if (notesAnswer.isValid())
+        settings.setValue(QStringLiteral("Report/Notes"), notesAnswer.toString().trimmed());
+    // A logo for the first page, remembered the same way.
+    DialogSeam::Request logo;
+    logo.kind = DialogSeam::Request::OpenFileName;
+    logo.title = tr("Logo for the report (Cancel keeps the last one)");
+    logo.value = settings.value(QStringLiteral("Report/Logo")).toString();
+    logo.filter = tr("Images:") + QStringLiteral(" *.png *.jpg *.jpeg *.svg");
+    const QVariant logoAnswer = DialogSeam::ask(logo);
+    if (logoAnswer.isValid())
+        settings.setValue(QStringLiteral("Report/Logo"), logoAnswer.toString());
+
     bool cancelled = false;
     RfSpectrumHistory history = page->history();
     if (history.projectInfo == ProjectInfoData())
@@ -258,6 +280,12 @@ void MainWindow::exportReport()
     if (cancelled)
         return;
     report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(applicationVersion);
+    report.notes = settings.value(QStringLiteral("Report/Notes"))
+                       .toString()
+                       .replace(QStringLiteral(" | "), QStringLiteral("\n"));
+    const QString logoPath = settings.value(QStringLiteral("Report/Logo")).toString();
+    if (!logoPath.isEmpty() && !report.logo.load(logoPath))
+        qCWarning(lcMainWindow) << "report logo not readable:" << logoPath;
     for (int id : m_kivoIdPanel->selectedKivoIds()) {
         const KivoIdInfo kivo = kivoIdInfo(id);
         if (kivo.highFrequency() >= report.span.minValue() &&
