@@ -10,7 +10,7 @@ packages=(
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle libnl-genl-3-dev
   dfu-util xvfb xauth zlib1g-dev libx11-dev xdotool imagemagick
   librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
-  libfile-mimeinfo-perl udev dpkg-dev lintian
+  libfile-mimeinfo-perl udev dpkg-dev lintian poppler-utils
   clang clang-14 libclang-rt-14-dev
 )
 

@@ -3,7 +3,10 @@
 //    sample per update (the live window at 20 sweeps a second);
 //  - bursts over a one-hour recording (72,000 samples);
 //  - the report of that recording: utilization, networks, HTML and PDF with
-//    two 900 x 600 pictures.
+//    two 900 x 600 pictures;
+//  - utilization and bursts over an eight-hour history (576,000 samples: the
+//    hour eight times over, later time stamps, sharing the hour's levels), as
+//    the survey's whole-capture default reads it.
 
 #include "benchtarget.h"
 #include "bursts.h"
@@ -15,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -88,9 +92,52 @@ int main(int argc, char **argv)
     std::printf("report: %s, %d PDF pages, %.3f s\n", ok ? "written" : qPrintable(error), pages,
                 reportS);
 
+    RfSpectrumSampleList eightHours;
+    eightHours.reserve(8 * HourSamples);
+    for (int hour = 0; hour < 8; ++hour)
+        for (const RfSpectrumSample &s : qAsConst(h.samples))
+            eightHours.append(
+                RfSpectrumSample(s.timeStamp + hour * 3600000LL, s.spectrum, s.wifiNetworks));
+    // The machine may be shared: the processor time says what the work
+    // costs beside the clock.
+    const auto cpuMs = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+    };
+    double cpu = cpuMs();
+    t.restart();
+    UtilizationAnalyzer whole;
+    const UtilizationResult u8 = whole.update(eightHours, h.frequencyInterval);
+    const double utilization8hMs = t.nsecsElapsed() / 1e6;
+    std::printf("utilization over 8 h: %d samples, %.1f ms, %.1f ms of processor time (%s)\n",
+                u8.sampleCount, utilization8hMs, cpuMs() - cpu,
+                qPrintable(u8.recommendationText()));
+    // Live, the whole capture grows by a sweep between two updates.
+    RfSpectrumSampleList grown = eightHours;
+    grown.append(
+        RfSpectrumSample(grown.constLast().timeStamp + 50, h.samples.constFirst().spectrum));
+    t.restart();
+    whole.update(grown, h.frequencyInterval);
+    const double liveUpdate8hMs = t.nsecsElapsed() / 1e6;
+    std::printf("utilization over 8 h, one sweep more: %.1f ms\n", liveUpdate8hMs);
+    cpu = cpuMs();
+    t.restart();
+    const QVector<Burst> bursts8 =
+        findBursts(eightHours, BinGrid::forHistory(h.frequencyInterval, Bins));
+    const double bursts8hS = t.nsecsElapsed() / 1e9;
+    const QVector<BurstSource> sources8 = classifyBursts(bursts8, eightHours.size());
+    std::printf("bursts over 8 h: %d found from %d sources, %.3f s, %.3f s of processor time\n",
+                int(bursts8.size()), int(sources8.size()), bursts8hS, (cpuMs() - cpu) / 1e3);
+
     bool met = BenchTarget::report("analysis.utilization_update_ms", perUpdateMs, "ms",
                                    BenchTarget::AtMost, 1.0, 3);
     met &= BenchTarget::report("analysis.bursts_hour_s", burstsS, "s", BenchTarget::AtMost, 1.0, 3);
     met &= BenchTarget::report("analysis.report_hour_s", reportS, "s", BenchTarget::AtMost, 3.0, 3);
+    met &= BenchTarget::report("analysis.utilization_8h_ms", utilization8hMs, "ms",
+                               BenchTarget::AtMost, 200.0, 1);
+    met &= BenchTarget::report("analysis.utilization_8h_live_update_ms", liveUpdate8hMs, "ms",
+                               BenchTarget::AtMost, 200.0, 1);
+    met &= BenchTarget::report("analysis.bursts_8h_s", bursts8hS, "s", BenchTarget::AtMost, 3.0, 3);
     return ok && met ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include "utilization.h"
 
 #include <QCoreApplication>
+#include <QHash>
 
 #include <algorithm>
 #include <cmath>
@@ -52,7 +53,7 @@ TimeEvent Burst::timeEvent() const
 }
 
 QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &grid,
-                          const BurstOptions &options)
+                          const BurstOptions &options, const BurstProgress &progress)
 {
     QVector<Burst> found;
     if (selection.isEmpty())
@@ -89,7 +90,10 @@ QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &
         }
     };
 
+    constexpr int ProgressEvery = 4096;
     for (int s = 0; s < selection.size(); ++s) {
+        if (progress && s % ProgressEvery == 0 && !progress(s, selection.size()))
+            return {};
         const RfSpectrumSample &sample = selection.at(s);
         const qint8 *levels = sample.spectrum.constData();
         const int present = qMin(sample.spectrum.size(), columns);
@@ -177,4 +181,129 @@ QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &
         return a.startMs < b.startMs || (a.startMs == b.startMs && a.firstBin < b.firstBin);
     });
     return found;
+}
+
+namespace {
+
+QString mhzRange(double low, double high)
+{
+    return QStringLiteral("%1\u2013%2 MHz")
+        .arg(QString::number(low, 'f', 0), QString::number(high, 'f', 0));
+}
+
+//! Alike bursts share a key: widths within a power of two, peaks within the
+//! same 10 dB.
+qint64 likeness(const Burst &b)
+{
+    const int width = b.lastBin - b.firstBin + 1;
+    int widthClass = 0;
+    while ((2 << widthClass) <= width)
+        ++widthClass;
+    const int levelClass = (b.peakDbm + 130) / 10;
+    return qint64(widthClass) * 1000 + levelClass;
+}
+
+BurstSource sourceOf(BurstSource::Kind kind, const QVector<Burst> &bursts, int sweeps)
+{
+    BurstSource s;
+    s.kind = kind;
+    s.bursts = bursts;
+    s.lowMHz = bursts.first().lowMHz;
+    s.highMHz = bursts.first().highMHz;
+    s.startMs = bursts.first().startMs;
+    s.endMs = bursts.first().endMs;
+    qint64 onAir = 0;
+    for (const Burst &b : bursts) {
+        s.lowMHz = qMin(s.lowMHz, b.lowMHz);
+        s.highMHz = qMax(s.highMHz, b.highMHz);
+        s.startMs = qMin(s.startMs, b.startMs);
+        s.endMs = qMax(s.endMs, b.endMs);
+        s.peakDbm = qMax(s.peakDbm, b.peakDbm);
+        onAir += b.sweeps;
+    }
+    s.duty = sweeps > 0 ? qMin(1.0, double(onAir) / sweeps) : 0.0;
+    return s;
+}
+
+} // namespace
+
+QString BurstSource::kindText() const
+{
+    switch (kind) {
+    case Continuous:
+        return QCoreApplication::translate("Burst", "Continuous");
+    case Intermittent:
+        return QCoreApplication::translate("Burst", "Hopping/intermittent");
+    case Isolated:
+        break;
+    }
+    return QCoreApplication::translate("Burst", "Isolated");
+}
+
+QString BurstSource::text() const
+{
+    const QString share = QString::number(duty * 100, 'f', 1);
+    if (kind == Continuous)
+        return QCoreApplication::translate("Burst", "Continuous %1, %2 dBm, %3 % of sweeps")
+            .arg(mhzRange(lowMHz, highMHz), level(peakDbm), share);
+    if (kind == Intermittent)
+        return QCoreApplication::translate("Burst",
+                                           "Hopping/intermittent %1, %2 dBm, %3 bursts, %4 % of "
+                                           "sweeps")
+            .arg(mhzRange(lowMHz, highMHz), level(peakDbm))
+            .arg(count())
+            .arg(share);
+    return bursts.first().eventText();
+}
+
+QList<TimeEvent> BurstSource::timeEvents() const
+{
+    QList<TimeEvent> events;
+    if (kind == Continuous) {
+        events.append(TimeEvent(QDateTime::fromMSecsSinceEpoch(startMs, Qt::UTC),
+                                QCoreApplication::translate("Burst", "Occupied %1, %2 dBm")
+                                    .arg(mhzRange(lowMHz, highMHz), level(peakDbm))));
+        return events;
+    }
+    for (const Burst &b : bursts)
+        events.append(b.timeEvent());
+    return events;
+}
+
+QVector<BurstSource> classifyBursts(const QVector<Burst> &bursts, int sweeps)
+{
+    QVector<BurstSource> continuous;
+    QVector<BurstSource> intermittent;
+    QVector<BurstSource> isolated;
+    QHash<qint64, QVector<Burst>> alike;
+    QList<qint64> order;
+    for (const Burst &b : bursts) {
+        if (sweeps > 0 && b.sweeps >= ContinuousShare * sweeps) {
+            continuous.append(sourceOf(BurstSource::Continuous, {b}, sweeps));
+            continue;
+        }
+        const qint64 key = likeness(b);
+        auto it = alike.find(key);
+        if (it == alike.end()) {
+            order.append(key);
+            it = alike.insert(key, {});
+        }
+        it->append(b);
+    }
+    for (qint64 key : qAsConst(order)) {
+        const QVector<Burst> &group = alike[key];
+        if (group.size() >= MinRepeatedBursts) {
+            intermittent.append(sourceOf(BurstSource::Intermittent, group, sweeps));
+            continue;
+        }
+        for (const Burst &b : group)
+            isolated.append(sourceOf(BurstSource::Isolated, {b}, sweeps));
+    }
+    std::stable_sort(
+        intermittent.begin(), intermittent.end(),
+        [](const BurstSource &a, const BurstSource &b) { return a.count() > b.count(); });
+    std::stable_sort(
+        isolated.begin(), isolated.end(),
+        [](const BurstSource &a, const BurstSource &b) { return a.startMs < b.startMs; });
+    return continuous + intermittent + isolated;
 }

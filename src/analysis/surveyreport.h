@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bursts.h"
 #include "projectinfodata.h"
 #include "rfspectrumhistory.h"
 #include "utilization.h"
@@ -22,15 +23,21 @@ struct SurveyReport
     QImage waterfall;   //!< the waterfall of the selection (may be null)
     UtilizationResult utilization;
     QVector<HeardNetwork> networks;
-    QList<int> kivoIds;      //!< the IDs selected in the KiVo panel
-    QList<TimeEvent> events; //!< the page's time events inside the selection
-    QString generatedBy;     //!< program and version line
+    QList<int> kivoIds;           //!< the IDs selected in the KiVo panel
+    QList<TimeEvent> events;      //!< the page's time events inside the selection
+    QVector<BurstSource> sources; //!< what the selection's bursts come from
+    QString generatedBy;          //!< program and version line
+    QString notes;                //!< the author's notes, plain text (may be empty)
+    QImage logo;                  //!< shown at the top of the first page (may be null)
 
     //! The survey of `selection` of `history`: times, band, utilization (with
-    //! `thresholdDbm`, NaN for the default), networks, events in range.
+    //! `thresholdDbm`, NaN for the default), networks, events in range and
+    //! the sources of its bursts.
     static SurveyReport fromSelection(const RfSpectrumHistory &history,
                                       const RfSpectrumSampleList &selection,
-                                      double thresholdDbm = qQNaN());
+                                      double thresholdDbm = qQNaN(),
+                                      const BurstOptions &bursts = BurstOptions(),
+                                      const BurstProgress &progress = BurstProgress());
 };
 
 namespace SurveyReportWriter {

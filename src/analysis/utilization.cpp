@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -25,6 +26,38 @@ int firstLevelAtOrAbove(double thresholdDbm)
 QString tr(const char *text)
 {
     return QCoreApplication::translate("UtilizationResult", text);
+}
+
+//! The level a bin holds in at least PersistentShare of its sweeps with
+//! data (the largest level whose count from the top reaches that share);
+//! NoDataLevel when the bin has none.
+int persistentLevel(const qint32 *bin)
+{
+    qint64 total = 0;
+    for (int v = -127; v < 128; ++v)
+        total += bin[v];
+    if (total == 0)
+        return NoDataLevel;
+    qint64 fromTop = 0;
+    for (int v = 127; v >= -127; --v) {
+        fromTop += bin[v];
+        if (fromTop * PersistentShareDen >= total * PersistentShareNum)
+            return v;
+    }
+    return -127;
+}
+
+QString dbm(double level)
+{
+    // A real minus sign: the text goes into reports.
+    return level < 0 ? QStringLiteral("\u2212%1").arg(-level) : QString::number(level);
+}
+
+bool isNonOverlappingWifi(const SurveyChannel &c)
+{
+    // 1, 6 and 11 are the channels that do not overlap: the ones a venue's
+    // networks can be moved to and away from.
+    return c.kind == SurveyChannel::Wifi && (c.number == 1 || c.number == 6 || c.number == 11);
 }
 
 } // namespace
@@ -84,6 +117,12 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
                      : r.noiseFloorDbm == NoDataLevel ? qQNaN()
                                                       : r.noiseFloorDbm + DefaultThresholdMarginDb;
     const QVector<double> duty = dutyCycles(h, r.thresholdDbm);
+    QVector<int> persistent(h.columns);
+    for (int i = 0; i < h.columns; ++i)
+        persistent[i] = persistentLevel(h.bin(i));
+    const double carrierLevel = r.noiseFloorDbm == NoDataLevel
+                                    ? std::numeric_limits<double>::infinity()
+                                    : r.noiseFloorDbm + CarrierMarginDb;
     const int points = qMin(grid.points, h.columns);
     // Rounding of the grid must not drop a point lying on a channel edge.
     const double eps = grid.stepMHz * 1e-6;
@@ -108,6 +147,10 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
                 for (int i = first; i <= last; ++i) {
                     if (qIsNaN(duty.at(i)))
                         continue;
+                    if (persistent.at(i) != NoDataLevel && !(persistent.at(i) <= u.persistentDbm)) {
+                        u.persistentDbm = persistent.at(i);
+                        u.persistentMHz = grid.frequency(i);
+                    }
                     sum += duty.at(i);
                     peak = counted == 0 ? duty.at(i) : qMax(peak, duty.at(i));
                     ++counted;
@@ -115,48 +158,83 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
                 if (counted > 0) {
                     u.utilization = sum / counted;
                     u.peak = peak;
+                    u.carrier = u.persistentDbm >= carrierLevel;
                 }
             }
         }
         r.channels.append(u);
     }
 
+    for (ChannelUtilization &u : r.channels) {
+        if (u.channel.kind != SurveyChannel::KivoId)
+            continue;
+        for (const ChannelUtilization &w : qAsConst(r.channels))
+            if (isNonOverlappingWifi(w.channel) && rangesOverlap(u.channel, w.channel))
+                u.overlaps.append(w.channel.name());
+    }
+
     // Fewer minutes on air first, then the lower peak; ties keep table order.
+    // A channel with a carrier inside is never a candidate: a link there
+    // would sit on it however little the rest of the channel is used.
     const auto quieter = [&](int a, int b) {
         const ChannelUtilization &x = r.channels.at(a);
         const ChannelUtilization &y = r.channels.at(b);
         return x.utilization < y.utilization || (x.utilization == y.utilization && x.peak < y.peak);
     };
+    for (int i = 0; i < r.channels.size(); ++i) {
+        const ChannelUtilization &u = r.channels.at(i);
+        if (!u.hasData() || !isNonOverlappingWifi(u.channel))
+            continue;
+        if (!u.carrier && (r.bestWifi < 0 || quieter(i, r.bestWifi)))
+            r.bestWifi = i;
+        if (u.utilization > 0 && (r.busiestWifi < 0 || quieter(r.busiestWifi, i)))
+            r.busiestWifi = i;
+    }
+    for (int i = 0; i < r.channels.size(); ++i) {
+        const ChannelUtilization &u = r.channels.at(i);
+        if (u.hasData() && isNonOverlappingWifi(u.channel) && i != r.bestWifi &&
+            (u.carrier || i == r.busiestWifi))
+            r.avoidWifi.append(i);
+    }
+
+    // The IDs share the air with the recommended Wi-Fi channel only where
+    // their ranges meet it: those are left out, so the plan holds together.
     QHash<int, int> bestPerUniverses;
     QList<int> universesOrder;
     for (int i = 0; i < r.channels.size(); ++i) {
         const ChannelUtilization &u = r.channels.at(i);
-        if (!u.hasData())
+        if (!u.hasData() || u.channel.kind != SurveyChannel::KivoId || u.partial || u.carrier)
             continue;
-        if (u.channel.kind == SurveyChannel::Wifi) {
-            const int n = u.channel.number;
-            // 1, 6 and 11 are the channels that do not overlap: the ones a
-            // venue's networks can be moved to and away from.
-            if (n != 1 && n != 6 && n != 11)
-                continue;
-            if (r.bestWifi < 0 || quieter(i, r.bestWifi))
-                r.bestWifi = i;
-            if (u.utilization > 0 && (r.busiestWifi < 0 || quieter(r.busiestWifi, i)))
-                r.busiestWifi = i;
-        } else if (u.channel.kind == SurveyChannel::KivoId && !u.partial) {
-            const int key = u.channel.universes;
-            if (!bestPerUniverses.contains(key)) {
-                universesOrder.append(key);
-                bestPerUniverses.insert(key, i);
-            } else if (quieter(i, bestPerUniverses.value(key))) {
-                bestPerUniverses.insert(key, i);
-            }
+        if (r.bestWifi >= 0 && rangesOverlap(u.channel, r.channels.at(r.bestWifi).channel))
+            continue;
+        const int key = u.channel.universes;
+        if (!bestPerUniverses.contains(key)) {
+            universesOrder.append(key);
+            bestPerUniverses.insert(key, i);
+        } else if (quieter(i, bestPerUniverses.value(key))) {
+            bestPerUniverses.insert(key, i);
         }
     }
     std::sort(universesOrder.begin(), universesOrder.end());
     for (int key : qAsConst(universesOrder))
         r.bestKivoIds.append(bestPerUniverses.value(key));
     return r;
+}
+
+bool rangesOverlap(const SurveyChannel &a, const SurveyChannel &b)
+{
+    return a.lowMHz < b.highMHz && b.lowMHz < a.highMHz;
+}
+
+QString ChannelUtilization::reasonToAvoid() const
+{
+    if (carrier)
+        return tr("carrier at %1 MHz, %2 dBm")
+            .arg(QString::number(persistentMHz, 'f', 1), dbm(persistentDbm));
+    if (!hasData())
+        return QString();
+    return tr("on air %1 % (worst point %2 %)")
+        .arg(QString::number(utilization * 100, 'f', 1), QString::number(peak * 100, 'f', 1));
 }
 
 QString UtilizationResult::recommendationText() const
@@ -172,11 +250,18 @@ QString UtilizationResult::recommendationText() const
     }
     if (!ids.isEmpty())
         use.append(tr("KiVo ID %1").arg(ids.join(QStringLiteral(", "))));
-    if (use.isEmpty())
+    QStringList avoid;
+    for (int i : avoidWifi) {
+        const ChannelUtilization &u = channels.at(i);
+        avoid.append(tr("avoid %1: %2").arg(u.channel.name(), u.reasonToAvoid()));
+    }
+    if (use.isEmpty() && avoid.isEmpty())
         return tr("No data to recommend from.");
+    if (use.isEmpty())
+        return tr("No channel is free of strong signals; %1.").arg(avoid.join(tr("; ")));
     QString text = tr("Use %1").arg(use.join(tr("; ")));
-    if (busiestWifi >= 0 && busiestWifi != bestWifi)
-        text += tr("; avoid %1").arg(channels.at(busiestWifi).channel.name());
+    if (!avoid.isEmpty())
+        text += tr("; ") + avoid.join(tr("; "));
     return text + QLatin1Char('.');
 }
 

@@ -36,11 +36,30 @@ struct ChannelUtilization
     int lastBin = -1;
     bool partial = false;         //!< the range reaches beyond the swept span
     double utilization = qQNaN(); //!< mean of the bins' duty cycles, 0..1
-    double peak = qQNaN();        //!< highest bin duty cycle, 0..1
-    QStringList networks;         //!< Wi-Fi channels: "SSID (bssid)" heard on it
+    double peak = qQNaN();        //!< highest bin duty cycle (the worst point), 0..1
+    //! The strongest level one of the channel's points holds in at least
+    //! three sweeps out of four, dBm; NaN without data.
+    double persistentDbm = qQNaN();
+    double persistentMHz = qQNaN(); //!< where that point lies
+    //! A persistent signal at least CarrierMarginDb above the noise floor sits
+    //! inside: whatever the mean, a link there would sit on it.
+    bool carrier = false;
+    QStringList overlaps; //!< KiVo IDs: the Wi-Fi channels 1, 6, 11 their range overlaps
+    QStringList networks; //!< Wi-Fi channels: "SSID (bssid)" heard on it
 
     bool hasData() const { return !qIsNaN(utilization); }
+    //! "carrier at 2458.0 MHz, −12 dBm", "on air 80.1 % (worst point 95.0 %)"
+    QString reasonToAvoid() const;
 };
+
+//! How far above the noise floor a persistent level makes a carrier, dB.
+constexpr double CarrierMarginDb = 20.0;
+//! The share of the sweeps a level must be held in to be persistent: 3/4.
+constexpr int PersistentShareNum = 3;
+constexpr int PersistentShareDen = 4;
+
+//! True when the two channels' ranges share more than an edge.
+bool rangesOverlap(const SurveyChannel &a, const SurveyChannel &b);
 
 //! What the survey says about one selection.
 struct UtilizationResult
@@ -49,12 +68,18 @@ struct UtilizationResult
     int noiseFloorDbm = NoDataLevel;
     double thresholdDbm = qQNaN();
     QVector<ChannelUtilization> channels;
-    int bestWifi = -1;      //!< index into channels: least used of Wi-Fi 1, 6, 11
-    QList<int> bestKivoIds; //!< indices: least used fully swept ID per universe count
-    int busiestWifi = -1;   //!< index: most used of Wi-Fi 1, 6, 11, when any is used
+    //! Index into channels: the least used of Wi-Fi 1, 6, 11 without a carrier.
+    int bestWifi = -1;
+    //! Indices: per universe count, the least used fully swept ID without a
+    //! carrier whose range stays clear of the recommended Wi-Fi channel.
+    QList<int> bestKivoIds;
+    int busiestWifi = -1; //!< index: most used of Wi-Fi 1, 6, 11, when any is used
+    //! Indices of Wi-Fi 1, 6, 11 not to use: those with a carrier, and the busiest.
+    QList<int> avoidWifi;
 
     bool isBest(int index) const { return index == bestWifi || bestKivoIds.contains(index); }
-    //! "Use Wi-Fi 11, KiVo ID 24340 (5 universes)…; avoid Wi-Fi 6."
+    //! "Use Wi-Fi 1; KiVo ID 24340 (5 universes)…; avoid Wi-Fi 11: carrier at
+    //! 2458.0 MHz, −12 dBm."
     QString recommendationText() const;
 };
 

@@ -252,7 +252,7 @@ Import parse(const QByteArray &text)
     forEachRow(text, &skipped, [&](const Row &row) {
         const int values = row.fields.size() - 6;
         lowest = std::min(lowest, row.lowHz);
-        highest = std::max(highest, row.lowHz + (values - 1) * row.stepHz);
+        highest = std::max(highest, row.lowHz + values * row.stepHz);
     });
     if (!(lowest <= highest)) {
         result.errorText = QObject::tr("The file holds no rtl_power or hackrf_sweep rows");
@@ -307,16 +307,29 @@ Import parse(const QByteArray &text)
         }
         bool rowLanded = false;
         const int values = row.fields.size() - 6;
+        // A bin at least as wide as the point spacing covers every point in
+        // [low, low + step); a narrower one may cover none, so it goes to the
+        // point nearest its low edge. Overlaps keep the strongest value.
+        const bool wide = row.stepHz >= grid.stepHz * (1 - 1e-9);
         for (int i = 0; i < values; ++i) {
             const double f = row.lowHz + i * row.stepHz;
-            const double index = std::round((f - grid.startHz) / grid.stepHz);
-            if (!(index >= 0 && index < grid.points))
+            const double at = (f - grid.startHz) / grid.stepHz;
+            double first = std::round(at);
+            double last = first;
+            if (wide) {
+                first = std::ceil(at - 1e-6);
+                last = std::ceil(at + row.stepHz / grid.stepHz - 1e-6) - 1;
+            }
+            first = std::max(first, 0.0);
+            last = std::min(last, double(grid.points - 1));
+            if (!(first <= last))
                 continue;
             rowLanded = true;
-            const int j = static_cast<int>(index);
             const qint8 v = level(row.fields.at(6 + i));
-            if (v > current[j])
-                current[j] = v;
+            for (int j = static_cast<int>(first); j <= static_cast<int>(last); ++j) {
+                if (v > current[j])
+                    current[j] = v;
+            }
         }
         landed = landed || rowLanded;
         if (rowLanded)

@@ -40,9 +40,12 @@ struct Import
 };
 
 //! Reads rtl_power or hackrf_sweep CSV text. Rows with the same time stamp
-//! form one sweep; the file must reach into 902-928 MHz or 2400-2500 MHz and
-//! its values are placed on that band's point grid, the strongest value
-//! landing on a point winning. Values that are not numbers or lie outside
+//! form one sweep, in whatever order its sub-band rows come; the file must
+//! reach into 902-928 MHz or 2400-2500 MHz and its values are placed on that
+//! band's point grid: a bin gives its value to every point inside
+//! [Hz low + i * Hz step, Hz low + (i + 1) * Hz step), a bin narrower than
+//! the point spacing to the point nearest its low edge, and where bins meet
+//! on a point the strongest value wins. Values that are not numbers or lie outside
 //! -127..127 dB become "no data", as do points no value reached. Counts,
 //! Hz high and the samples column are never trusted; nothing is sized from
 //! the file.

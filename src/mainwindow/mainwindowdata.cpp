@@ -89,9 +89,9 @@ void MainWindow::on_actionExport_Csv_triggered()
     auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
     if (!page)
         return;
-    page->flushRedraw(); // the time bar shows the range the user sees
-    RfSpectrumSampleList samples =
-        page->bandHistory().selection(page->timeBar()->lowerValue(), page->timeBar()->upperValue());
+    page->flushRedraw(); // the time bar shows the range the user chose
+    // The whole capture unless a range was chosen on the time bar.
+    RfSpectrumSampleList samples = page->analysisSelection();
     if (samples.isEmpty())
         samples = page->bandHistory().samples();
     if (samples.isEmpty()) {

@@ -18,13 +18,20 @@
 #include "waterfallplot.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <qwt_plot_renderer.h>
+
+#include <memory>
 
 namespace {
 
@@ -35,22 +42,48 @@ constexpr int MaxListedBursts = 2000;
 constexpr QSize UnshownPlotSize(1200, 600);
 
 //! The plot's picture of the selection at `size`.
-QImage plotImage(QWidget *plot, const RfSpectrumSampleList &selection, const QSize &size)
+QImage plotImage(QwtPlot *plot, const RfSpectrumSampleList &selection, const QSize &size)
 {
-    // The plot not on screen may still show an older range, and has the
-    // size it had when last shown, or none at all: it is laid out at the
-    // size of the one on screen for the picture, and left at that size,
-    // which its page's layout replaces once it is shown.
-    plot->resize(size);
+    // The plot not on screen may still show an older range: it takes the
+    // selection first. The picture is rendered, not grabbed: a grab carries
+    // the pointer's crosshair and hover box and crops the scales' end labels
+    // at the widget's edge, where a rendering lays the plot out for its size.
     if (auto *spectrum = qobject_cast<SpectroPlot *>(plot))
         spectrum->setData(selection);
     else if (auto *waterfall = qobject_cast<WaterfallPlot *>(plot))
         waterfall->setData(selection);
-    if (auto *p = qobject_cast<QwtPlot *>(plot)) {
-        p->updateLayout();
-        p->replot();
-    }
-    return plot->grab().toImage();
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(plot->palette().color(plot->backgroundRole()));
+    QPainter painter(&image);
+    QwtPlotRenderer renderer;
+    renderer.render(plot, &painter, QRectF(QPointF(0, 0), size));
+    painter.end();
+    return image;
+}
+
+//! A progress dialog that shows itself when the work lasts over half a
+//! second, as the progress callback of a long survey; `cancelled` is set when
+//! the user cancels it. The dialog lives as long as the callback.
+BurstProgress surveyProgress(const QString &title, bool *cancelled)
+{
+    auto dialog = std::make_shared<QProgressDialog>(
+        QCoreApplication::translate("MainWindow", "Looking through the sweeps\u2026"),
+        QCoreApplication::translate("MainWindow", "Cancel"), 0, 1);
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setMinimumDuration(500);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    return [dialog, cancelled](int done, int total) {
+        if (dialog->maximum() != total)
+            dialog->setMaximum(total);
+        dialog->setValue(done);
+        if (dialog->wasCanceled()) {
+            *cancelled = true;
+            return false;
+        }
+        return true;
+    };
 }
 
 } // namespace
@@ -87,11 +120,14 @@ void MainWindow::buildSurvey()
     m_form.actionUtilization = toggle;
     auto *bursts = new QAction(tr("Find bursts"), this);
     bursts->setObjectName(QStringLiteral("actionFind_Bursts"));
-    bursts->setToolTip(tr("List the bursts of the shown range and keep the chosen ones as events"));
+    bursts->setToolTip(
+        tr("List the bursts of the whole capture (or of the range chosen on the time "
+           "bar) and keep the chosen ones as events"));
     m_form.actionFind_Bursts = bursts;
     auto *report = new QAction(tr("Export Report\u2026"), this);
     report->setObjectName(QStringLiteral("actionExport_Report"));
-    report->setToolTip(tr("Write the survey of the shown range as HTML and PDF"));
+    report->setToolTip(tr("Write the survey of the whole capture (or of the range chosen on the "
+                          "time bar) as HTML and PDF"));
     m_form.actionExport_Report = report;
     const QList<QAction *> actions = m_form.toolBar->actions();
     QAction *before = actions.value(actions.indexOf(m_form.actionExport_Csv) + 1);
@@ -120,13 +156,16 @@ void MainWindow::followSurveyPage(QWidget *widget)
     auto *page = qobject_cast<TabPage *>(widget);
     if (!page)
         return;
-    m_surveyFollow = connect(page, &TabPage::selectionDrawn, m_utilizationDock,
-                             [this, page](const RfSpectrumSampleList &selection) {
-                                 m_utilizationDock->setSelection(
-                                     selection, page->bandHistory().frequencyInterval());
-                             });
-    m_utilizationDock->setSelection(page->currentSelection(),
-                                    page->bandHistory().frequencyInterval());
+    // The dock works on the page's survey range (the whole history unless
+    // the user chose a range), redone no more often than the plots are drawn.
+    m_surveyFollow = connect(page, &TabPage::selectionDrawn, m_utilizationDock, [this, page] {
+        m_utilizationDock->setSelection(page->analysisSelection(),
+                                        page->bandHistory().frequencyInterval(),
+                                        page->analysisIsWhole());
+    });
+    m_utilizationDock->setSelection(page->analysisSelection(),
+                                    page->bandHistory().frequencyInterval(),
+                                    page->analysisIsWhole());
 }
 
 RfSpectrumSampleList MainWindow::surveySelection(TabPage **page, const QString &title,
@@ -136,7 +175,7 @@ RfSpectrumSampleList MainWindow::surveySelection(TabPage **page, const QString &
     if (!*page)
         return {};
     (*page)->flushRedraw(); // the range the user sees
-    RfSpectrumSampleList selection = (*page)->currentSelection();
+    RfSpectrumSampleList selection = (*page)->analysisSelection();
     if (selection.isEmpty())
         selection = (*page)->bandHistory().samples();
     if (selection.isEmpty())
@@ -154,24 +193,33 @@ void MainWindow::findBursts()
         return;
     const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
                                              selection.first().spectrum.size());
-    const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions());
+    bool cancelled = false;
+    const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions(),
+                                               surveyProgress(title, &cancelled));
+    if (cancelled)
+        return;
     qCInfo(lcMainWindow) << bursts.size() << "bursts in" << selection.size() << "sweeps";
     if (bursts.isEmpty()) {
-        DialogSeam::information(title, tr("No bursts in the shown range."));
+        DialogSeam::information(title, tr("No bursts in the surveyed range."));
         return;
     }
+    // Thousands of bursts mean little one by one: they are listed by what
+    // they come from, and a ticked source becomes its events.
+    const QVector<BurstSource> sources = classifyBursts(bursts, selection.size());
     DialogSeam::Request r;
     r.kind = DialogSeam::Request::CheckItems;
     r.title = title;
-    const int listed = qMin(bursts.size(), MaxListedBursts);
-    r.text = tr("%1 bursts found. Tick those to keep as time events.").arg(bursts.size());
-    if (listed < bursts.size())
+    const int listed = qMin(sources.size(), MaxListedBursts);
+    r.text = tr("%1 bursts from %2 sources. Tick those to keep as time events.")
+                 .arg(bursts.size())
+                 .arg(sources.size());
+    if (listed < sources.size())
         r.text += QLatin1Char(' ') + tr("The first %1 are listed.").arg(listed);
     for (int i = 0; i < listed; ++i) {
-        const Burst &b = bursts.at(i);
-        r.items.append(
-            QDateTime::fromMSecsSinceEpoch(b.startMs).toString(QStringLiteral("hh:mm:ss.zzz  ")) +
-            b.eventText());
+        const BurstSource &source = sources.at(i);
+        r.items.append(QDateTime::fromMSecsSinceEpoch(source.startMs)
+                           .toString(QStringLiteral("hh:mm:ss.zzz  ")) +
+                       source.text());
     }
     const QVariant answer = DialogSeam::ask(r);
     if (!answer.isValid())
@@ -180,7 +228,7 @@ void MainWindow::findBursts()
     for (const QVariant &v : answer.toList()) {
         const int i = v.toInt();
         if (i >= 0 && i < listed)
-            events.append(bursts.at(i).timeEvent());
+            events += sources.at(i).timeEvents();
     }
     if (!events.isEmpty())
         page->addTimeEvents(events);
@@ -211,12 +259,43 @@ void MainWindow::exportReport()
                              QMessageBox::No) != QMessageBox::Yes)
         return;
 
+    // Notes for the first page, remembered for the next report; a cancelled
+    // prompt keeps the last ones. A new line is written as " | ".
+    QSettings settings;
+    DialogSeam::Request notes;
+    notes.kind = DialogSeam::Request::GetText;
+    notes.title = title;
+    notes.text = tr("Notes for the report's first page (optional; \" | \" starts a new line):");
+    notes.value = settings.value(QStringLiteral("Report/Notes")).toString();
+    const QVariant notesAnswer = DialogSeam::ask(notes);
+    if (notesAnswer.isValid())
+        settings.setValue(QStringLiteral("Report/Notes"), notesAnswer.toString().trimmed());
+    // A logo for the first page, remembered the same way.
+    DialogSeam::Request logo;
+    logo.kind = DialogSeam::Request::OpenFileName;
+    logo.title = tr("Logo for the report (Cancel keeps the last one)");
+    logo.value = settings.value(QStringLiteral("Report/Logo")).toString();
+    logo.filter = tr("Images:") + QStringLiteral(" *.png *.jpg *.jpeg *.svg");
+    const QVariant logoAnswer = DialogSeam::ask(logo);
+    if (logoAnswer.isValid())
+        settings.setValue(QStringLiteral("Report/Logo"), logoAnswer.toString());
+
+    bool cancelled = false;
     RfSpectrumHistory history = page->history();
     if (history.projectInfo == ProjectInfoData())
         history.projectInfo = m_projectInfo;
-    SurveyReport report =
-        SurveyReport::fromSelection(history, selection, m_utilizationDock->thresholdDbm());
+    SurveyReport report = SurveyReport::fromSelection(
+        history, selection, m_utilizationDock->thresholdDbm(), m_utilizationDock->burstOptions(),
+        surveyProgress(title, &cancelled));
+    if (cancelled)
+        return;
     report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(applicationVersion);
+    report.notes = settings.value(QStringLiteral("Report/Notes"))
+                       .toString()
+                       .replace(QStringLiteral(" | "), QStringLiteral("\n"));
+    const QString logoPath = settings.value(QStringLiteral("Report/Logo")).toString();
+    if (!logoPath.isEmpty() && !report.logo.load(logoPath))
+        qCWarning(lcMainWindow) << "report logo not readable:" << logoPath;
     for (int id : m_kivoIdPanel->selectedKivoIds()) {
         const KivoIdInfo kivo = kivoIdInfo(id);
         if (kivo.highFrequency() >= report.span.minValue() &&
@@ -229,6 +308,7 @@ void MainWindow::exportReport()
     const QSize size = shown->isVisible() ? shown->size() : UnshownPlotSize;
     report.density = plotImage(page->spectroPlot(), selection, size);
     report.waterfall = plotImage(page->waterfallPlot(), selection, size);
+    page->plotsChanged(); // back to the time bar's range
 
     QString error;
     if (!SurveyReportWriter::writeHtml(path, report, &error) ||

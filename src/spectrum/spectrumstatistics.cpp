@@ -1,6 +1,10 @@
 #include "spectrumstatistics.h"
 
+#include <QThread>
+
 #include <cmath>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -125,11 +129,62 @@ void SpectrumStatisticsAccumulator::clear()
 
 void SpectrumStatisticsAccumulator::rebuild(const RfSpectrumSampleList &selection)
 {
-    m_histogram.fill(0, m_columns * Levels);
-    m_levelSum.fill(0, m_columns);
-    m_maxLevel.fill(NoDataLevel, m_columns);
-    for (const RfSpectrumSample &sample : selection)
-        addSample(sample.spectrum, +1);
+    // A whole capture of hours is hundreds of thousands of sweeps: the pass
+    // only counts, shared over the processor's threads (each its own
+    // counts, added up after), and the sums and maxima follow from the
+    // counts, 256 per bin instead of one per sample.
+    const int columns = m_columns;
+    const int k = selection.size();
+    const auto count = [&selection, columns](qint32 *histogram, int from, int to) {
+        for (int s = from; s < to; ++s) {
+            const RfSpectrumScan &spectrum = selection.at(s).spectrum;
+            const qint8 *levels = spectrum.constData();
+            // A shorter sweep is read only up to its end; its missing bins
+            // count as no data.
+            const int present = qMin(spectrum.size(), columns);
+            qint32 *bin = histogram + LevelOffset;
+            for (int i = 0; i < present; ++i, bin += Levels)
+                ++bin[levels[i]];
+            for (int i = present; i < columns; ++i, bin += Levels)
+                ++bin[NoDataLevel];
+        }
+    };
+    m_histogram.fill(0, columns * Levels);
+    constexpr int SamplesPerThread = 16384;
+    const int threads = qBound(1, qMin(QThread::idealThreadCount(), k / SamplesPerThread), 8);
+    if (threads == 1) {
+        count(m_histogram.data(), 0, k);
+    } else {
+        std::vector<QVector<qint32>> parts(size_t(threads - 1));
+        std::vector<std::thread> workers;
+        for (int t = 1; t < threads; ++t) {
+            QVector<qint32> &part = parts[size_t(t - 1)];
+            part.fill(0, columns * Levels);
+            workers.emplace_back(count, part.data(), int(qint64(k) * t / threads),
+                                 int(qint64(k) * (t + 1) / threads));
+        }
+        count(m_histogram.data(), 0, k / threads);
+        for (std::thread &w : workers)
+            w.join();
+        qint32 *total = m_histogram.data();
+        for (const QVector<qint32> &part : parts) {
+            const qint32 *p = part.constData();
+            for (int j = 0; j < columns * Levels; ++j)
+                total[j] += p[j];
+        }
+    }
+    m_levelSum.fill(0, columns);
+    m_maxLevel.fill(NoDataLevel, columns);
+    for (int i = 0; i < columns; ++i) {
+        const qint32 *bin = m_histogram.constData() + i * Levels + LevelOffset;
+        qint64 sum = 0;
+        for (int v = NoDataLevel; v < Levels - LevelOffset; ++v) {
+            sum += qint64(v) * bin[v];
+            if (bin[v] > 0 && v > m_maxLevel[i])
+                m_maxLevel[i] = qint16(v);
+        }
+        m_levelSum[i] = sum;
+    }
 }
 
 bool SpectrumStatisticsAccumulator::tryIncremental(const RfSpectrumSampleList &selection)

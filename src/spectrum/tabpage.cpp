@@ -18,6 +18,7 @@
 #include <qwt_plot_canvas.h>
 
 #include <ctime>
+#include <limits>
 
 TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent), m_actions(actions)
 {
@@ -85,9 +86,24 @@ void TabPage::buildLayout(bool live)
     m_lblScanSettings->setToolTip(tr("Resolution bandwidth, frequency step, points per sweep "
                                      "and sweep time of the running scan"));
     m_lblScanSettings->hide();
+    m_tbLive = new QToolButton(this);
+    m_tbLive->setObjectName(QStringLiteral("tbLive"));
+    auto *goLiveAction = new QAction(tr("Live"), m_tbLive);
+    goLiveAction->setToolTip(tr("Back to the live view: follow the newest sweeps (End)"));
+    goLiveAction->setShortcut(QKeySequence(Qt::Key_End));
+    goLiveAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_tbLive->setDefaultAction(goLiveAction);
+    addAction(goLiveAction);
+    connect(goLiveAction, &QAction::triggered, this, &TabPage::goLive);
+    m_lblLive = new QLabel(this);
+    m_lblLive->setObjectName(QStringLiteral("lblLive"));
+    m_lblLive->setMinimumWidth(m_lblLive->fontMetrics().horizontalAdvance(
+        tr("PAUSED, %1 behind").arg(QStringLiteral("00:00:00"))));
     bottom->addWidget(m_tbStop);
     bottom->addWidget(m_tbRecord);
     bottom->addWidget(m_timeBar);
+    bottom->addWidget(m_tbLive);
+    bottom->addWidget(m_lblLive);
     bottom->addWidget(m_lblScanSettings);
     bottom->addLayout(labels);
     m_layout->addLayout(bottom);
@@ -108,7 +124,11 @@ void TabPage::buildLayout(bool live)
     if (!live) {
         m_tbStop->hide();
         m_tbRecord->hide();
+        m_tbLive->hide();
+        m_lblLive->hide();
+        m_follow = false;
     }
+    updateLiveState();
 
     // Only the upper handle follows the data; the lower one alone redraws
     // nothing.
@@ -117,6 +137,82 @@ void TabPage::buildLayout(bool live)
         if (!m_syncingBar)
             m_bar.lower = lower;
     });
+    connect(m_timeBar, &RangeSlider::userResized, this, [this] {
+        m_rangeChosen = true;
+        m_followWidth = m_bar.lower == 0 ? -1 : m_bar.upper - m_bar.lower;
+    });
+    connect(m_timeBar, &RangeSlider::userMoved, this, &TabPage::onUserMovedBar);
+}
+
+TimeBarUpdate TabPage::followed(TimeBarUpdate update) const
+{
+    if (update.movesView && m_followWidth != 0)
+        update.lowerValue =
+            m_followWidth < 0 ? 0 : qMax<qint64>(0, update.upperValue - m_followWidth);
+    return update;
+}
+
+void TabPage::onUserMovedBar(bool atEnd)
+{
+    if (!m_live)
+        return;
+    m_follow = atEnd;
+    if (!atEnd) {
+        updateLiveState();
+        return;
+    }
+    // The bar on screen may lag the history by the sweeps of one drawing:
+    // its end is the newest sweep, wherever the slider's maximum still is.
+    if (!m_rangeChosen)
+        m_followWidth = 0;
+    else if (m_followWidth > 0)
+        m_followWidth = m_bar.upper - m_bar.lower;
+    TimeBarUpdate update;
+    update.setsRange = true;
+    update.rangeMaximum = m_history.sampleCount();
+    update.movesView = true;
+    update.upperValue = update.rangeMaximum;
+    update.lowerValue =
+        BandHistory::liveWindowStartFor(m_history.samples(), m_history.liveWindowStart());
+    applyTimeBar(followed(update));
+    scheduleRedraw();
+}
+
+void TabPage::goLive()
+{
+    if (!m_live)
+        return;
+    m_rangeChosen = false;
+    m_followWidth = 0;
+    onUserMovedBar(true);
+    // The survey's range went back to the whole history.
+    m_staleView[0] = m_staleView[1] = true;
+    scheduleRedraw();
+}
+
+void TabPage::updateLiveState()
+{
+    if (!m_live)
+        return;
+    QString text;
+    QString style;
+    const RfSpectrumSampleList &samples = m_history.samples();
+    if (m_follow) {
+        text = tr("LIVE");
+        style = QStringLiteral("QLabel { color: #1a9c3c; font-weight: bold; }");
+    } else {
+        const qint64 upper = qBound<qint64>(1, m_bar.upper, samples.size());
+        const qint64 behind = samples.isEmpty() ? 0
+                                                : timeSpanMs(samples.constLast().timeStamp,
+                                                             samples.at(int(upper - 1)).timeStamp);
+        text = tr("PAUSED, %1 behind").arg(elapsedText(behind));
+        style = QStringLiteral("QLabel { color: #d08000; font-weight: bold; }");
+    }
+    if (m_lblLive->text() != text)
+        m_lblLive->setText(text);
+    if (m_lblLive->styleSheet() != style)
+        m_lblLive->setStyleSheet(style);
+    m_tbLive->setEnabled(!m_follow);
 }
 
 void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude)
@@ -222,8 +318,11 @@ void TabPage::pushBar()
 
 void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
 {
-    const TimeBarUpdate update = m_history.addNewSpectrumSample(spectrumSample, m_bar.upper);
-    applyTimeBar(update);
+    // The view follows by the page's own state, not by where the slider
+    // happens to be: the slider catches up only with the next drawing.
+    const TimeBarUpdate update = m_history.addNewSpectrumSample(
+        spectrumSample, m_follow ? std::numeric_limits<qint64>::max() : -1);
+    applyTimeBar(followed(update));
     watchOverload(spectrumSample.spectrum);
 }
 
@@ -252,7 +351,10 @@ void TabPage::showOverload()
 
 void TabPage::fillMissingHist()
 {
-    applyTimeBar(m_history.fillMissingHist());
+    TimeBarUpdate update = m_history.fillMissingHist();
+    if (!m_follow)
+        update.movesView = false;
+    applyTimeBar(followed(update));
 }
 
 void TabPage::clearHist()
@@ -262,7 +364,11 @@ void TabPage::clearHist()
     // Nothing of the old capture may stay on screen until the first sweep of
     // the new one: the bar, the labels and both plots show the empty state now.
     m_bar.maximum = m_bar.lower = m_bar.upper = 0;
+    m_follow = m_live;
+    m_rangeChosen = false;
+    m_followWidth = 0;
     pushBar();
+    updateLiveState();
     m_labelsStale = false;
     m_staleView[0] = m_staleView[1] = false;
     m_lblElapsed->setText(elapsedText(0));
@@ -310,7 +416,10 @@ void TabPage::onTimeBarMoved()
         return; // the page itself moved the bar
     m_bar.lower = m_timeBar->lowerValue();
     m_bar.upper = m_timeBar->upperValue();
+    // Moved away from the end, the view stays where it was put.
+    m_follow = m_live && m_bar.upper >= m_timeBar->maximum();
     updateLabels();
+    updateLiveState();
     m_staleView[0] = m_staleView[1] = true;
     scheduleRedraw();
 }
@@ -357,6 +466,12 @@ void TabPage::flushRedraw()
     }
 }
 
+void TabPage::plotsChanged()
+{
+    m_staleView[0] = m_staleView[1] = true;
+    scheduleRedraw();
+}
+
 void TabPage::drawPlot(int index, const RfSpectrumSampleList &selection)
 {
     if (index == 0) {
@@ -378,6 +493,7 @@ void TabPage::redraw()
         pushBar();
     if (m_labelsStale)
         updateLabels();
+    updateLiveState(); // paused, the distance to the newest sweep grows
     const int view = m_stack->currentIndex();
     if (!m_staleView[view])
         return;

@@ -92,11 +92,27 @@ public:
     {
         return m_history.selection(m_bar.lower, m_bar.upper);
     }
+    //! What the survey works on: the whole history, unless the user chose a
+    //! range by the time bar's edges (or a double click), then that range.
+    RfSpectrumSampleList analysisSelection() const
+    {
+        return m_rangeChosen ? currentSelection() : m_history.samples();
+    }
+    bool analysisIsWhole() const { return !m_rangeChosen; }
+    //! The view follows the newest sweeps (a live page whose time bar sits at
+    //! its end); false while the user looks back ("paused").
+    bool isFollowingLive() const { return m_live && m_follow; }
+    //! "LIVE", or "PAUSED, 03:12 behind": what the page shows beside the bar.
+    QLabel *liveLabel() const { return m_lblLive; }
+    QToolButton *liveButton() const { return m_tbLive; }
     //! Adds time events as if placed on the waterfall (saved with the page).
     void addTimeEvents(const QList<TimeEvent> &events);
 
     //! Draws now if a redraw is pending (benchmarks and tests).
     void flushRedraw();
+    //! The plots were given other data (a report's pictures): both are drawn
+    //! again from the time bar's range.
+    void plotsChanged();
     int redrawCount() const { return m_redrawCount; }
 
     //! "hh:mm:ss" of an elapsed time, wrapping at 24 hours.
@@ -128,6 +144,9 @@ public slots:
     virtual void kivoIdSelected(int kivoId) = 0;
     virtual void kivoIdDeselected(int kivoId) = 0;
     void onTimeBarMoved();
+    //! Back to the live view: the newest sweeps in the live window, followed
+    //! as they come; the survey works on the whole history again.
+    void goLive();
     void onTimeEventAdded(TimeEvent event);
     void onTimeEventRemoved(TimeEvent event);
     void onSpectroLabelAdded(SpectroLabel label);
@@ -154,6 +173,11 @@ private:
     void applyTimeBar(const TimeBarUpdate &update);
     void pushBar();
     void updateLabels();
+    void updateLiveState();
+    //! The user moved the bar; at its end the view follows the sweeps again.
+    void onUserMovedBar(bool atEnd);
+    //! The live view's update, with the width the user gave the bar.
+    TimeBarUpdate followed(TimeBarUpdate update) const;
     //! `live`: asked for by a new sweep, which the draw budget spaces; a
     //! user's move of the time bar or view is answered as soon as it can be.
     void scheduleRedraw(bool live = false);
@@ -174,12 +198,18 @@ private:
     RangeSlider *m_timeBar = nullptr;
     QLabel *m_lblElapsed = nullptr;
     QLabel *m_lblClock = nullptr;
+    QLabel *m_lblLive = nullptr;
+    QToolButton *m_tbLive = nullptr;
     bool m_hasQcLine = false;
     QLabel *m_lblOverload = nullptr;
     QLabel *m_lblScanSettings = nullptr;
     OverloadWatch m_overload;
     QTimer m_overloadTimer; //!< ends the warning when no overload follows
     QElapsedTimer m_overloadClock;
+    bool m_follow = true;       //!< the view follows the newest sweep
+    bool m_rangeChosen = false; //!< the user set the bar's width: the survey's range
+    //! While following: 0 the live window, > 0 that many sweeps, < 0 all.
+    qint64 m_followWidth = 0;
 
     QTimer m_redrawTimer;
     QElapsedTimer m_sinceRedraw; //!< since the end of the last drawing

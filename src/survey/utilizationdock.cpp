@@ -3,6 +3,7 @@
 #include "utilizationmodel.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -33,6 +34,11 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
     row->addWidget(m_dsbThreshold);
     row->addWidget(m_lblFloor, 1);
     layout->addLayout(row);
+
+    m_lblRange = new QLabel(this);
+    m_lblRange->setObjectName(QStringLiteral("lblRange"));
+    m_lblRange->setWordWrap(true);
+    layout->addWidget(m_lblRange);
 
     m_lblRecommendation = new QLabel(this);
     m_lblRecommendation->setObjectName(QStringLiteral("lblRecommendation"));
@@ -114,10 +120,11 @@ const UtilizationResult &UtilizationDock::result() const
 }
 
 void UtilizationDock::setSelection(const RfSpectrumSampleList &selection,
-                                   const QwtInterval &frequencyInterval)
+                                   const QwtInterval &frequencyInterval, bool whole)
 {
     m_selection = selection;
     m_band = frequencyInterval;
+    m_whole = whole;
     m_stale = true;
     analyse();
 }
@@ -128,6 +135,7 @@ void UtilizationDock::clear()
     m_analyzer.clear();
     m_model->setResult(UtilizationResult());
     m_lblFloor->clear();
+    m_lblRange->clear();
     m_lblRecommendation->clear();
     m_stale = false;
 }
@@ -156,4 +164,12 @@ void UtilizationDock::analyse()
         m_lblFloor->setText(
             tr("floor %1 dBm, at or above %2 dBm counts").arg(r.noiseFloorDbm).arg(r.thresholdDbm));
     m_lblRecommendation->setText(r.recommendationText());
+    const QString from = QDateTime::fromMSecsSinceEpoch(m_selection.constFirst().timeStamp)
+                             .toString(QStringLiteral("hh:mm:ss"));
+    const QString to = QDateTime::fromMSecsSinceEpoch(m_selection.constLast().timeStamp)
+                           .toString(QStringLiteral("hh:mm:ss"));
+    m_lblRange->setText((m_whole ? tr("Whole capture: %1 to %2, %3 sweeps")
+                                 : tr("Range chosen on the time bar: %1 to %2, %3 sweeps"))
+                            .arg(from, to)
+                            .arg(m_selection.size()));
 }

@@ -37,7 +37,10 @@ signals:
 public slots:
     //! The page's selection over its swept span; analysed now when the dock
     //! is on screen, else when it is shown.
-    void setSelection(const RfSpectrumSampleList &selection, const QwtInterval &frequencyInterval);
+    //! `whole`: the selection is the page's whole history (else a range the
+    //! user chose); the dock says which.
+    void setSelection(const RfSpectrumSampleList &selection, const QwtInterval &frequencyInterval,
+                      bool whole = true);
     //! Forget the old page: a new one is about to be shown.
     void clear();
     void setKivoIdTicked(int kivoId, bool ticked);
@@ -51,6 +54,7 @@ private:
     QCheckBox *m_cbAutoThreshold = nullptr;
     QDoubleSpinBox *m_dsbThreshold = nullptr;
     QLabel *m_lblFloor = nullptr;
+    QLabel *m_lblRange = nullptr;
     QLabel *m_lblRecommendation = nullptr;
     QDoubleSpinBox *m_dsbBurstMargin = nullptr;
     QSpinBox *m_sbBurstBins = nullptr;
@@ -61,5 +65,6 @@ private:
     UtilizationAnalyzer m_analyzer;
     RfSpectrumSampleList m_selection;
     QwtInterval m_band;
+    bool m_whole = true;
     bool m_stale = false;
 };

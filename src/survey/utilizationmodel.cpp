@@ -82,6 +82,10 @@ QVariant UtilizationModel::data(const QModelIndex &index, int role) const
             return percent(u.utilization);
         case PeakColumn:
             return percent(u.peak);
+        case LevelColumn:
+            return qIsNaN(u.persistentDbm) ? QString() : QString::number(u.persistentDbm);
+        case OverlapsColumn:
+            return u.overlaps.join(QStringLiteral(", "));
         case NetworksColumn:
             return u.networks.join(QStringLiteral(", "));
         }
@@ -96,6 +100,10 @@ QVariant UtilizationModel::data(const QModelIndex &index, int role) const
             return u.hasData() ? u.utilization : 2.0;
         case PeakColumn:
             return u.hasData() ? u.peak : 2.0;
+        case LevelColumn:
+            return qIsNaN(u.persistentDbm) ? -1000.0 : u.persistentDbm;
+        case OverlapsColumn:
+            return u.overlaps.join(QStringLiteral(", "));
         case NetworksColumn:
             return u.networks.size();
         }
@@ -107,6 +115,8 @@ QVariant UtilizationModel::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
         if (best)
             return QBrush(QColor(40, 110, 60));
+        if (u.carrier)
+            return QBrush(QColor(120, 40, 40));
         break;
     case Qt::FontRole:
         if (best) {
@@ -120,9 +130,12 @@ QVariant UtilizationModel::data(const QModelIndex &index, int role) const
             return tr("The range reaches beyond the swept span; it is not ranked.");
         if (best)
             return tr("Recommended");
+        if (u.carrier)
+            return tr("Not to use: %1").arg(u.reasonToAvoid());
         break;
     case Qt::TextAlignmentRole:
-        if (index.column() == UtilizationColumn || index.column() == PeakColumn)
+        if (index.column() == UtilizationColumn || index.column() == PeakColumn ||
+            index.column() == LevelColumn)
             return int(Qt::AlignRight | Qt::AlignVCenter);
         break;
     }
@@ -141,7 +154,11 @@ QVariant UtilizationModel::headerData(int section, Qt::Orientation orientation, 
     case UtilizationColumn:
         return tr("Utilization %");
     case PeakColumn:
-        return tr("Peak %");
+        return tr("Worst point %");
+    case LevelColumn:
+        return tr("Level dBm");
+    case OverlapsColumn:
+        return tr("Overlaps");
     case NetworksColumn:
         return tr("Networks");
     }

@@ -16,7 +16,9 @@ public:
         ChannelColumn,
         RangeColumn,
         UtilizationColumn,
-        PeakColumn,
+        PeakColumn,  //!< the worst point's duty cycle
+        LevelColumn, //!< the strongest persistent level
+        OverlapsColumn,
         NetworksColumn,
         ColumnCount
     };

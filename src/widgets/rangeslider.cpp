@@ -1,5 +1,6 @@
 #include "rangeslider.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -10,11 +11,13 @@ namespace {
 constexpr int TrackHeight = 9;
 constexpr int BlockExtra = 15;    //!< the block is this much wider than its value span
 constexpr int PositionSlack = 17; //!< W - 17 pixels carry the value span
+constexpr int EdgeGrip = 4;       //!< pixels either side of an edge that take it
 } // namespace
 
 RangeSlider::RangeSlider(QWidget *parent) : QWidget(parent)
 {
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize RangeSlider::minimumSizeHint() const
@@ -63,12 +66,33 @@ void RangeSlider::paintEvent(QPaintEvent *)
     painter.drawRect(rangeRect());
 }
 
+qlonglong RangeSlider::valueAt(int x) const
+{
+    const int span = width() - PositionSlack;
+    if (span <= 0)
+        return m_minimum;
+    return std::llround(double(x - 1) / double(span) * double(m_interval) + double(m_minimum));
+}
+
+int RangeSlider::edgeAt(int x) const
+{
+    const QRectF range = rangeRect();
+    // The block is BlockExtra wider than its values: its right edge is the
+    // upper value's position plus that.
+    if (std::abs(x - range.right()) <= EdgeGrip)
+        return 1;
+    if (std::abs(x - range.left()) <= EdgeGrip)
+        return -1;
+    return 0;
+}
+
 void RangeSlider::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
     const QRectF range = rangeRect();
-    m_rangePressed = range.contains(event->pos());
+    m_edgePressed = m_interval > 0 ? edgeAt(event->pos().x()) : 0;
+    m_rangePressed = m_edgePressed == 0 && range.contains(event->pos());
     if (m_rangePressed)
         m_dragOffset = event->pos().x() - qRound(range.left());
 }
@@ -76,7 +100,21 @@ void RangeSlider::mousePressEvent(QMouseEvent *event)
 void RangeSlider::mouseMoveEvent(QMouseEvent *event)
 {
     if (!(event->buttons() & Qt::LeftButton)) {
-        setCursor(rangeRect().contains(event->pos()) ? Qt::SizeHorCursor : Qt::ArrowCursor);
+        setCursor(edgeAt(event->pos().x()) != 0        ? Qt::SplitHCursor
+                  : rangeRect().contains(event->pos()) ? Qt::SizeHorCursor
+                                                       : Qt::ArrowCursor);
+        return;
+    }
+    if (m_edgePressed != 0) {
+        // At least one value wide, so the block never vanishes.
+        if (m_edgePressed < 0) {
+            setLowerValue(qBound(m_minimum, valueAt(event->pos().x()), m_upperValue - 1));
+        } else {
+            const qlonglong upper = valueAt(event->pos().x() - BlockExtra + 1);
+            setUpperValue(qBound(m_lowerValue + 1, upper, m_maximum));
+        }
+        emit userResized();
+        emit userMoved(m_upperValue >= m_maximum);
         return;
     }
     if (!m_rangePressed)
@@ -84,35 +122,65 @@ void RangeSlider::mouseMoveEvent(QMouseEvent *event)
     const int span = width() - PositionSlack;
     if (span <= 0)
         return; // a bar too narrow to carry any position: nothing to drag over
-    const qlonglong width = m_upperValue - m_lowerValue;
-    const qlonglong newLower = std::llround(double(event->pos().x() - m_dragOffset - 1) /
-                                                double(span) * double(m_interval) +
-                                            double(m_minimum));
-    if (newLower < m_minimum)
-        moveRange(m_minimum, m_minimum + width);
-    else if (newLower + width > m_maximum)
-        moveRange(m_maximum - width, m_maximum);
-    else
-        moveRange(newLower, newLower + width);
+    userMoveTo(valueAt(event->pos().x() - m_dragOffset));
 }
 
 void RangeSlider::mouseReleaseEvent(QMouseEvent *)
 {
     m_rangePressed = false;
+    m_edgePressed = 0;
+}
+
+void RangeSlider::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    moveRange(m_minimum, m_maximum);
+    emit userResized();
+    emit userMoved(true);
 }
 
 void RangeSlider::wheelEvent(QWheelEvent *event)
 {
     const qlonglong magnitude = m_interval / 20;
     const qlonglong step = event->angleDelta().y() > 0 ? magnitude : -magnitude;
-    const qlonglong width = m_upperValue - m_lowerValue;
-    if (m_lowerValue + step < m_minimum)
-        moveRange(m_minimum, qMin(m_maximum, m_minimum + width));
-    else if (m_upperValue + step > m_maximum)
-        moveRange(qMax(m_maximum - width, m_minimum), m_maximum);
-    else
-        moveRange(m_lowerValue + step, m_upperValue + step);
+    userMoveTo(m_lowerValue + step);
     event->accept();
+}
+
+void RangeSlider::keyPressEvent(QKeyEvent *event)
+{
+    const qlonglong width = m_upperValue - m_lowerValue;
+    const qlonglong step = qMax<qlonglong>(1, m_interval / 20);
+    switch (event->key()) {
+    case Qt::Key_Home:
+        userMoveTo(m_minimum);
+        break;
+    case Qt::Key_End:
+        userMoveTo(m_maximum - width);
+        break;
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+        userMoveTo(m_lowerValue - step);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_PageDown:
+        userMoveTo(m_lowerValue + step);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void RangeSlider::userMoveTo(qlonglong lower)
+{
+    // The block keeps its width; pushed against an end, it stops there.
+    const qlonglong width = qMin(m_upperValue - m_lowerValue, m_interval);
+    lower = qBound(m_minimum, lower, m_maximum - width);
+    moveRange(lower, lower + width);
+    emit userMoved(m_upperValue >= m_maximum);
 }
 
 void RangeSlider::changeEvent(QEvent *event)

@@ -5,8 +5,10 @@
 #include <QWidget>
 
 //! A handle-less horizontal range bar: the selected range is drawn as one
-//! block that the user drags or scrolls as a whole. The band pages use it as
-//! their time bar over the history's sample indices.
+//! block that the user drags or scrolls as a whole, or widens and narrows by
+//! dragging one of its edges; a double click selects everything, Home and
+//! End move it to either end, the arrow keys step it. The band pages use it
+//! as their time bar over the history's sample indices.
 class RangeSlider : public QWidget
 {
     Q_OBJECT
@@ -29,6 +31,11 @@ public:
     QRectF rangeRect() const;
 
 signals:
+    //! The user moved the block (drag, wheel, keys): the values changed or
+    //! the block was pushed against an end. `atEnd`: it reached the maximum.
+    void userMoved(bool atEnd);
+    //! The user changed the block's width (an edge drag, a double click).
+    void userResized();
     void lowerValueChanged(qlonglong aLowerValue);
     void upperValueChanged(qlonglong aUpperValue);
     void rangeChanged(qlonglong aMin, qlonglong aMax);
@@ -48,6 +55,8 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -55,7 +64,13 @@ private:
     void setMaximumInternal(qlonglong maximum);
     void clampValues();
     void moveRange(qlonglong lower, qlonglong upper);
+    //! moveRange() by the user: clamped to the limits, then userMoved.
+    void userMoveTo(qlonglong lower);
     QRectF trackRect() const;
+    //! The value under pixel x.
+    qlonglong valueAt(int x) const;
+    //! Which edge of the block x lies on: -1 lower, 1 upper, 0 neither.
+    int edgeAt(int x) const;
 
     qlonglong m_minimum = 0;
     qlonglong m_maximum = 100;
@@ -63,7 +78,8 @@ private:
     qlonglong m_upperValue = 100;
     qlonglong m_interval = 100; //!< m_maximum - m_minimum, kept by every limit change
     bool m_rangePressed = false;
-    int m_dragOffset = 0; //!< pointer x minus the range block's left edge at the press
+    int m_edgePressed = 0; //!< -1 lower edge, 1 upper edge being dragged
+    int m_dragOffset = 0;  //!< pointer x minus the range block's left edge at the press
     QColor m_enabledColor = QColor(30, 144, 255);
     QColor m_disabledColor = QColor(Qt::darkGray);
     QColor m_rangeColor = m_enabledColor;

@@ -26,36 +26,15 @@ class TstBursts : public QObject
 private slots:
     void knownPattern_data();
     void knownPattern();
+    void sources_data();
+    void sources();
 };
 
-void TstBursts::knownPattern_data()
-{
-    QTest::addColumn<QVector<Planted>>("planted");
-    QTest::addColumn<QVector<Expected>>("expected");
-    QTest::newRow("pure noise") << QVector<Planted>{} << QVector<Expected>{};
-    QTest::newRow("one burst") << QVector<Planted>{{10, 5, 100, 110, -52, 0}}
-                               << QVector<Expected>{{10, 14, 100, 110, -52}};
-    QTest::newRow("same channel twice, parallel elsewhere")
-        << QVector<Planted>{{10, 3, 100, 110, -60, 0},
-                            {20, 2, 100, 110, -55, 0},
-                            {11, 4, 300, 302, -70, 0}}
-        << QVector<Expected>{
-               {10, 12, 100, 110, -60}, {11, 14, 300, 302, -70}, {20, 21, 100, 110, -55}};
-    QTest::newRow("too short, too narrow")
-        << QVector<Planted>{{30, 1, 50, 80, -40, 0}, {40, 6, 200, 201, -40, 0}}
-        << QVector<Expected>{};
-    QTest::newRow("drifting hop, one burst") << QVector<Planted>{{50, 4, 400, 404, -58, 3}}
-                                             << QVector<Expected>{{50, 53, 400, 413, -58}};
-    QTest::newRow("at the ends of the selection")
-        << QVector<Planted>{{0, 2, 0, 4, -50, 0}, {198, 2, 496, 500, -50, 0}}
-        << QVector<Expected>{{0, 1, 0, 4, -50}, {198, 199, 496, 500, -50}};
-}
+constexpr qint64 T0 = 1765000000000;
 
-void TstBursts::knownPattern()
+//! 200 sweeps of noise with `planted` drawn in, through a saved recording.
+RfSpectrumHistory plantedHistory(const QVector<Planted> &planted)
 {
-    QFETCH(QVector<Planted>, planted);
-    QFETCH(QVector<Expected>, expected);
-    constexpr qint64 T0 = 1765000000000;
     RfSpectrumHistory h;
     h.frequencyInterval = QwtInterval(2400, 2500);
     h.amplitudeInterval = QwtInterval(-110, -20);
@@ -76,12 +55,43 @@ void TstBursts::knownPattern()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bursts.vozi"));
     QString error;
-    QVERIFY2(RecordingIo::saveFile(path, h, &error), qPrintable(error));
-    const RecordingIo::Recording rec = RecordingIo::loadFile(path);
-    QVERIFY(rec.complete);
+    if (!RecordingIo::saveFile(path, h, &error))
+        qFatal("%s", qPrintable(error));
+    return RecordingIo::loadFile(path).history;
+}
 
-    const BinGrid grid = BinGrid::forHistory(rec.history.frequencyInterval, 501);
-    const QVector<Burst> found = findBursts(rec.history.samples, grid);
+void TstBursts::knownPattern_data()
+{
+    QTest::addColumn<QVector<Planted>>("planted");
+    QTest::addColumn<QVector<Expected>>("expected");
+    QTest::newRow("pure noise") << QVector<Planted>{} << QVector<Expected>{};
+    QTest::newRow("one burst") << QVector<Planted>{{10, 5, 100, 110, -52, 0}}
+                               << QVector<Expected>{{10, 14, 100, 110, -52}};
+    QTest::newRow("same channel twice, parallel elsewhere")
+        << QVector<Planted>{{10, 3, 100, 110, -60, 0},
+                            {20, 2, 100, 110, -55, 0},
+                            {11, 4, 300, 302, -70, 0}}
+        << QVector<Expected>{
+               {10, 12, 100, 110, -60}, {11, 14, 300, 302, -70}, {20, 21, 100, 110, -55}};
+    QTest::newRow("too short, too narrow")
+        << QVector<Planted>{{30, 1, 50, 80, -40, 0}, {40, 6, 200, 201, -40, 0}}
+        << QVector<Expected>{};
+    QTest::newRow("drifting hop, one burst") << QVector<Planted>{{50, 4, 400, 404, -58, 3}}
+                                             << QVector<Expected>{{50, 53, 400, 413, -58}};
+    QTest::newRow("hop sharing one point, one burst") << QVector<Planted>{{60, 3, 400, 404, -58, 4}}
+                                                      << QVector<Expected>{{60, 62, 400, 412, -58}};
+    QTest::newRow("at the ends of the selection")
+        << QVector<Planted>{{0, 2, 0, 4, -50, 0}, {198, 2, 496, 500, -50, 0}}
+        << QVector<Expected>{{0, 1, 0, 4, -50}, {198, 199, 496, 500, -50}};
+}
+
+void TstBursts::knownPattern()
+{
+    QFETCH(QVector<Planted>, planted);
+    QFETCH(QVector<Expected>, expected);
+    const RfSpectrumHistory h = plantedHistory(planted);
+    const BinGrid grid = BinGrid::forHistory(h.frequencyInterval, 501);
+    const QVector<Burst> found = findBursts(h.samples, grid);
     QCOMPARE(found.size(), expected.size());
     for (int k = 0; k < found.size(); ++k) {
         const Burst &b = found.at(k);
@@ -99,6 +109,41 @@ void TstBursts::knownPattern()
     if (expected.size() == 1 && expected.first().first == 10)
         QCOMPARE(found.first().eventText(),
                  QStringLiteral("Burst 2420\u20132422 MHz, \u221252 dBm, 0.2 s"));
+}
+
+// Kinds in the order listed: C continuous, H hopping/intermittent with its
+// burst count, I isolated.
+void TstBursts::sources_data()
+{
+    QTest::addColumn<QVector<Planted>>("planted");
+    QTest::addColumn<QString>("kinds");
+    QVector<Planted> hops;
+    for (int k = 0; k < 12; ++k)
+        hops.append({10 + 15 * k, 2, 200 + 20 * k, 202 + 20 * k, -60, 0});
+    const Planted block{30, 160, 20, 120, -50, 0}; // 80 % of the sweeps
+    const Planted lone{100, 4, 470, 490, -40, 0};
+    QTest::newRow("continuous block") << QVector<Planted>{block} << "C";
+    QTest::newRow("hopping pattern") << hops << "H12";
+    QTest::newRow("isolated bursts") << QVector<Planted>{lone, {20, 3, 440, 442, -70, 0}} << "I I";
+    QTest::newRow("all together") << (QVector<Planted>{block, lone} + hops) << "C H12 I";
+}
+
+void TstBursts::sources()
+{
+    QFETCH(QVector<Planted>, planted);
+    QFETCH(QString, kinds);
+    const RfSpectrumHistory h = plantedHistory(planted);
+    const QVector<BurstSource> sources = classifyBursts(
+        findBursts(h.samples, BinGrid::forHistory(h.frequencyInterval, 501)), h.samples.size());
+    QStringList got;
+    for (const BurstSource &s : sources)
+        got.append(s.kind == BurstSource::Continuous ? QStringLiteral("C")
+                   : s.kind == BurstSource::Isolated ? QStringLiteral("I")
+                                                     : QStringLiteral("H%1").arg(s.count()));
+    QCOMPARE(got.join(QLatin1Char(' ')), kinds);
+    // Occupied spectrum is one event, never a burst per sweep.
+    for (const BurstSource &s : sources)
+        QCOMPARE(s.timeEvents().size(), s.kind == BurstSource::Continuous ? 1 : s.count());
 }
 
 QTEST_GUILESS_MAIN(TstBursts)

@@ -35,6 +35,8 @@ private slots:
     void channelAtSpanEdge_data();
     void channelAtSpanEdge();
     void recommendation();
+    void carrierNeverRecommended_data();
+    void carrierNeverRecommended();
 };
 
 void TstUtilization::dutyCycleEqualsPlainLoop_data()
@@ -192,8 +194,64 @@ void TstUtilization::recommendation()
     UtilizationAnalyzer analyzer;
     const UtilizationResult r = analyzer.update(rec.history.samples, rec.history.frequencyInterval);
     QCOMPARE(r.recommendationText(),
-             QStringLiteral("Use Wi-Fi 11; KiVo ID 24140 (1 universe), 24240 (2 universes), "
-                            "24340 (5 universes); avoid Wi-Fi 6."));
+             QStringLiteral("Use Wi-Fi 11; KiVo ID 24110 (1 universe), 24240 (2 universes); "
+                            "avoid Wi-Fi 6: carrier at 2427.0 MHz, \u221259 dBm."));
+}
+
+void TstUtilization::carrierNeverRecommended_data()
+{
+    QTest::addColumn<double>("carrierMHz");
+    QTest::addColumn<int>("carrierDbm");
+    QTest::addColumn<QString>("best");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("narrow carrier in the quietest channel")
+        << 2458.0 << -12 << "Wi-Fi 1"
+        << "avoid Wi-Fi 11: carrier at 2458.0 MHz, \u221212 dBm";
+    QTest::newRow("20 dB above the floor") << 2458.0 << -74 << "Wi-Fi 1"
+                                           << "avoid Wi-Fi 11: carrier at 2458.0 MHz";
+    QTest::newRow("weak carrier") << 2458.0 << -85 << "Wi-Fi 11"
+                                  << "; avoid Wi-Fi 6: on air";
+    QTest::newRow("carrier in a KiVo ID only") << 2478.0 << -30 << "Wi-Fi 11"
+                                               << "; avoid Wi-Fi 6: on air";
+}
+
+void TstUtilization::carrierNeverRecommended()
+{
+    QFETCH(double, carrierMHz);
+    QFETCH(int, carrierDbm);
+    QFETCH(QString, best);
+    QFETCH(QString, says);
+    // Wi-Fi 1 on air 30 % of the sweeps, Wi-Fi 6 50 %, a steady carrier.
+    RfSpectrumHistory h = history(2400, 2500);
+    const int n = bins(h);
+    QRandomGenerator rng(2458);
+    for (int s = 0; s < 300; ++s) {
+        RfSpectrumScan scan(n);
+        for (int i = 0; i < n; ++i) {
+            const double f = 2400 + 0.2 * i;
+            const bool busy =
+                (f >= 2402 && f <= 2422 && s % 10 < 3) || (f >= 2427 && f <= 2447 && s % 2 == 0);
+            scan[i] = qint8(busy ? -60 : rng.bounded(-95, -91));
+        }
+        scan[int(std::lround((carrierMHz - 2400) / 0.2))] = qint8(carrierDbm);
+        h.samples.append(RfSpectrumSample(s * 50, scan));
+    }
+    UtilizationAnalyzer analyzer;
+    const UtilizationResult r = analyzer.update(h.samples, h.frequencyInterval);
+    QVERIFY(r.bestWifi >= 0);
+    QCOMPARE(r.channels.at(r.bestWifi).channel.name(), best);
+    QVERIFY2(r.recommendationText().contains(says), qPrintable(r.recommendationText()));
+    // The plan holds together: nothing recommended carries a carrier, and no
+    // recommended ID shares the air with the recommended Wi-Fi channel.
+    QVERIFY(!r.channels.at(r.bestWifi).carrier);
+    QVERIFY(!r.bestKivoIds.isEmpty());
+    for (int i : r.bestKivoIds) {
+        QVERIFY(!r.channels.at(i).carrier);
+        QVERIFY(!rangesOverlap(r.channels.at(i).channel, r.channels.at(r.bestWifi).channel));
+        QVERIFY(!r.channels.at(i).overlaps.contains(best));
+        QVERIFY(r.channels.at(i).channel.lowMHz > carrierMHz ||
+                r.channels.at(i).channel.highMHz < carrierMHz || carrierDbm == -85);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstUtilization)

@@ -112,6 +112,64 @@ private slots:
             QVERIFY(capture.readAllStandardOutput().contains("\nUse Wi-Fi 11;"));
     }
 
+    // A file surveyed without a device: a recording with a carrier planted
+    // in the quietest channel, a CSV, and files that cannot be read.
+    void surveyOfAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("contents"); //!< empty: a planted recording
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("recording") << "site.vozi" << QByteArray() << 0
+                                   << "avoid Wi-Fi 11: carrier at 2458.0 MHz, \u221212 dBm";
+        QTest::newRow("hackrf_sweep CSV")
+            << "sweep.csv"
+            << QByteArray("2019-01-03, 11:57:34.967805, 2400000000, 2405000000, 1000000.00, 20, "
+                          "-64.72, -63.36, -60.91, -61.74, -58.58\n")
+            << 0 << "1 sweeps";
+        QTest::newRow("missing") << "none.vozi" << QByteArray() << 1 << "";
+        QTest::newRow("garbage CSV") << "bad.csv" << QByteArray("not,a\nsweep\n") << 1 << "";
+    }
+    void surveyOfAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, contents);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const QString path = m_dir.filePath(name);
+        if (!contents.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(contents);
+        } else if (exitCode == 0) {
+            // Noise everywhere, Wi-Fi 1 and 6 busy, a carrier at 2458 MHz.
+            RfSpectrumHistory h;
+            h.frequencyInterval = QwtInterval(2400, 2500);
+            h.amplitudeInterval = QwtInterval(-100, -30);
+            for (int s = 0; s < 100; ++s) {
+                RfSpectrumScan scan(501, -95);
+                for (int i = 0; i < 501; ++i)
+                    if ((i >= 10 && i <= 110 && s % 3 == 0) || (i >= 135 && i <= 235 && s % 2))
+                        scan[i] = -60;
+                scan[290] = -12;
+                h.samples.append(RfSpectrumSample(1765000000000 + s * 50, scan));
+            }
+            QString error;
+            QVERIFY2(RecordingIo::saveFile(path, h, &error), qPrintable(error));
+        }
+        const QString report = path + QStringLiteral(".html");
+        QProcess p;
+        startCapture(p, {"--survey", "--report", report, path});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(p.exitCode() == exitCode, qPrintable(out + err));
+        QCOMPARE(QFile::exists(report), exitCode == 0);
+        QVERIFY2(out.contains(says), qPrintable(out));
+        if (exitCode != 0)
+            QVERIFY(err.contains(QStringLiteral("cannot read")));
+    }
+
     void secondUserOfAPortIsRefused()
     {
         SimProcess sim;

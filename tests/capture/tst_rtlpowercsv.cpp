@@ -145,6 +145,68 @@ private slots:
         QCOMPARE(int(s.constLast()), -128);
     }
 
+    // Each check is "MHz=level" on the first sweep; "nan" is no data.
+    void binsCoverTheirWidth_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("checks");
+        // `hackrf_sweep -f 2400:2490` as printed in its manual: 1 MHz bins,
+        // sub-bands out of order, 2425-2430 not in these rows.
+        QTest::newRow("hackrf_sweep manual")
+            << QByteArray("2019-01-03, 11:57:34.967805, 2400000000, 2405000000, 1000000.00, 20, "
+                          "-64.72, -63.36, -60.91, -61.74, -58.58\n"
+                          "2019-01-03, 11:57:34.967805, 2410000000, 2415000000, 1000000.00, 20, "
+                          "-69.22, -60.67, -59.50, -61.81, -58.16\n"
+                          "2019-01-03, 11:57:34.967805, 2405000000, 2410000000, 1000000.00, 20, "
+                          "-61.19, -70.14, -60.10, -57.91, -61.97\n"
+                          "2019-01-03, 11:57:34.967805, 2415000000, 2420000000, 1000000.00, 20, "
+                          "-72.93, -79.14, -68.79, -70.71, -82.78\n"
+                          "2019-01-03, 11:57:34.967805, 2420000000, 2425000000, 1000000.00, 20, "
+                          "-67.57, -61.61, -57.29, -61.90, -70.19\n"
+                          "2019-01-03, 11:57:34.967805, 2430000000, 2435000000, 1000000.00, 20, "
+                          "-56.04, -59.58, -66.24, -66.02, -62.12\n")
+            << "2400.0=-65 2400.8=-65 2401.0=-63 2404.8=-59 2405.0=-61 2409.8=-62 2410.0=-69 "
+               "2419.8=-83 2424.8=-70 2425.0=nan 2429.8=nan 2430.0=-56 2434.8=-62 2435.0=nan";
+        // rtl_power at 900 MHz with 1 MHz bins: ten points to a bin.
+        QTest::newRow("rtl_power wide bins")
+            << QByteArray("2024-05-01, 14:30:05, 902000000, 904000000, 1000000, 10, -50, -60\n")
+            << "902.0=-50 902.92925=-50 903.0325=-60 903.96175=-60 904.065=nan";
+        // Two bins meeting on the same points: the stronger wins.
+        QTest::newRow("overlap keeps strongest")
+            << QByteArray("2024-05-01, 14:30:05, 2400000000, 2401000000, 1000000, 1, -40\n"
+                          "2024-05-01, 14:30:05, 2400500000, 2401500000, 1000000, 1, -70\n")
+            << "2400.4=-40 2400.6=-40 2401.0=-70 2401.4=-70 2401.6=nan";
+        // A row running past the band's top: the last point takes its bin,
+        // nothing is written beyond it.
+        QTest::newRow("past the top edge")
+            << QByteArray("2024-05-01, 14:30:05, 2498000000, 2510000000, 1000000, 1, -80, -70, "
+                          "-60, -50, -40, -30, -20, -10, 0, 10, 20, 30\n")
+            << "2498.0=-80 2499.8=-70 2500.0=-60";
+    }
+    void binsCoverTheirWidth()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, checks);
+        const RtlPowerCsv::Import r = RtlPowerCsv::parse(text);
+        QVERIFY2(r.ok, qPrintable(r.errorText));
+        QCOMPARE(r.history.samples.size(), 1);
+        const RfSpectrumScan &s = r.history.samples.constFirst().spectrum;
+        const PointGrid grid = PointGrid::forBandContaining(r.history.frequencyInterval.minValue());
+        QCOMPARE(s.size(), grid.points);
+        for (const QString &check : checks.split(QLatin1Char(' '))) {
+            const double mhz = check.section(QLatin1Char('='), 0, 0).toDouble();
+            const QString want = check.section(QLatin1Char('='), 1);
+            const int point = int(std::lround((mhz * 1e6 - grid.startHz) / grid.stepHz));
+            const int got = s.at(point);
+            QVERIFY2((want == QLatin1String("nan") ? -128 : want.toInt()) == got,
+                     qPrintable(QStringLiteral("%1: %2").arg(check).arg(got)));
+        }
+        // No holes: every point between two filled points of a bin is filled.
+        if (QTest::currentDataTag() == QLatin1String("hackrf_sweep manual"))
+            for (int i = 0; i < 175; ++i)
+                QCOMPARE(s.at(i) == -128, i >= 125 && i < 150);
+    }
+
     void roundTripKeepsLevels_data()
     {
         QTest::addColumn<QwtInterval>("interval");

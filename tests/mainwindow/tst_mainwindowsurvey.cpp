@@ -106,25 +106,52 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QCOMPARE(events.first().time.toMSecsSinceEpoch(), 1765000000000 + 100 * 50);
     QVERIFY(events.first().text.startsWith(QStringLiteral("Burst 2480\u20132481 MHz")));
 
+    QImage logoImage(60, 20, QImage::Format_RGB32);
+    logoImage.fill(Qt::magenta);
+    const QString logo = m_home.filePath(QStringLiteral("logo.png"));
+    QVERIFY(logoImage.save(logo));
+    // The pictures of a report: the logo, the summary's, the density's, the
+    // waterfall's.
+    const auto exported = [&](const QString &name) {
+        m_answers = {m_home.filePath(name), QStringLiteral("Rigging from 9:00 | Gate B"), logo};
+        w.form()->actionExport_Report->trigger();
+        QFile file(m_home.filePath(name));
+        QList<QImage> pictures;
+        if (!file.open(QIODevice::ReadOnly))
+            return pictures;
+        const QByteArray text = file.readAll();
+        for (int at = 0; (at = text.indexOf("<img src=\"data:image/png;base64,", at)) >= 0;) {
+            at = text.indexOf(',', at) + 1;
+            pictures << QImage::fromData(
+                QByteArray::fromBase64(text.mid(at, text.indexOf('"', at) - at)), "PNG");
+        }
+        return pictures;
+    };
+    // The pointer over the plot draws a crosshair and a readout on screen;
+    // the report's pictures show neither.
+    QWidget *canvas = page->spectroPlot()->canvas();
+    QTest::mouseMove(canvas, canvas->rect().center());
+    const QList<QImage> hovered = exported(QStringLiteral("hovered.html"));
+    QTest::mouseMove(w.form()->tabWidget->tabBar());
+    QCOMPARE(exported(QStringLiteral("survey.html")), hovered);
     const QString html = m_home.filePath(QStringLiteral("survey.html"));
-    m_answers = {html};
-    w.form()->actionExport_Report->trigger();
     QFile file(html);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QCOMPARE(text.count("<img src=\"data:image/png;base64,"), 2);
     // Both plots are pictured at the size of the one on screen, the
     // waterfall too, although its page never showed it.
-    QList<QImage> pictures;
-    for (int at = 0; (at = text.indexOf("base64,", at)) >= 0;) {
-        at += 7;
-        pictures << QImage::fromData(
-            QByteArray::fromBase64(text.mid(at, text.indexOf('"', at) - at)), "PNG");
-    }
-    QCOMPARE(pictures.size(), 2);
-    QCOMPARE(pictures.at(0).size(), page->spectroPlot()->size());
-    QCOMPARE(pictures.at(1).size(), pictures.at(0).size());
+    const QList<QImage> &pictures = hovered;
+    QCOMPARE(pictures.size(), 4);
+    QCOMPARE(pictures.at(0), logoImage);
+    QCOMPARE(pictures.at(1).size(), page->spectroPlot()->size());
+    QCOMPARE(pictures.at(2), pictures.at(1));
+    QCOMPARE(pictures.at(3).size(), pictures.at(1).size());
     QVERIFY(text.contains("24340"));
+    QVERIFY(text.contains("Rigging from 9:00<br>Gate B"));
+    // Remembered: the next report's prompt offers the last notes.
+    QCOMPARE(exported(QStringLiteral("again.html")).size(), 4);
+    QCOMPARE(m_asked.at(m_asked.size() - 2).value, QStringLiteral("Rigging from 9:00 | Gate B"));
+    QCOMPARE(m_asked.last().value, logo);
     QVERIFY(QFile::exists(m_home.filePath(QStringLiteral("survey.pdf"))));
 
     // The save dialog vouches for the HTML only: an existing PDF is not replaced unasked.
@@ -141,7 +168,7 @@ void tst_MainWindowSurvey::surveyOfRecording()
     const int asked = m_asked.size();
     m_answers = {m_home.filePath(QStringLiteral("gone/survey.html"))};
     w.form()->actionExport_Report->trigger();
-    QCOMPARE(m_asked.size(), asked + 2);
+    QCOMPARE(m_asked.size(), asked + 4); // the name, the notes, the logo, the failure
     QCOMPARE(m_asked.last().icon, DialogSeam::Request::Critical);
 }
 

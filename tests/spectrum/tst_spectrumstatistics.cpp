@@ -93,6 +93,7 @@ private slots:
     void randomSelectionsMatchReference_data();
     void randomSelectionsMatchReference();
     void slidingLiveWindowIsIncremental();
+    void longSelectionMatchesReference();
     void sharedFillerSweepsMatchReference();
     void heldResultsStayUntouched();
 };
@@ -307,6 +308,28 @@ void tst_SpectrumStatistics::randomSelectionsMatchReference()
             return;
     }
     QVERIFY2(incremental > 40, qPrintable(QString::number(incremental)));
+}
+
+// Hours of sweeps are counted on several threads at once: the counts, sums
+// and maxima come out as one plain pass's, short sweeps included.
+void tst_SpectrumStatistics::longSelectionMatchesReference()
+{
+    QRandomGenerator rng(77);
+    RfSpectrumSampleList history;
+    constexpr int Bins = 37;
+    for (int i = 0; i < 40000; ++i)
+        history.append(RfSpectrumSample(i * 50, randomSweep(rng, i % 1000 == 7 ? 30 : Bins)));
+    SpectrumStatisticsAccumulator acc;
+    QVERIFY(acc.computeSpectrumStatistics(history, DefaultRange));
+    QVector<qint32> counts(Bins * 256);
+    for (const RfSpectrumSample &s : qAsConst(history))
+        for (int i = 0; i < Bins; ++i)
+            ++counts[i * 256 + 128 + (i < s.spectrum.size() ? s.spectrum.at(i) : -128)];
+    QCOMPARE(acc.levelHistograms(), counts);
+    const SpectrumStatistics want = reference::computeSpectrumStatistics(history, DefaultRange);
+    QCOMPARE(acc.statistics().maxHoldTrace, want.maxHoldTrace);
+    for (int i = 0; i < Bins; ++i)
+        QVERIFY(qAbs(acc.statistics().averageTrace.at(i) - want.averageTrace.at(i)) <= 1e-9);
 }
 
 void tst_SpectrumStatistics::slidingLiveWindowIsIncremental()

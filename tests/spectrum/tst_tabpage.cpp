@@ -15,9 +15,11 @@
 #include <QDateTime>
 #include <QImage>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <qwt_plot_marker.h>
 
 #include <limits>
@@ -32,6 +34,8 @@ private slots:
     void labelsFollowUpperHandle();
     void clearShowsEmptyStateAtOnce();
     void liveWindowFollowsNewest();
+    void backToLive_data();
+    void backToLive();
     void wifiNetworksCarryForward();
     void recordedPage();
     void extremeTimeStamps();
@@ -156,6 +160,111 @@ void tst_TabPage::liveWindowFollowsNewest()
     page.onNewSpecScan(t0 + 131000, sweep(501, -50));
     QCOMPARE(page.timeBar()->maximum(), 132);
     QCOMPARE(page.timeBar()->upperValue(), 100);
+}
+
+// Looking back pauses the view; reaching the end again by any of the ways a
+// user has follows the sweeps again, although the bar on screen lags the
+// history by the sweeps of one drawing. The survey works on the whole
+// history until the user chooses a range by the bar's edge.
+void tst_TabPage::backToLive_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("drag past the end") << "drag";
+    QTest::newRow("wheel") << "wheel";
+    QTest::newRow("End key") << "end";
+    QTest::newRow("Live button") << "button";
+    QTest::newRow("edge dragged to a chosen range") << "edge";
+}
+
+void tst_TabPage::backToLive()
+{
+    QFETCH(QString, how);
+    TabPage2400 page(m_actions);
+    page.resize(900, 500);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    RangeSlider *bar = page.timeBar();
+    const qint64 t0 = at("08:00:00.000");
+    int n = 0;
+    const auto sweeps = [&](int count) {
+        for (int i = 0; i < count; ++i, ++n)
+            page.onNewSpecScan(t0 + n * 1000, sweep(501, -50, n));
+    };
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, at, type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
+                      Qt::NoModifier);
+        QApplication::sendEvent(bar, &e);
+    };
+    const auto wheel = [&](int steps) {
+        for (int i = 0; i < qAbs(steps); ++i) {
+            QWheelEvent e(QPointF(10, 5), QPointF(bar->mapToGlobal(QPoint(10, 5))), QPoint(),
+                          QPoint(0, steps > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &e);
+        }
+    };
+    sweeps(420); // 7 minutes
+    page.flushRedraw();
+    QVERIFY(page.isFollowingLive());
+    QCOMPARE(page.liveLabel()->text(), QString("LIVE"));
+    QCOMPARE(page.currentSelection().size(), 121);
+    QCOMPARE(page.analysisSelection().size(), 420);
+
+    wheel(-3); // back by three twentieths
+    QVERIFY(!page.isFollowingLive());
+    sweeps(30); // the bar is drawn at the next drawing only
+    QVERIFY(bar->upperValue() < 400);
+    page.flushRedraw();
+    QCOMPARE(page.liveLabel()->text(), QString("PAUSED, 00:01:33 behind"));
+    QCOMPARE(page.analysisSelection().size(), 450);
+    sweeps(5); // the slider's end is now 5 sweeps short of the history's
+
+    const QPoint middle = bar->rangeRect().center().toPoint();
+    if (how == "drag") {
+        send(QEvent::MouseButtonPress, middle, Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(bar->width() + 50, middle.y()), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, QPoint(bar->width() + 50, middle.y()), Qt::NoButton);
+    } else if (how == "wheel") {
+        wheel(5);
+    } else if (how == "end") {
+        QTest::keyClick(bar, Qt::Key_End);
+    } else if (how == "button") {
+        QVERIFY(page.liveButton()->isEnabled());
+        page.liveButton()->click();
+    } else {
+        // The left edge dragged to the start, the right one past the end.
+        const QPoint right(qRound(bar->rangeRect().right()), middle.y());
+        send(QEvent::MouseButtonPress, right, Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(bar->width() + 50, middle.y()), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, QPoint(bar->width() + 50, middle.y()), Qt::NoButton);
+        const QPoint left(qRound(bar->rangeRect().left()), middle.y());
+        send(QEvent::MouseButtonPress, left, Qt::LeftButton);
+        send(QEvent::MouseMove, QPoint(bar->width() / 2, middle.y()), Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, QPoint(bar->width() / 2, middle.y()), Qt::NoButton);
+    }
+    sweeps(1);
+    page.flushRedraw();
+    QVERIFY(page.isFollowingLive());
+    QCOMPARE(page.liveLabel()->text(), QString("LIVE"));
+    QVERIFY(!page.liveButton()->isEnabled());
+    QCOMPARE(bar->maximum(), 456);
+    QCOMPARE(bar->upperValue(), 456);
+    if (how == "edge") {
+        // A chosen range: the survey's, kept as wide while it follows.
+        QVERIFY(bar->lowerValue() > 100 && bar->lowerValue() < 335);
+        QCOMPARE(page.analysisSelection().size(), 456 - int(bar->lowerValue()));
+        const qint64 width = bar->rangeWidth();
+        sweeps(1);
+        page.flushRedraw();
+        QCOMPARE(bar->rangeWidth(), width);
+        page.liveButton()->setEnabled(true);
+        page.goLive(); // the live view and the whole history again
+        page.flushRedraw();
+        QCOMPARE(page.analysisSelection().size(), 457);
+    } else {
+        QCOMPARE(bar->lowerValue(), 456 - 121);
+        QCOMPARE(page.analysisSelection().size(), 456);
+    }
 }
 
 void tst_TabPage::wifiNetworksCarryForward()

@@ -18,6 +18,10 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             survey = true;
             continue;
         }
+        if (!opt.startsWith(QLatin1String("-")) && inputPath.isEmpty()) {
+            inputPath = opt;
+            continue;
+        }
         if (i + 1 >= arguments.size() || !opt.startsWith(QLatin1String("--"))) {
             *error = opt.startsWith(QLatin1String("--"))
                          ? QStringLiteral("%1 needs a value").arg(opt)
@@ -63,6 +67,13 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             return false;
         }
     }
+    if (!inputPath.isEmpty()) {
+        if (!survey && reportPath.isEmpty()) {
+            *error = QStringLiteral("a file to read needs --survey or --report");
+            return false;
+        }
+        return true;
+    }
     if (outPath.isEmpty()) {
         *error = QStringLiteral("--out FILE.vozi is required");
         return false;
@@ -101,8 +112,10 @@ QString CaptureOptions::helpText()
 {
     return QStringLiteral(
         "Usage: orvanel-capture [options] --out FILE.vozi\n"
+        "       orvanel-capture --survey [--report FILE.html] FILE.vozi|FILE.csv\n"
         "Records the scanner's sweeps without a display until the duration ends or\n"
-        "SIGINT/SIGTERM, then writes a recording the program opens.\n\n"
+        "SIGINT/SIGTERM, then writes a recording the program opens. Given a recording\n"
+        "or an rtl_power/hackrf_sweep CSV file instead, surveys that file (no device).\n\n"
         "  --port NAME        serial port, or tcp://HOST:PORT (default: find the scanner)\n"
         "  --band 2400|900    band to scan (default 2400)\n"
         "  --duration D       e.g. 30s, 10m, 1h, 1h30m (default: until interrupted)\n"
@@ -115,5 +128,5 @@ QString CaptureOptions::helpText()
         "  --project NAME, --project-id ID, --location TEXT, --technician NAME\n"
         "                     project information stored in the recording\n"
         "Exit codes: 0 done, 1 device or file error (what was captured is still\n"
-        "written), 2 bad options.\n");
+        "written; a file to survey that cannot be read), 2 bad options.\n");
 }

@@ -19,6 +19,7 @@ struct CaptureOptions
     ProjectInfoData project; //!< stored in the recording
     bool survey = false;     //!< print channel utilization, the recommendation, bursts
     QString reportPath;      //!< also the survey report as HTML when set
+    QString inputPath;       //!< a recording or CSV to survey instead of capturing
     bool help = false;
 
     //! False with a message on a bad or missing option.

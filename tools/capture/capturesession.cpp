@@ -194,35 +194,77 @@ void CaptureSession::writeAndFinish()
             std::fprintf(stdout, "wrote %s\n", qPrintable(m_options.csvPath));
         }
     }
-    if ((m_options.survey || !m_options.reportPath.isEmpty()) && !survey())
+    if ((m_options.survey || !m_options.reportPath.isEmpty()) && !survey(m_history, m_options))
         code = 1;
     std::fflush(stdout);
     emit finished(code);
 }
 
-bool CaptureSession::survey()
+bool CaptureSession::survey(const RfSpectrumHistory &history, const CaptureOptions &options)
 {
-    const SurveyReport r = SurveyReport::fromSelection(m_history, m_history.samples);
-    if (m_options.survey) {
-        std::fprintf(stdout, "noise floor %d dBm, threshold %g dBm\n", r.utilization.noiseFloorDbm,
+    const SurveyReport r = SurveyReport::fromSelection(history, history.samples);
+    if (options.survey) {
+        std::fprintf(stdout, "%d sweeps, noise floor %d dBm, threshold %g dBm\n",
+                     r.utilization.sampleCount, r.utilization.noiseFloorDbm,
                      r.utilization.thresholdDbm);
-        for (const ChannelUtilization &u : r.utilization.channels)
-            std::fprintf(stdout, "%-16s %-22s %6.1f %% peak %6.1f %%%s\n",
+        for (const ChannelUtilization &u : r.utilization.channels) {
+            const QString level = qIsNaN(u.persistentDbm)
+                                      ? QStringLiteral("-")
+                                      : QString::number(u.persistentDbm) + QStringLiteral(" dBm");
+            std::fprintf(stdout, "%-16s %-22s %6.1f %% worst point %6.1f %% level %8s%s%s\n",
                          qPrintable(u.channel.name()), qPrintable(u.channel.rangeText()),
-                         u.utilization * 100, u.peak * 100, u.partial ? " (cut by the span)" : "");
+                         u.utilization * 100, u.peak * 100, qPrintable(level),
+                         u.carrier ? " carrier" : "", u.partial ? " (cut by the span)" : "");
+        }
         const QVector<Burst> bursts = findBursts(
-            m_history.samples, BinGrid::forHistory(m_history.frequencyInterval,
-                                                   m_history.samples.first().spectrum.size()));
-        std::fprintf(stdout, "%d bursts\n%s\n", int(bursts.size()),
-                     qPrintable(r.utilization.recommendationText()));
+            history.samples, BinGrid::forHistory(history.frequencyInterval,
+                                                 history.samples.first().spectrum.size()));
+        const QVector<BurstSource> sources = classifyBursts(bursts, history.samples.size());
+        std::fprintf(stdout, "%d bursts from %d sources\n", int(bursts.size()),
+                     int(sources.size()));
+        for (const BurstSource &s : sources)
+            std::fprintf(stdout, "  %s\n", s.text().toUtf8().constData());
+        // UTF-8 whatever the locale: the text carries real minus signs.
+        std::fprintf(stdout, "%s\n", r.utilization.recommendationText().toUtf8().constData());
     }
-    if (m_options.reportPath.isEmpty())
+    if (options.reportPath.isEmpty())
         return true;
     QString error;
-    if (!SurveyReportWriter::writeHtml(m_options.reportPath, r, &error)) {
+    if (!SurveyReportWriter::writeHtml(options.reportPath, r, &error)) {
         say(error);
         return false;
     }
-    std::fprintf(stdout, "wrote %s\n", qPrintable(m_options.reportPath));
+    std::fprintf(stdout, "wrote %s\n", qPrintable(options.reportPath));
     return true;
+}
+
+int CaptureSession::surveyFile(const CaptureOptions &options)
+{
+    RfSpectrumHistory history;
+    QString error;
+    if (RtlPowerCsv::isCsvFileName(options.inputPath)) {
+        const RtlPowerCsv::Import csv = RtlPowerCsv::importFile(options.inputPath);
+        if (csv.ok)
+            history = csv.history;
+        error = csv.errorText;
+    } else {
+        const RecordingIo::Recording rec = RecordingIo::loadFile(options.inputPath);
+        // A damaged recording still gives what it holds, as the program
+        // opens it; one that cannot be opened or has no page gives nothing.
+        if (rec.opened && rec.band != RecordingIo::PageBand::None)
+            history = rec.history;
+        else
+            error = rec.errorText;
+        if (rec.opened && !rec.complete && !rec.history.samples.isEmpty())
+            say(QStringLiteral("%1: %2; surveying what it holds")
+                    .arg(options.inputPath, rec.errorText));
+    }
+    if (history.samples.isEmpty()) {
+        say(QStringLiteral("cannot read %1: %2")
+                .arg(options.inputPath, error.isEmpty() ? QStringLiteral("no sweeps") : error));
+        return 1;
+    }
+    const bool ok = survey(history, options);
+    std::fflush(stdout);
+    return ok ? 0 : 1;
 }

@@ -27,6 +27,14 @@ public:
 
     int sweepCount() const { return m_history.samples.size(); }
 
+    //! --survey and --report of `history`: the table, the recommendation and
+    //! the sources on stdout, the report file; false when it could not be
+    //! written.
+    static bool survey(const RfSpectrumHistory &history, const CaptureOptions &options);
+    //! Surveys options.inputPath (a recording or CSV): exit code 0, or 1 when
+    //! the file cannot be read or the report not written.
+    static int surveyFile(const CaptureOptions &options);
+
 signals:
     void finished(int exitCode);
 
@@ -36,8 +44,6 @@ private:
     void onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
     void report();
     void writeAndFinish();
-    //! --survey and --report; false when the report could not be written.
-    bool survey();
     qint64 estimatedFileSize() const;
 
     CaptureOptions m_options;

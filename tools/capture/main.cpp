@@ -61,6 +61,8 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(CaptureOptions::helpText()), stdout);
         return 0;
     }
+    if (!options.inputPath.isEmpty())
+        return CaptureSession::surveyFile(options);
     QString port = options.port;
     if (port.isEmpty()) {
         port = findPort(&error);
