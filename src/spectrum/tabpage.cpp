@@ -23,6 +23,8 @@ TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent),
 {
     m_redrawTimer.setSingleShot(true);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TabPage::redraw);
+    m_streamIdle.setSingleShot(true);
+    connect(&m_streamIdle, &QTimer::timeout, this, &TabPage::onStreamIdle);
     m_sinceRedraw.start();
 }
 
@@ -199,7 +201,25 @@ void TabPage::pushBar()
 void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
 {
     const TimeBarUpdate update = m_history.addNewSpectrumSample(spectrumSample, m_bar.upper);
+    m_streaming = true;
+    m_streamIdle.start(qMax(StreamIdleMs, int(qMin(4 * m_history.meanSampleInterval(), 60000.0))));
     applyTimeBar(update);
+}
+
+bool TabPage::followsLiveSweeps() const
+{
+    return m_live && m_streaming && m_bar.upper >= m_bar.maximum;
+}
+
+void TabPage::onStreamIdle()
+{
+    m_streaming = false;
+    if (!m_waterfallPlot->isScrolling())
+        return;
+    // The scrolled picture becomes the faithful one.
+    m_staleView[1] = true;
+    if (isVisible() && m_stack->currentIndex() == 1)
+        scheduleRedraw();
 }
 
 void TabPage::fillMissingHist()
@@ -286,8 +306,9 @@ qint64 TabPage::redrawGapMs(double lastDrawMs, bool live)
     const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * lastDrawMs));
     if (!live)
         return gap;
-    return qBound<qint64>(gap, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
-                          qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
+    const qint64 frame = qMax<qint64>(gap, 1000 / MaxLiveFramesPerSecond);
+    return qBound<qint64>(frame, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
+                          qMax<qint64>(frame, MaxLiveRedrawIntervalMs));
 }
 
 void TabPage::scheduleRedraw(bool live)
@@ -315,6 +336,7 @@ void TabPage::drawPlot(int index, const RfSpectrumSampleList &selection)
         m_spectroPlot->setData(selection);
         m_spectroPlot->replot();
     } else {
+        m_waterfallPlot->setLiveScrolling(followsLiveSweeps());
         m_waterfallPlot->setData(selection);
         m_waterfallPlot->replot();
     }
