@@ -1,6 +1,9 @@
 #include "plotcanvas.h"
 
-#include <qwt_plot_canvas.h>
+#include <qwt_plot.h>
+
+#include <QPaintEvent>
+#include <QPainter>
 
 void configureLiveCanvas(QWidget *canvas)
 {
@@ -11,4 +14,16 @@ void configureLiveCanvas(QWidget *canvas)
         plotCanvas->setPaintAttribute(QwtPlotCanvas::Opaque, false);
         plotCanvas->setAttribute(Qt::WA_OpaquePaintEvent, false);
     }
+}
+
+OpaqueCanvas::OpaqueCanvas(QwtPlot *plot) : QwtPlotCanvas(plot) {}
+
+void OpaqueCanvas::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    const QRect contents = contentsRect();
+    for (const QRect &r : event->region().subtracted(contents))
+        painter.fillRect(r, Qt::black);
+    painter.setClipRegion(event->region().intersected(contents));
+    plot()->drawCanvas(&painter);
 }

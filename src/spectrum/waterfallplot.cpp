@@ -36,9 +36,13 @@
 WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 {
     setAutoReplot(false);
+    setCanvas(new OpaqueCanvas(this));
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
     configureLiveCanvas(canvas());
+    // Opaque to Qt only: the canvas paints all of itself (not Qwt's opaque
+    // painting, which would fill it twice first).
+    canvas()->setAttribute(Qt::WA_OpaquePaintEvent, true);
 
     m_raster = new WaterfallSpectrogram;
     m_raster->setOpaqueOnBlack(true); // the canvas is black (the style sheet above)
@@ -55,7 +59,6 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     // The picture paints the canvas's black itself (the scrolling one covers
     // all of it): no whole-canvas fill under it.
     m_raster->setFillsCanvas(true);
-    canvas()->setAttribute(Qt::WA_NoSystemBackground, true);
 
     setAxisTitle(QwtPlot::xBottom, tr("Frequency [MHz]"));
     setAxisScaleDraw(QwtPlot::xBottom, new FrequencyScaleDraw);
