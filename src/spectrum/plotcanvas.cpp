@@ -18,6 +18,24 @@ void configureLiveCanvas(QWidget *canvas)
 
 OpaqueCanvas::OpaqueCanvas(QwtPlot *plot) : QwtPlotCanvas(plot) {}
 
+bool OpaqueCanvas::event(QEvent *event)
+{
+    const bool done = QwtPlotCanvas::event(event);
+    // Opaque to Qt only (not Qwt's opaque painting, which would fill the
+    // canvas twice first); polishing with a style sheet clears it again.
+    switch (event->type()) {
+    case QEvent::Polish:
+    case QEvent::PolishRequest:
+    case QEvent::StyleChange:
+    case QEvent::Show:
+        setAttribute(Qt::WA_OpaquePaintEvent, true);
+        break;
+    default:
+        break;
+    }
+    return done;
+}
+
 void OpaqueCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);

@@ -25,5 +25,6 @@ public:
     explicit OpaqueCanvas(QwtPlot *plot);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };
