@@ -202,7 +202,8 @@ int main(int argc, char **argv)
     std::printf("duration                 %.1f s\n", elapsed);
     std::printf("sweeps taken             %lld (%.0f sweeps/s)\n", static_cast<long long>(taken),
                 taken / elapsed);
-    std::printf("frames drawn             %d (%.1f frames/s)\n", frames, frames / elapsed);
+    std::printf("frames drawn             %d (%.1f frames/s, %.2f per sweep taken)\n", frames,
+                frames / elapsed, taken ? double(frames) / taken : 0.0);
     std::printf("samples in the history   %d\n", page->bandHistory().sampleCount());
     std::printf("CPU                      GUI thread %.1f%%, process %.1f%% of one core; "
                 "GUI thread %.0f us per sweep taken\n",
@@ -221,7 +222,10 @@ int main(int argc, char **argv)
         const QByteArray name = QByteArray("app.paced_") +
                                 (waterfall ? "waterfall_" : "spectrum_") +
                                 (uhd ? "2160p" : "1080p");
-        report((name + "_frames_per_s").constData(), frames / elapsed, "frames/s", AtLeast, 19);
+        // 19 of the scanner's 20: the emulator's pacing (the serial line's
+        // byte time) gives a little under 20 sweeps a second.
+        report((name + "_frames_per_sweep").constData(), taken ? double(frames) / taken : 0.0,
+               "frames/sweep", AtLeast, 0.95, 2);
         report((name + "_cpu").constData(), 100 * procCpu / elapsed, "%", AtMost, uhd ? 20 : 8);
         return 0;
     }
