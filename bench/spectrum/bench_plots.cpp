@@ -4,7 +4,9 @@
 //  - the spectrum plot at 1280x720, 1920x1080 and 3840x2160, with the
 //    highlight drawn as a picture of its own (the former renderer) and
 //    multiplied into the density picture (the current one), and the ratio;
-//  - the waterfall plot at 1280x720 and 1920x1080;
+//  - the waterfall plot at 1280x720, 1920x1080 and 3840x2160: rendered whole
+//    (the first renderer), incremental (the faithful picture of a selection
+//    that slid on, today's still views) and scrolling (the live view);
 //  - the highlight raster alone through the separable bicubic pass and
 //    through Qwt's per-pixel path (the same picture).
 
@@ -63,7 +65,7 @@ private:
 
 constexpr int Bins = 501;
 constexpr int Window = 2400;
-constexpr int Updates = 40;
+int Updates = 40; // more for a profiler: "waterfall live 1000"
 constexpr int HighlightRuns = 40;
 
 RfSpectrumScan sweep(QRandomGenerator &rng)
@@ -152,30 +154,40 @@ SpectrumFigures measureSpectrum(const RfSpectrumSampleList &history, const QSize
     return f;
 }
 
-// The waterfall sliding by one sample per update, rendered incrementally
-// (the matrix shifted, only the new row converted) and whole (the former
-// renderer), in the same run.
+// The waterfall sliding by one sample per update, rendered whole (the
+// first renderer), incrementally (the matrix shifted, only the new row
+// converted; the faithful picture) and scrolling as a live view does, in the
+// same run.
 struct WaterfallFigures
 {
-    Cost whole, incremental;
+    Cost whole, incremental, live;
+};
+
+enum WaterfallMode
+{
+    Whole = 1,
+    Incremental = 2,
+    Live = 4
 };
 
 WaterfallFigures measureWaterfall(const RfSpectrumSampleList &history, const QSize &size,
-                                  bool incrementalOnly = false)
+                                  int modes = Whole | Incremental | Live)
 {
     WaterfallFigures f;
-    for (bool incremental : {false, true}) {
-        if (incrementalOnly && !incremental)
+    for (WaterfallMode mode : {Whole, Incremental, Live}) {
+        if (!(modes & mode))
             continue;
         WaterfallPlot waterfall;
-        waterfall.setIncrementalRendering(incremental);
+        waterfall.setIncrementalRendering(mode != Whole);
+        waterfall.setLiveScrolling(mode == Live);
         waterfall.setAxisScale(QwtPlot::xBottom, band().minValue(), band().maxValue());
         waterfall.setDataInterval(Qt::XAxis, band());
         waterfall.setDataInterval(Qt::ZAxis, levels());
         showAt(waterfall, size);
         waterfall.setData(history.mid(0, Window));
         waterfall.replot();
-        (incremental ? f.incremental : f.whole) = msPerUpdate(waterfall, history, 1, 1);
+        const Cost c = msPerUpdate(waterfall, history, 1, 1);
+        (mode == Whole ? f.whole : mode == Incremental ? f.incremental : f.live) = c;
     }
     return f;
 }
@@ -226,14 +238,19 @@ int main(int argc, char **argv)
     // "spectrum" runs only the current renderer's sliding updates of the
     // spectrum plot at 1920x1080 (for a profiler).
     // "spectrum2160" does the same at 3840x2160; "waterfall" runs only the
-    // waterfall's sliding updates at 1920x1080.
+    // waterfall's sliding updates at 1920x1080 ("waterfall live": scrolling).
     if (app.arguments().contains(QStringLiteral("waterfall"))) {
+        Updates = qMax(Updates, app.arguments().constLast().toInt());
         QRandomGenerator wrng(20261207);
         RfSpectrumSampleList h;
         for (int i = 0; i < Window + Updates + 1; ++i)
             h.append(RfSpectrumSample(1'700'000'000'000 + i * 50, sweep(wrng)));
-        const Cost c = measureWaterfall(h, QSize(1920, 1080), true).incremental;
-        std::printf("  waterfall 1920x1080 incremental %7.2f ms (%6.2f CPU)\n", c.wallMs, c.cpuMs);
+        const bool live = app.arguments().contains(QStringLiteral("live"));
+        const WaterfallFigures f =
+            measureWaterfall(h, QSize(1920, 1080), live ? Live : Incremental);
+        const Cost c = live ? f.live : f.incremental;
+        std::printf("  waterfall 1920x1080 %s %7.2f ms (%6.2f CPU)\n",
+                    live ? "scrolling" : "incremental", c.wallMs, c.cpuMs);
         return 0;
     }
     const bool spectrum2160 = app.arguments().contains(QStringLiteral("spectrum2160"));
@@ -265,14 +282,19 @@ int main(int argc, char **argv)
     if (spectrumOnly)
         return 0;
     WaterfallFigures waterfall1080;
-    for (const QSize &size : {QSize(1280, 720), QSize(1920, 1080)}) {
-        const WaterfallFigures f = measureWaterfall(history, size);
-        waterfall1080 = f;
+    for (const QSize &size : {QSize(1280, 720), QSize(1920, 1080), QSize(3840, 2160)}) {
+        const bool uhd = size.width() > 1920;
+        // Whole pictures at 4K take long and say nothing new.
+        const WaterfallFigures f =
+            measureWaterfall(history, size, uhd ? Incremental | Live : Whole | Incremental | Live);
+        if (size.width() == 1920)
+            waterfall1080 = f;
         std::printf("  waterfall %4dx%-4d: whole %7.2f ms (%6.2f CPU), incremental %7.2f ms "
-                    "(%6.2f CPU), ratio %.2f wall %.2f CPU\n",
+                    "(%6.2f CPU), scrolling %7.2f ms (%6.2f CPU); scrolling vs incremental "
+                    "%.1fx wall %.1fx CPU\n",
                     size.width(), size.height(), f.whole.wallMs, f.whole.cpuMs,
-                    f.incremental.wallMs, f.incremental.cpuMs,
-                    f.whole.wallMs / f.incremental.wallMs, f.whole.cpuMs / f.incremental.cpuMs);
+                    f.incremental.wallMs, f.incremental.cpuMs, f.live.wallMs, f.live.cpuMs,
+                    f.incremental.wallMs / f.live.wallMs, f.incremental.cpuMs / f.live.cpuMs);
     }
     measureHighlight(history);
 
@@ -280,5 +302,9 @@ int main(int argc, char **argv)
     report("plots.spectrum_update_1080p", spectrum.at(1).fused.wallMs, "ms", AtMost, 12, 2);
     report("plots.spectrum_update_2160p", spectrum.at(2).fused.wallMs, "ms", AtMost, 25, 2);
     report("plots.waterfall_slide_1080p", waterfall1080.incremental.wallMs, "ms", AtMost, 4, 2);
+    // A live sweep: the spectrum's density and highlight, the waterfall's
+    // scrolling picture, each with its replot and paint.
+    report("plots.density_update_1080p", spectrum.at(1).fused.wallMs, "ms", AtMost, 3, 2);
+    report("plots.waterfall_live_1080p", waterfall1080.live.wallMs, "ms", AtMost, 1, 2);
     return 0;
 }

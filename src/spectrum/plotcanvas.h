@@ -1,5 +1,7 @@
 #pragma once
 
+#include <qwt_plot_canvas.h>
+
 class QWidget;
 
 // The canvas settings of the live plots:
@@ -11,3 +13,18 @@ class QWidget;
 //  - not "opaque": Qwt would copy the parent's background under the whole
 //    canvas first; Qt paints the canvas's own black background instead.
 void configureLiveCanvas(QWidget *canvas);
+
+// A live canvas whose items paint every pixel of its contents (the
+// waterfall's picture, opaque and black where it has no data). It tells the
+// window system so: no widget below it fills its background under the
+// canvas first, which with a style sheet every one of them would do, at the
+// canvas's size, for every picture. Its frame is the canvas's black.
+class OpaqueCanvas : public QwtPlotCanvas
+{
+public:
+    explicit OpaqueCanvas(QwtPlot *plot);
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+};

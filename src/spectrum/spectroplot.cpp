@@ -28,12 +28,13 @@
 SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
 {
     setAutoReplot(false);
+    setCanvas(new OpaqueCanvas(this));
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
     configureLiveCanvas(canvas());
     // The density picture paints the canvas's black itself, only where it
-    // does not cover it: at 4K a whole-canvas fill per replot less.
-    canvas()->setAttribute(Qt::WA_NoSystemBackground, true);
+    // does not cover it: no widget fills a background under the canvas.
+    canvas()->setAttribute(Qt::WA_OpaquePaintEvent, true);
 
     m_densityRaster = new RasterSpectrogram;
     m_density = m_densityRaster;

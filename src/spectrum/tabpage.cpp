@@ -24,6 +24,8 @@ TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent),
 {
     m_redrawTimer.setSingleShot(true);
     connect(&m_redrawTimer, &QTimer::timeout, this, &TabPage::redraw);
+    m_streamIdle.setSingleShot(true);
+    connect(&m_streamIdle, &QTimer::timeout, this, &TabPage::onStreamIdle);
     m_sinceRedraw.start();
     m_overloadClock.start();
     m_overloadTimer.setSingleShot(true);
@@ -322,6 +324,8 @@ void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
     // happens to be: the slider catches up only with the next drawing.
     const TimeBarUpdate update = m_history.addNewSpectrumSample(
         spectrumSample, m_follow ? std::numeric_limits<qint64>::max() : -1);
+    m_streaming = true;
+    m_streamIdle.start(qMax(StreamIdleMs, int(qMin(4 * m_history.meanSampleInterval(), 60000.0))));
     applyTimeBar(followed(update));
     watchOverload(spectrumSample.spectrum);
 }
@@ -347,6 +351,22 @@ void TabPage::showOverload()
     m_lblOverload->setText(text);
     m_lblOverload->setVisible(!text.isEmpty());
     emit overloadChanged(text);
+}
+
+bool TabPage::followsLiveSweeps() const
+{
+    return m_live && m_streaming && m_follow;
+}
+
+void TabPage::onStreamIdle()
+{
+    m_streaming = false;
+    if (!m_waterfallPlot->isScrolling())
+        return;
+    // The scrolled picture becomes the faithful one.
+    m_staleView[1] = true;
+    if (isVisible() && m_stack->currentIndex() == 1)
+        scheduleRedraw();
 }
 
 void TabPage::fillMissingHist()
@@ -443,8 +463,9 @@ qint64 TabPage::redrawGapMs(double lastDrawMs, bool live)
     const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * lastDrawMs));
     if (!live)
         return gap;
-    return qBound<qint64>(gap, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
-                          qMax<qint64>(gap, MaxLiveRedrawIntervalMs));
+    const qint64 frame = qMax<qint64>(gap, 1000 / MaxLiveFramesPerSecond);
+    return qBound<qint64>(frame, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
+                          qMax<qint64>(frame, MaxLiveRedrawIntervalMs));
 }
 
 void TabPage::scheduleRedraw(bool live)
@@ -478,6 +499,7 @@ void TabPage::drawPlot(int index, const RfSpectrumSampleList &selection)
         m_spectroPlot->setData(selection);
         m_spectroPlot->replot();
     } else {
+        m_waterfallPlot->setLiveScrolling(followsLiveSweeps());
         m_waterfallPlot->setData(selection);
         m_waterfallPlot->replot();
     }

@@ -44,23 +44,32 @@ struct PageActions
 //
 // Taking a sweep must stay cheap (the device thread waits for it), so
 // appending never draws, not even the time bar or the labels of a page on
-// screen: it marks them stale, and a single-shot timer redraws at most ~60
-// times a second from the range at that moment, which is what a redraw per
-// sweep would have ended with. Slow drawings space the redraws further, and
-// while sweeps arrive drawing keeps within a share of the time.
+// screen: it marks them stale, and a single-shot timer redraws from the range
+// at that moment, which is what a redraw per sweep would have ended with.
+// New sweeps are drawn as they come at the scanner's own rate; only a flood
+// of them (an unpaced device) or slow drawings space the redraws further.
+// While the page follows live sweeps the waterfall scrolls; once they stop
+// coming it draws its faithful picture again.
 class TabPage : public QWidget
 {
     Q_OBJECT
 public:
     //! Shortest spacing between two redraws, ms (longer after slow drawings).
     static constexpr int MinRedrawIntervalMs = 16;
+    //! New sweeps are drawn as they come, but at most this many times a
+    //! second: every sweep at the scanner's rate, and a smooth picture under
+    //! a flood that leaves the sweeps most of the time.
+    static constexpr int MaxLiveFramesPerSecond = 30;
     //! While sweeps arrive, drawing takes at most this share of the time
-    //! (processor time, or the clock where that is longer),
-    //! percent: a large canvas or a slow machine is refreshed less often
-    //! rather than kept busy (a laptop on battery, a small board on site).
-    static constexpr int LiveDrawSharePercent = 2;
+    //! (processor time, or the clock where that is longer), percent: a
+    //! large canvas on a slow machine is refreshed less often rather than
+    //! kept busy.
+    static constexpr int LiveDrawSharePercent = 25;
     //! ... but a live view is refreshed at least this often, ms.
     static constexpr int MaxLiveRedrawIntervalMs = 500;
+    //! Sweeps have stopped when none came for this long (or for four mean
+    //! intervals, when longer), ms.
+    static constexpr int StreamIdleMs = 300;
     //! Spacing between the end of a drawing that took `lastDrawMs` and the
     //! next one, for new sweeps (`live`) or for a user's request.
     static qint64 redrawGapMs(double lastDrawMs, bool live);
@@ -185,6 +194,10 @@ private:
     void drawPlot(int index, const RfSpectrumSampleList &selection);
     void watchOverload(const RfSpectrumScan &scan);
     void showOverload();
+    //! No sweep came for a while: the waterfall leaves live scrolling.
+    void onStreamIdle();
+    //! New sweeps keep coming and the view shows the newest of them.
+    bool followsLiveSweeps() const;
 
     bool m_live = true;
     QVBoxLayout *m_layout = nullptr;
@@ -212,6 +225,8 @@ private:
     qint64 m_followWidth = 0;
 
     QTimer m_redrawTimer;
+    QTimer m_streamIdle; //!< restarted by every sweep
+    bool m_streaming = false;
     QElapsedTimer m_sinceRedraw; //!< since the end of the last drawing
     double m_lastDrawMs = 0.0;
     bool m_staleView[2] = {false, false}; //!< plot shows an older range than the bar

@@ -22,6 +22,7 @@
 #include <qwt_plot_marker.h>
 #include <qwt_plot_picker.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_map.h>
 #include <qwt_scale_widget.h>
 
 #include <QDateTime>
@@ -35,9 +36,13 @@
 WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
 {
     setAutoReplot(false);
+    setCanvas(new OpaqueCanvas(this));
     // The dark style sheet paints the canvas; only a canvas style sheet makes it black.
     canvas()->setStyleSheet(QStringLiteral("* { background-color: black }"));
     configureLiveCanvas(canvas());
+    // Opaque to Qt only: the canvas paints all of itself (not Qwt's opaque
+    // painting, which would fill it twice first).
+    canvas()->setAttribute(Qt::WA_OpaquePaintEvent, true);
 
     m_raster = new WaterfallSpectrogram;
     m_raster->setOpaqueOnBlack(true); // the canvas is black (the style sheet above)
@@ -50,6 +55,10 @@ WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
     m_data = new WaterfallData;
     m_spectrogram->setData(m_data);
     m_spectrogram->attach(this);
+    m_raster->setMatrixPreparer([this] { ensureMatrix(); });
+    // The picture paints the canvas's black itself (the scrolling one covers
+    // all of it): no whole-canvas fill under it.
+    m_raster->setFillsCanvas(true);
 
     setAxisTitle(QwtPlot::xBottom, tr("Frequency [MHz]"));
     setAxisScaleDraw(QwtPlot::xBottom, new FrequencyScaleDraw);
@@ -149,7 +158,7 @@ int WaterfallPlot::slideOf(const QList<RfSpectrumSample> &data, int columns) con
 }
 
 // Rows [from, to) of the selection, every stride-th, into the matrix at
-// `cell`; their levels are counted.
+// `cell`.
 void WaterfallPlot::fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride,
                              int columns, double *cell)
 {
@@ -159,12 +168,114 @@ void WaterfallPlot::fillRows(const QList<RfSpectrumSample> &data, int from, int 
         const qint8 *bins = spectrum.constData();
         for (int i = 0; i < n; ++i)
             cell[i] = bins[i];
-        // Counted even while the range is fixed, so "auto" returns at once.
-        for (int i = 0; i < n; ++i)
-            m_levels.add(bins[i]);
         std::fill(cell + n, cell + columns, double(NoDataLevel));
         cell += columns;
     }
+}
+
+void WaterfallPlot::countLevels(const RfSpectrumScan &spectrum, int columns, bool add)
+{
+    const qint8 *bins = spectrum.constData();
+    for (int i = 0, n = qMin(columns, spectrum.size()); i < n; ++i) {
+        if (add)
+            m_levels.add(bins[i]);
+        else
+            m_levels.remove(bins[i]);
+    }
+}
+
+// The levels of the rows shown, for the automatic colour range; counted
+// even while the range is fixed, so "auto" returns at once. A selection
+// that is the last one moved on counts only the sweeps that came and went.
+void WaterfallPlot::countSelection(const QList<RfSpectrumSample> &data, int stride, int columns)
+{
+    const QList<RfSpectrumSample> &old = m_counted;
+    auto same = [](const RfSpectrumSample &a, const RfSpectrumSample &b) {
+        return a.timeStamp == b.timeStamp && a.spectrum.constData() == b.spectrum.constData() &&
+               a.spectrum.size() == b.spectrum.size();
+    };
+    int left = -1; // sweeps of the old selection before the new one's first
+    if (stride == 1 && m_countedStride == 1 && m_countedColumns == columns && !old.isEmpty()) {
+        constexpr int MaxLeft = 64;
+        for (int q = 0; q < qMin(old.size(), MaxLeft) && left < 0; ++q)
+            if (same(old.at(q), data.first()))
+                left = q;
+        const int kept = old.size() - left;
+        if (left >= 0 && (kept > data.size() || !same(data.at(kept - 1), old.last())))
+            left = -1;
+    }
+    if (left >= 0) {
+        for (int q = 0; q < left; ++q)
+            countLevels(old.at(q).spectrum, columns, false);
+        for (int r = old.size() - left; r < data.size(); ++r)
+            countLevels(data.at(r).spectrum, columns, true);
+    } else {
+        m_levels.clear();
+        for (int r = 0; r < data.size(); r += stride)
+            countLevels(data.at(r).spectrum, columns, true);
+    }
+    m_counted = data;
+    m_countedStride = stride;
+    m_countedColumns = columns;
+}
+
+// The matrix of the selection, every stride-th sample.
+void WaterfallPlot::buildMatrix(const QList<RfSpectrumSample> &data, int stride, int columns)
+{
+    // The raster lets go of the matrix first so that it is rewritten in
+    // place instead of allocated anew for every update.
+    m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
+    const int rows = data.size();
+    const int shownRows = (rows + stride - 1) / stride;
+    QVector<double> &matrix = m_matrix;
+    const int slide = stride == 1 ? slideOf(data, columns) : 0;
+    m_lastSlide = slide;
+    if (slide > 0) {
+        // The oldest rows leave, the rest move down, the new ones are
+        // written on top: the cost of the new rows, not of the selection.
+        double *cells = matrix.data();
+        std::memmove(cells, cells + qsizetype(slide) * columns,
+                     sizeof(double) * qsizetype(rows - slide) * columns);
+        fillRows(data, rows - slide, rows, 1, columns, cells + qsizetype(rows - slide) * columns);
+        m_raster->rowsSlid(slide);
+    } else {
+        matrix.resize(shownRows * columns);
+        fillRows(data, 0, rows, stride, columns, matrix.data());
+        m_raster->invalidateRows();
+    }
+    // Only an unthinned selection can slide row by row.
+    m_shown = stride == 1 && m_incremental ? data : QList<RfSpectrumSample>();
+    m_columns = columns;
+    m_data->setValueMatrix(matrix, columns);
+}
+
+void WaterfallPlot::ensureMatrix()
+{
+    if (!m_matrixStale || m_selection.isEmpty())
+        return;
+    m_matrixStale = false;
+    buildMatrix(m_selection, 1, m_selection.first().spectrum.size());
+}
+
+void WaterfallPlot::setLiveScrolling(bool on)
+{
+    if (on == m_liveScrolling)
+        return;
+    m_liveScrolling = on;
+    if (on || !m_raster->isLive())
+        return;
+    // The faithful picture of the selection shown, at its own time.
+    ensureMatrix();
+    m_raster->leaveLive();
+    const bool autoReplotWas = autoReplot();
+    setAutoReplot(false);
+    applyTimeAxis();
+    setAutoReplot(autoReplotWas);
+}
+
+bool WaterfallPlot::isScrolling() const
+{
+    return m_raster->isLive();
 }
 
 void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
@@ -175,16 +286,17 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
     const qint64 last = data.last().timeStamp;
     const int rows = data.size();
     const int columns = data.first().spectrum.size();
+    m_selection = data;
 
-    // The raster and the tracker share the matrix; they let go of it first
-    // so that it is rewritten in place instead of allocated anew for every
-    // update.
-    m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
-    m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
     if (columns < 1) {
         // A first sample without bins leaves nothing to lay out in columns.
+        m_data->setValueMatrix(QVector<double>(1, double(NoDataLevel)), 1);
+        m_tracker->clearTrackData();
         m_shown.clear();
+        m_counted.clear();
         m_lastSlide = 0;
+        m_matrixStale = false;
+        m_raster->leaveLive();
         m_raster->invalidateRows();
     } else {
         // N comes from the first sample; every row is padded with no-data or
@@ -195,41 +307,26 @@ void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
         // and the matrix stays a bounded size.
         const int stride = int((qint64(rows) * columns + MaxCells - 1) / MaxCells);
         const int shownRows = (rows + stride - 1) / stride;
-        QVector<double> &matrix = m_matrix;
-        const int slide = stride == 1 ? slideOf(data, columns) : 0;
-        m_lastSlide = slide;
-        if (slide > 0) {
-            // The oldest rows leave, the rest move down, the new ones are
-            // written on top: the cost of the new rows, not of the selection.
-            for (int r = 0; r < slide; ++r) {
-                const RfSpectrumScan &spectrum = m_shown.at(r).spectrum;
-                const qint8 *bins = spectrum.constData();
-                for (int i = 0, n = qMin(columns, spectrum.size()); i < n; ++i)
-                    m_levels.remove(bins[i]);
-            }
-            double *cells = matrix.data();
-            std::memmove(cells, cells + qsizetype(slide) * columns,
-                         sizeof(double) * qsizetype(rows - slide) * columns);
-            fillRows(data, rows - slide, rows, 1, columns,
-                     cells + qsizetype(rows - slide) * columns);
-            m_raster->rowsSlid(slide);
+        countSelection(data, stride, columns);
+        if (m_liveScrolling && stride == 1) {
+            // The picture scrolls from the sweeps themselves; the matrix
+            // waits until a drawing needs it.
+            m_matrixStale = true;
+            m_lastSlide = 0;
+            m_raster->setLiveSelection(data, columns);
         } else {
-            matrix.resize(shownRows * columns);
-            m_levels.clear();
-            fillRows(data, 0, rows, stride, columns, matrix.data());
-            m_raster->invalidateRows();
+            m_matrixStale = false;
+            if (m_raster->isLive())
+                m_raster->leaveLive();
+            buildMatrix(data, stride, columns);
         }
-        // Only an unthinned selection can slide row by row.
-        m_shown = stride == 1 && m_incremental ? data : QList<RfSpectrumSample>();
-        m_columns = columns;
-        m_data->setValueMatrix(matrix, columns);
 
         // The columns span the raster, whatever part of it the axis shows.
         const QwtInterval xCells = m_data->interval(Qt::XAxis).normalized();
         const double cellWidth = xCells.width() / columns;
         const double cellHeight = double((last - first) / shownRows);
         m_tracker->setColumnOrigin(xCells.minValue());
-        m_tracker->setTrackData(columns, matrix, cellWidth, cellHeight);
+        m_tracker->setTrackData(columns, data, stride, cellWidth, cellHeight);
         if (m_colorRangeAuto)
             applyColorRange(autoColorRange(m_levels));
     }
@@ -254,10 +351,20 @@ void WaterfallPlot::applyTimeAxis()
 {
     if (!m_hasSelection)
         return;
-    qint64 lower = m_last - qMax(TimeAxisSpanMs, m_last - m_first);
-    if (m_timeSpan > 0)
-        lower = m_last - m_timeSpan;
-    setAxisScale(QwtPlot::yLeft, double(lower), double(m_last));
+    const double span =
+        double(m_timeSpan > 0 ? m_timeSpan : qMax(TimeAxisSpanMs, m_last - m_first));
+    double top = double(m_last);
+    if (m_raster->isLive()) {
+        // The scrolling picture moves in whole pixel lines, and the axis
+        // with it: its top is the next whole line's time.
+        const QwtScaleMap map = canvasMap(QwtPlot::yLeft);
+        const double pixels = std::abs(map.p1() - map.p2());
+        if (pixels >= 1.0) {
+            const double line = span / pixels;
+            top = std::ceil(top / line) * line;
+        }
+    }
+    setAxisScale(QwtPlot::yLeft, top - span, top);
 }
 
 void WaterfallPlot::setTimeSpan(qint64 ms)
@@ -297,11 +404,15 @@ void WaterfallPlot::setAutoColorRange()
 
 void WaterfallPlot::clearData()
 {
+    m_raster->leaveLive();
+    m_matrixStale = false;
+    m_selection.clear();
+    m_counted.clear();
     m_data->setValueMatrix(QVector<double>(1, 0.0), 1);
     // No Y interval: the raster draws nothing, as before the first sweep.
     m_data->setInterval(Qt::YAxis, QwtInterval());
     invalidateRaster();
-    m_tracker->setTrackData(0, QVector<double>(), 0.0, 0.0);
+    m_tracker->clearTrackData();
     m_hasSelection = false;
     m_shown.clear();
     m_levels.clear();

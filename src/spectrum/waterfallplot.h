@@ -84,8 +84,17 @@ public:
     void setIncrementalRendering(bool on);
     bool incrementalRendering() const { return m_incremental; }
     //! Samples the last selection moved the one before on by; 0 when it was
-    //! built whole.
+    //! built whole (or not built: see setLiveScrolling).
     int lastSlide() const { return m_lastSlide; }
+
+    //! On while the page follows live sweeps: each selection that follows
+    //! adds lines at the top of a scrolling picture, and the time axis moves
+    //! on in whole pixel lines. Off (the default), and from the moment it is
+    //! switched off, every drawing is the faithful picture of the selection.
+    void setLiveScrolling(bool on);
+    bool liveScrolling() const { return m_liveScrolling; }
+    //! Whether the picture scrolls now (live scrolling with a selection).
+    bool isScrolling() const;
 
 public slots:
     void setData(const QList<RfSpectrumSample> &data);
@@ -108,6 +117,11 @@ private:
     int slideOf(const QList<RfSpectrumSample> &data, int columns) const;
     void fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride, int columns,
                   double *cell);
+    void countLevels(const RfSpectrumScan &spectrum, int columns, bool add);
+    void countSelection(const QList<RfSpectrumSample> &data, int stride, int columns);
+    void buildMatrix(const QList<RfSpectrumSample> &data, int stride, int columns);
+    //! The matrix of the selection, when live scrolling left it behind.
+    void ensureMatrix();
     QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
@@ -133,4 +147,10 @@ private:
     QList<RfSpectrumSample> m_shown;
     int m_columns = 0; //!< of m_shown
     int m_lastSlide = 0;
+    bool m_liveScrolling = false;
+    bool m_matrixStale = false;          //!< the matrix shows an older selection
+    QList<RfSpectrumSample> m_selection; //!< the last setData
+    QList<RfSpectrumSample> m_counted;   //!< whose levels m_levels counts
+    int m_countedStride = 1;
+    int m_countedColumns = 0;
 };

@@ -7,7 +7,10 @@
 #include <qwt_matrix_raster_data.h>
 #include <qwt_scale_map.h>
 
+#include <QPainter>
+
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -49,9 +52,141 @@ linePixels(const qint16 *__restrict a, const qint16 *__restrict b, int wa, float
         out[i] = colors[steps[i]];
 }
 
+// Each pixel column's left cell and weight, as the matrix's value() has
+// them, for the pixels offset .. offset + width - 1 of the x map; the run of
+// columns inside the raster is one, [x0, x1), the map being monotonic.
+void columnTaps(const QwtScaleMap &xMap, double offset, int width, const QwtInterval &x, int cols,
+                int &x0, int &x1, std::vector<int> &column, std::vector<float> &weight)
+{
+    const double dx = x.width() / cols;
+    x0 = width;
+    x1 = 0;
+    column.clear();
+    weight.clear();
+    for (int i = 0; i < width; ++i) {
+        const double v = xMap.invTransform(offset + i);
+        if (!x.contains(v))
+            continue;
+        if (x1 <= x0)
+            x0 = i;
+        x1 = i + 1;
+        const MatrixTaps taps = matrixTaps(v, x.minValue(), dx, cols);
+        // An edge cell is its own partner: a padding cell holds it again.
+        const int left = taps.i1 == taps.i2 ? (taps.i1 == 0 ? -1 : taps.i1) : taps.i1;
+        column.push_back(left);
+        weight.push_back(float(taps.r));
+    }
+    if (x1 <= x0)
+        x0 = x1 = 0;
+}
+
+// Step 0 is the low end's colour, TopStep the high end's, as the map gives
+// them outside the range.
+void buildColors(const QwtColorMap *map, const QwtInterval &z, bool opaque,
+                 std::vector<QRgb> &colors)
+{
+    const LinearColorLookup lookup(map);
+    auto exact = [&](double v) {
+        return premultiplied(lookup.isUsable() ? lookup.rgb(z, v) : map->rgb(z, v));
+    };
+    colors.resize(TopStep + 1);
+    colors[0] = exact(z.minValue());
+    for (int i = 0; i < Steps; ++i)
+        colors[std::size_t(i + 1)] = exact(z.minValue() + (i + 0.5) * z.width() / Steps);
+    colors[TopStep] = exact(z.maxValue());
+    if (opaque) // premultiplied over black
+        for (QRgb &color : colors)
+            color |= 0xff000000u;
+}
+
+// A row of cells (v[-1] and v[cols] repeat the end cells) across the pixel
+// columns, in row units.
+void rowAcross(const float *v, const int *tapColumn, const float *tapWeight, int span, qint16 *out)
+{
+    for (int k = 0; k < span; ++k) {
+        const int c = tapColumn[k];
+        const float cr = tapWeight[k];
+        out[k] = qint16(qRound(cr * v[c] + (1.0f - cr) * v[c + 1]));
+    }
+}
+
 } // namespace
 
-WaterfallSpectrogram::WaterfallSpectrogram() = default;
+struct WaterfallSpectrogram::Live
+{
+    bool on = false;
+    RfSpectrumSampleList samples;
+    int columns = 0;
+    std::function<void()> prepare;
+    int rendered = -1;
+
+    // The picture: ring line (top + j) % height is the canvas's line j.
+    bool valid = false;
+    QImage ring;
+    int top = 0;
+    QRect rect;
+    double xs1 = 0, xs2 = 0, xp1 = 0, xp2 = 0, yp1 = 0, yp2 = 0, ys2 = 0, span = 0;
+    QwtInterval x, z;
+    const void *map = nullptr;
+    int cols = 0;
+    double newest = 0, oldest = 0; //!< the raster's Y interval then
+    double rowMs = 0;
+
+    int x0 = 0, x1 = 0;
+    std::vector<int> tapColumn;
+    std::vector<float> tapWeight;
+    std::vector<QRgb> colors;
+    std::vector<float> padded;
+    std::vector<int> steps;
+
+    // The last sweeps converted across the pixel columns.
+    struct Row
+    {
+        const qint8 *levels = nullptr;
+        qint64 time = 0;
+        int size = -1;
+        std::vector<qint16> values;
+    };
+    Row cache[4];
+    int nextSlot = 0;
+
+    void forgetRows()
+    {
+        for (Row &r : cache)
+            r.size = -1;
+    }
+
+    const qint16 *row(int index, const qint16 *keep)
+    {
+        const RfSpectrumSample &sample = samples.at(index);
+        const qint8 *levels = sample.spectrum.constData();
+        const int size = sample.spectrum.size();
+        for (const Row &r : cache)
+            if (r.size == size && r.levels == levels && r.time == sample.timeStamp)
+                return r.values.data();
+        Row *slot = &cache[nextSlot];
+        nextSlot = (nextSlot + 1) % 4;
+        if (slot->values.data() == keep && keep) {
+            slot = &cache[nextSlot];
+            nextSlot = (nextSlot + 1) % 4;
+        }
+        const int n = columns;
+        padded.resize(std::size_t(n) + 2);
+        float *v = padded.data() + 1;
+        for (int c = 0; c < n; ++c)
+            v[c] = float((c < size ? levels[c] : NoDataLevel) * RowUnits);
+        v[-1] = v[0];
+        v[n] = v[n - 1];
+        slot->values.resize(std::size_t(x1 - x0));
+        rowAcross(v, tapColumn.data(), tapWeight.data(), x1 - x0, slot->values.data());
+        slot->levels = levels;
+        slot->time = sample.timeStamp;
+        slot->size = size;
+        return slot->values.data();
+    }
+};
+
+WaterfallSpectrogram::WaterfallSpectrogram() : m_live(new Live) {}
 WaterfallSpectrogram::~WaterfallSpectrogram() = default;
 
 bool WaterfallSpectrogram::Key::operator==(const Key &o) const
@@ -75,6 +210,7 @@ void WaterfallSpectrogram::setOpaqueOnBlack(bool on)
 void WaterfallSpectrogram::invalidateRows()
 {
     m_keyValid = false;
+    m_live->valid = false;
     ++m_revision;
     invalidateRender();
 }
@@ -99,29 +235,7 @@ void WaterfallSpectrogram::reset(const Key &key, const QwtScaleMap &xMap) const
     m_keyValid = true;
 
     if (!sameRows) {
-        // Each pixel column's left cell and weight, as the matrix's value()
-        // has them; the run of columns inside the raster is one, the map
-        // being monotonic.
-        const double dx = key.x.width() / key.cols;
-        m_x0 = key.width;
-        m_x1 = 0;
-        m_tapColumn.clear();
-        m_tapWeight.clear();
-        for (int i = 0; i < key.width; ++i) {
-            const double x = xMap.invTransform(i);
-            if (!key.x.contains(x))
-                continue;
-            if (m_x1 <= m_x0)
-                m_x0 = i;
-            m_x1 = i + 1;
-            const MatrixTaps taps = matrixTaps(x, key.x.minValue(), dx, key.cols);
-            // An edge cell is its own partner: a padding cell holds it again.
-            const int left = taps.i1 == taps.i2 ? (taps.i1 == 0 ? -1 : taps.i1) : taps.i1;
-            m_tapColumn.push_back(left);
-            m_tapWeight.push_back(float(taps.r));
-        }
-        if (m_x1 <= m_x0)
-            m_x0 = m_x1 = 0;
+        columnTaps(xMap, 0.0, key.width, key.x, key.cols, m_x0, m_x1, m_tapColumn, m_tapWeight);
         m_rows.clear();
         m_rowSample.assign(std::size_t(key.rows), -1);
         m_base = 0;
@@ -129,21 +243,7 @@ void WaterfallSpectrogram::reset(const Key &key, const QwtScaleMap &xMap) const
     if (sameColors)
         return;
 
-    // Step 0 is the low end's colour, TopStep the high end's, as the map
-    // gives them outside the range.
-    const auto *map = static_cast<const QwtColorMap *>(key.map);
-    const LinearColorLookup lookup(map);
-    auto exact = [&](double v) {
-        return premultiplied(lookup.isUsable() ? lookup.rgb(key.z, v) : map->rgb(key.z, v));
-    };
-    m_colors.resize(TopStep + 1);
-    m_colors[0] = exact(key.z.minValue());
-    for (int i = 0; i < Steps; ++i)
-        m_colors[std::size_t(i + 1)] = exact(key.z.minValue() + (i + 0.5) * key.z.width() / Steps);
-    m_colors[TopStep] = exact(key.z.maxValue());
-    if (m_opaque) // premultiplied over black
-        for (QRgb &color : m_colors)
-            color |= 0xff000000u;
+    buildColors(static_cast<const QwtColorMap *>(key.map), key.z, m_opaque, m_colors);
 }
 
 QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
@@ -242,12 +342,8 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
                 v[c] = float(qBound(-32767.0, row[c] * RowUnits, 32767.0));
             v[-1] = v[0];
             v[cols] = v[cols - 1];
-            qint16 *out = m_rows.data() + std::size_t((m_base + i) % rows) * span;
-            for (int k = 0; k < span; ++k) {
-                const int c = tapColumn[k];
-                const float cr = tapWeight[k];
-                out[k] = qint16(qRound(cr * v[c] + (1.0f - cr) * v[c + 1]));
-            }
+            rowAcross(v, tapColumn, tapWeight, span,
+                      m_rows.data() + std::size_t((m_base + i) % rows) * span);
         }
     });
     m_rendered = int(missing.size());
@@ -287,4 +383,187 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     std::copy(y, y + 4, m_pictureY);
     m_pictureRows = yi;
     return m_picture;
+}
+
+void WaterfallSpectrogram::setLiveSelection(const RfSpectrumSampleList &samples, int columns)
+{
+    Live &live = *m_live;
+    live.on = true;
+    live.samples = samples;
+    if (columns != live.columns) {
+        live.columns = columns;
+        live.valid = false;
+    }
+}
+
+void WaterfallSpectrogram::leaveLive()
+{
+    Live &live = *m_live;
+    live.on = false;
+    live.valid = false;
+    live.rendered = -1;
+    live.samples.clear();
+    live.forgetRows();
+}
+
+bool WaterfallSpectrogram::isLive() const
+{
+    return m_live->on;
+}
+
+void WaterfallSpectrogram::setMatrixPreparer(std::function<void()> prepare)
+{
+    m_live->prepare = std::move(prepare);
+}
+
+int WaterfallSpectrogram::liveLinesRendered() const
+{
+    return m_live->rendered;
+}
+
+void WaterfallSpectrogram::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                                const QRectF &canvasRect) const
+{
+    Live &live = *m_live;
+    if (live.on) {
+        if (drawLive(painter, xMap, yMap, canvasRect))
+            return;
+        live.rendered = -1;
+        live.valid = false;
+        if (live.prepare)
+            live.prepare();
+    }
+    RasterSpectrogram::draw(painter, xMap, yMap, canvasRect);
+}
+
+bool WaterfallSpectrogram::drawLive(QPainter *painter, const QwtScaleMap &xMap,
+                                    const QwtScaleMap &yMap, const QRectF &canvasRect) const
+{
+    Live &live = *m_live;
+    const auto *matrix = dynamic_cast<const QwtMatrixRasterData *>(data());
+    const QwtColorMap *map = colorMap();
+    const QRect rect = canvasRect.toAlignedRect();
+    if (!matrix || !map || map->format() != QwtColorMap::RGB || live.samples.isEmpty() ||
+        live.columns < 1 || rect.isEmpty())
+        return false;
+    const QwtInterval x = matrix->interval(Qt::XAxis);
+    const QwtInterval z = matrix->interval(Qt::ZAxis);
+    const QwtInterval yi = matrix->interval(Qt::YAxis);
+    if (!x.isValid() || !(x.width() > 0.0) || !z.isValid() || !(z.width() > 0.0) || !yi.isValid() ||
+        !(yi.width() > 0.0))
+        return false;
+    const int w = rect.width();
+    const int h = rect.height();
+    const double span = yMap.s2() - yMap.s1();
+    const double pixels = yMap.p1() - yMap.p2(); // the time axis grows upwards
+
+    // The picture scrolls when only the time moved on, by whole pixel lines.
+    bool scroll = live.valid && live.rect == rect && live.ring.size() == rect.size() &&
+                  live.xs1 == xMap.s1() && live.xs2 == xMap.s2() && live.xp1 == xMap.p1() &&
+                  live.xp2 == xMap.p2() && live.yp1 == yMap.p1() && live.yp2 == yMap.p2() &&
+                  std::abs(span - live.span) <= 1e-9 * std::abs(span) && live.x == x &&
+                  live.z == z && live.map == map && live.cols == live.columns && pixels > 0.0 &&
+                  span > 0.0;
+    int moved = 0;
+    if (scroll) {
+        const double lines = (yMap.s2() - live.ys2) / (span / pixels);
+        scroll = lines > -1e-3 && lines < h && std::abs(lines - std::round(lines)) < 1e-3;
+        moved = scroll ? int(std::lround(lines)) : 0;
+    }
+
+    if (!scroll) {
+        // The faithful picture, into the ring.
+        if (live.prepare)
+            live.prepare();
+        if (live.ring.size() != rect.size())
+            live.ring = QImage(rect.size(), QImage::Format_RGB32);
+        live.ring.fill(0xff000000u);
+        {
+            QPainter ring(&live.ring);
+            ring.translate(-rect.topLeft());
+            RasterSpectrogram::draw(&ring, xMap, yMap, canvasRect);
+        }
+        live.top = 0;
+        columnTaps(xMap, rect.left(), w, x, live.columns, live.x0, live.x1, live.tapColumn,
+                   live.tapWeight);
+        buildColors(map, z, true, live.colors);
+        live.forgetRows();
+        live.rendered = h;
+    } else {
+        live.top = ((live.top - moved) % h + h) % h;
+        const int rows = live.samples.size();
+        const double rowMs = yi.width() / rows;
+        const int across = live.x1 - live.x0;
+        live.steps.resize(std::size_t(qMax(across, 1)));
+        const double scale = Steps / z.width();
+        const float k = float(scale / (RowUnits * WeightOne));
+        const float c = float(1.0 - z.minValue() * scale);
+        auto line = [&](int j) {
+            return reinterpret_cast<QRgb *>(live.ring.scanLine((live.top + j) % h));
+        };
+        auto time = [&](int j) { return yMap.invTransform(rect.top() + j + 0.5); };
+        // The new lines at the top, and those drawn while the newest sweep
+        // of then lay within a row of them: they showed that sweep
+        // stretched to the top, the new sweeps are between.
+        // (Nothing, when the selection is the same.)
+        const bool same = moved == 0 && yi.maxValue() == live.newest &&
+                          yi.minValue() == live.oldest && rows * live.rowMs == yi.width();
+        const double since = same ? yi.maxValue() + 1.0 : live.newest - live.rowMs;
+        int j = 0;
+        for (; j < h; ++j) {
+            const double t = time(j);
+            if (j >= moved && t <= since)
+                break;
+            QRgb *out = line(j);
+            if (t < yi.minValue() || across <= 0) {
+                std::fill(out, out + w, 0xff000000u);
+                continue;
+            }
+            const MatrixTaps taps = matrixTaps(qMin(t, yi.maxValue()), yi.minValue(), rowMs, rows);
+            const qint16 *a = live.row(taps.i1, nullptr);
+            const qint16 *b = live.row(taps.i2, a);
+            std::fill(out, out + live.x0, 0xff000000u);
+            std::fill(out + live.x1, out + w, 0xff000000u);
+            linePixels(a, b, qRound(qBound(0.0, taps.r, 1.0) * WeightOne), k, c, live.colors.data(),
+                       live.steps.data(), out + live.x0, across);
+        }
+        live.rendered = j;
+        // Sweeps that left the selection at its old end leave black (and
+        // the faithful picture's last line may reach a little further).
+        const double blackBelow = live.oldest - 2.0 * span / pixels;
+        for (int b = h - 1; b >= j; --b) {
+            const double t = time(b);
+            if (t >= yi.minValue())
+                break;
+            if (t >= blackBelow) {
+                QRgb *out = line(b);
+                std::fill(out, out + w, 0xff000000u);
+            }
+        }
+    }
+
+    live.valid = true;
+    live.rect = rect;
+    live.xs1 = xMap.s1();
+    live.xs2 = xMap.s2();
+    live.xp1 = xMap.p1();
+    live.xp2 = xMap.p2();
+    live.yp1 = yMap.p1();
+    live.yp2 = yMap.p2();
+    live.ys2 = yMap.s2();
+    live.span = span;
+    live.x = x;
+    live.z = z;
+    live.map = map;
+    live.cols = live.columns;
+    live.newest = yi.maxValue();
+    live.oldest = yi.minValue();
+    live.rowMs = yi.width() / live.samples.size();
+
+    const int upper = h - live.top; // ring lines [top, h) first
+    painter->drawImage(QPointF(rect.left(), rect.top()), live.ring, QRectF(0, live.top, w, upper));
+    if (live.top > 0)
+        painter->drawImage(QPointF(rect.left(), rect.top() + upper), live.ring,
+                           QRectF(0, 0, w, live.top));
+    return true;
 }

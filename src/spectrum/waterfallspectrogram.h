@@ -2,7 +2,10 @@
 
 #include "matrixgrid.h"
 #include "rasterspectrogram.h"
+#include "rfspectrumhistory.h"
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 // The waterfall's raster item. A selection that slides on by a sample
@@ -21,6 +24,15 @@
 // the matrix has another shape, the x axis another scale or the picture
 // another width, and on invalidateRows(); a new colour range or map keeps them. Other rasters,
 // resample modes, maps and the exact colours render as RasterSpectrogram does.
+//
+// While the plot follows live sweeps, the item keeps the picture of the
+// whole canvas as a ring of pixel lines instead. A drawing whose time axis
+// moved on by whole pixel lines since the last one turns the ring by as many
+// lines and renders only the lines at the top that the new sweeps reach,
+// straight from the sweeps (the matrix is not needed for them); the lines
+// already shown stay as they were drawn. Any other drawing (the first one,
+// another size, scale, band or colour range) renders the faithful picture
+// into the ring, after the plot has brought the matrix up to date.
 class WaterfallSpectrogram : public RasterSpectrogram
 {
 public:
@@ -45,6 +57,22 @@ public:
     //! Matrix rows the last picture converted (it needed no others).
     int renderedRows() const { return m_rendered; }
 
+    //! Following live: `samples` (oldest first, spread evenly over the
+    //! raster's Y interval, `columns` levels each) is the selection now.
+    void setLiveSelection(const RfSpectrumSampleList &samples, int columns);
+    //! Every drawing renders the faithful picture of the matrix again.
+    void leaveLive();
+    bool isLive() const;
+    //! Called before a live drawing needs the matrix (the plot keeps it
+    //! stale while the picture only scrolls).
+    void setMatrixPreparer(std::function<void()> prepare);
+    //! Pixel lines the last live drawing rendered: the canvas height when it
+    //! drew the faithful picture, a few when it scrolled, -1 when none was live.
+    int liveLinesRendered() const;
+
+    void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+              const QRectF &canvasRect) const override;
+
     //! Pixel values kept at most (2 bytes each): 32 MB, a 4K-wide picture of
     //! over 4,000 rows.
     static constexpr qint64 MaxKeptValues = 16 * 1024 * 1024;
@@ -64,6 +92,11 @@ private:
     };
 
     void reset(const Key &key, const QwtScaleMap &xMap) const;
+    bool drawLive(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                  const QRectF &canvasRect) const;
+
+    struct Live;
+    std::unique_ptr<Live> m_live;
 
     bool m_enabled = true;
     bool m_opaque = false;

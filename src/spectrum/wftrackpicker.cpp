@@ -29,12 +29,13 @@ QRect WfTrackPicker::trackerRect(const QFont &font) const
     return TrackerBox::grow(QwtPlotPicker::trackerRect(font));
 }
 
-void WfTrackPicker::setTrackData(int columns, const QVector<double> &matrix, double cellWidth,
-                                 double cellHeight)
+void WfTrackPicker::setTrackData(int columns, const RfSpectrumSampleList &samples, int stride,
+                                 double cellWidth, double cellHeight)
 {
     m_columns = qMax(columns, 0);
-    m_matrix = matrix;
-    m_rows = m_columns > 0 ? matrix.size() / m_columns : 0;
+    m_samples = samples;
+    m_stride = qMax(stride, 1);
+    m_rows = m_columns > 0 ? int((qint64(samples.size()) + m_stride - 1) / m_stride) : 0;
     m_cellWidth = cellWidth;
     m_cellHeight = cellHeight;
 }
@@ -69,9 +70,12 @@ QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
     if (xRange.contains(pos.x()) && m_cellWidth > 0.0 && pos.x() >= x0)
         col = int(qMin((pos.x() - x0) / m_cellWidth, m_columns - 1.0));
     const int row = rowAt(pos.y());
-    const QString level = (row < 0 || row >= m_rows || col < 0)
-                              ? tr("N/A")
-                              : QString::number(m_matrix.at(row * m_columns + col), 'g', 6);
+    QString level = tr("N/A");
+    if (row >= 0 && row < m_rows && col >= 0) {
+        const RfSpectrumScan &levels = m_samples.at(row * m_stride).spectrum;
+        const double value = col < levels.size() ? double(levels.at(col)) : double(NoDataLevel);
+        level = QString::number(value, 'g', 6);
+    }
 
     QwtText text(m_format.arg(pos.x(), 0, 'f', 1).arg(TimeScaleDraw::timeText(pos.y()), level));
     text.setRenderFlags(Qt::AlignCenter);

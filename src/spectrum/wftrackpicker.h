@@ -1,8 +1,9 @@
 #pragma once
 
+#include "rfspectrumhistory.h"
+
 #include <qwt_plot_picker.h>
 
-#include <QVector>
 #include <QtNumeric>
 
 // Reads frequency, time and level under the cursor of the waterfall.
@@ -17,9 +18,12 @@ public:
     QRect trackerRect(const QFont &font) const override;
     QwtText trackerTextF(const QPointF &pos) const override;
 
-    //! `cellHeight` in ms; it may be 0 (one sample, or all at one time).
-    void setTrackData(int columns, const QVector<double> &matrix, double cellWidth,
-                      double cellHeight);
+    //! Row r of the raster is samples[r * stride], `columns` levels wide
+    //! (no data beyond a shorter sweep). `cellHeight` in ms; it may be 0 (one
+    //! sample, or all at one time). The samples are shared, not copied.
+    void setTrackData(int columns, const RfSpectrumSampleList &samples, int stride,
+                      double cellWidth, double cellHeight);
+    void clearTrackData() { setTrackData(0, RfSpectrumSampleList(), 1, 0.0, 0.0); }
 
     int columns() const { return m_columns; }
     int rows() const { return m_rows; }
@@ -39,6 +43,7 @@ private:
     double m_cellWidth = 0.0;   //!< MHz
     double m_xOrigin = qQNaN(); //!< NaN: the bottom axis's minimum
     double m_cellHeight = 0.0;  //!< ms
-    QVector<double> m_matrix;
+    RfSpectrumSampleList m_samples;
+    int m_stride = 1;
     mutable QString m_format; //!< built on first use
 };

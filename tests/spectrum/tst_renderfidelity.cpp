@@ -179,6 +179,60 @@ private slots:
         if (slides > 0) // the picture did move on
             QVERIFY(faithfulShare(shown, first) < 0.99);
     }
+
+    // The live waterfall scrolls: each sweep renders a few pixel lines at
+    // the top, and once the view is still again (the sweeps stopped, a zoom,
+    // a resize) it shows the faithful picture.
+    void liveWaterfall_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("sweeps stop") << "stop";
+        QTest::newRow("zoom while live") << "zoom";
+        QTest::newRow("resize while live") << "resize";
+    }
+    void liveWaterfall()
+    {
+        QFETCH(QString, change);
+        const int window = 600, slides = 40;
+        const QList<RfSpectrumSample> history = recording(window + slides);
+        WaterfallPlot live;
+        prepare(live, QSize(960, 540));
+        live.setLiveScrolling(true);
+        const auto *raster = static_cast<WaterfallSpectrogram *>(live.spectrogram());
+        live.setData(history.mid(0, window));
+        live.replot();
+        QCOMPARE(raster->liveLinesRendered(), live.canvas()->contentsRect().height());
+        // 50 ms of a 120 s axis is a fraction of a line: a sweep renders the
+        // line it falls on and the one below (all of them only when a new
+        // width of the time labels moves the canvas).
+        int scrolled = 0;
+        for (int k = 1; k <= slides; ++k) {
+            live.setData(history.mid(k, window));
+            live.replot();
+            scrolled += raster->liveLinesRendered() <= 3;
+        }
+        QVERIFY2(scrolled >= slides - 3, qPrintable(QString::number(scrolled)));
+        QVERIFY(live.isScrolling());
+        if (change == "stop") {
+            live.setLiveScrolling(false);
+        } else if (change == "zoom") {
+            live.setAxisScale(QwtPlot::xBottom, 2420.0, 2470.0);
+        } else {
+            live.resize(800, 450);
+            QTest::qWait(50);
+        }
+        const QImage shown = canvasPicture(live);
+        QCOMPARE(live.isScrolling(), change != "stop");
+        // A full redraw of the same plot, as it was, in the maps' exact colours.
+        const QwtScaleDiv time = live.axisScaleDiv(QwtPlot::yLeft);
+        live.setLiveScrolling(false);
+        live.setIncrementalRendering(false);
+        static_cast<RasterSpectrogram *>(live.spectrogram())->setColorTableEnabled(false);
+        live.setAxisScale(QwtPlot::yLeft, time.lowerBound(), time.upperBound());
+        const double share = faithfulShare(shown, canvasPicture(live));
+        qInfo("share of faithful pixels: %.5f", share);
+        QVERIFY(share >= 0.99);
+    }
 };
 
 QTEST_MAIN(TstRenderFidelity)

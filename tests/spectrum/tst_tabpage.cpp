@@ -42,6 +42,7 @@ private slots:
     void redrawGap_data();
     void redrawGap();
     void burstDrawsLikeOneRedrawPerSweep();
+    void waterfallScrollsWhileFollowing();
     void appendingDoesNotDraw();
     void qcLineOnce();
     void keysAsKeyboardsSendThem_data();
@@ -331,10 +332,12 @@ void tst_TabPage::redrawGap_data()
     QTest::addColumn<double>("drawMs");
     QTest::addColumn<bool>("live");
     QTest::addColumn<qint64>("gapMs");
-    QTest::newRow("fast, live: every sweep") << 0.3 << true << qint64(16);
-    QTest::newRow("1 ms, live: 2 % of the time") << 1.0 << true << qint64(50);
-    QTest::newRow("9 ms, live") << 9.0 << true << qint64(450);
-    QTest::newRow("40 ms, live: still twice a second") << 40.0 << true << qint64(500);
+    // At 20 sweeps a second a gap up to 50 ms draws every sweep.
+    QTest::newRow("fast, live: every sweep, at most 30 a second") << 0.3 << true << qint64(33);
+    QTest::newRow("4 ms (1080p), live: every sweep") << 4.0 << true << qint64(33);
+    QTest::newRow("12 ms (4K), live: every sweep") << 12.0 << true << qint64(48);
+    QTest::newRow("40 ms, live: a quarter of the time") << 40.0 << true << qint64(160);
+    QTest::newRow("200 ms, live: still twice a second") << 200.0 << true << qint64(500);
     QTest::newRow("400 ms, live: twice the drawing") << 400.0 << true << qint64(800);
     QTest::newRow("9 ms, by hand: at once") << 9.0 << false << qint64(18);
 }
@@ -375,6 +378,32 @@ void tst_TabPage::burstDrawsLikeOneRedrawPerSweep()
     each.flushRedraw();
     burst.flushRedraw();
     QCOMPARE(burst.waterfallPlot()->grab().toImage(), each.waterfallPlot()->grab().toImage());
+}
+
+// The waterfall scrolls while sweeps come and the view follows them; a
+// still view (sweeps stopped, the time bar moved back) is the faithful one.
+void tst_TabPage::waterfallScrollsWhileFollowing()
+{
+    TabPage2400 page(m_actions);
+    page.resize(800, 500);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    page.toggleView();
+    const qint64 t0 = at("12:00:00.000");
+    auto feed = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            page.onNewSpecScan(t0 + i * 50, sweep(501, qint8(-40 - i % 30), i));
+            page.flushRedraw();
+        }
+    };
+    feed(0, 20);
+    QVERIFY(page.waterfallPlot()->isScrolling());
+    QTRY_VERIFY(!page.waterfallPlot()->isScrolling()); // the sweeps stopped
+    feed(20, 25);
+    QVERIFY(page.waterfallPlot()->isScrolling());
+    page.timeBar()->setUpperValue(10);
+    page.flushRedraw();
+    QVERIFY(!page.waterfallPlot()->isScrolling());
 }
 
 void tst_TabPage::appendingDoesNotDraw()
