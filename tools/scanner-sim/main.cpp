@@ -3,8 +3,8 @@
 #include "rfscene.h"
 #include "simoptions.h"
 #include "simserver.h"
-#include "testimages.h"
 #include "tcpbridge.h"
+#include "testimages.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -103,5 +103,11 @@ int main(int argc, char *argv[])
 
     const int rc = app.exec();
     server.shutdown();
+    if (rc == 0 && server.unacknowledged() > 0) {
+        fail(QStringLiteral("%1 bootloader responses were never acknowledged (see BL-UNACKED "
+                            "in the log)")
+                 .arg(server.unacknowledged()));
+        return 3;
+    }
     return rc;
 }
