@@ -38,6 +38,23 @@ QString DfuUtilRunner::deviceId()
     return QStringLiteral(ORVANEL_DFU_VENDOR_ID ":" ORVANEL_DFU_PRODUCT_ID).toLower();
 }
 
+int DfuUtilRunner::countListed(int timeoutMs)
+{
+    const QString exe = program();
+    if (exe.isEmpty())
+        return 0;
+    QProcess list;
+    list.start(exe, {QStringLiteral("-l"), QStringLiteral("-d"), deviceId()}, QIODevice::ReadOnly);
+    if (!list.waitForFinished(timeoutMs)) {
+        list.kill();
+        list.waitForFinished(1000);
+        return 0;
+    }
+    return int(DfuOutputParser::listedDevices(QString::fromLocal8Bit(list.readAllStandardOutput()),
+                                              deviceId())
+                   .size());
+}
+
 QString DfuUtilRunner::program()
 {
     const QString configured = qEnvironmentVariable("ORVANEL_DFU_UTIL");

@@ -40,6 +40,9 @@ public:
     static constexpr int ExitNoDevice = 74; //!< also every other I/O error
     //! The scanner's host processor in DFU mode, "vvvv:pppp".
     static QString deviceId();
+    //! How many devices with the scanner's DFU id dfu-util lists now (waits
+    //! for it, at most `timeoutMs`); 0 when dfu-util is missing or fails.
+    static int countListed(int timeoutMs = 3000);
 
     explicit DfuUtilRunner(QObject *parent = nullptr);
     ~DfuUtilRunner() override;

@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
     : QDialog(parent), m_dc(deviceComms), m_dfu(new DfuUtilRunner(this))
 {
@@ -225,12 +227,24 @@ void FwUpdateDialog::showVersions()
 
 bool FwUpdateDialog::offer()
 {
-    if (m_offered || running())
+    if (m_postponed || running())
         return false;
-    m_offered = true;
     open();
+    m_offerOpen = true;
     actionCancel->setText(tr("Remind me later"));
     return true;
+}
+
+void FwUpdateDialog::finishHostUpdate()
+{
+    if (running())
+        return;
+    m_hostWaiting = true;
+    setUpdRadio(false);
+    setUpdHost(true);
+    if (!isVisible())
+        open();
+    on_actionStart_triggered();
 }
 
 void FwUpdateDialog::finishRadioUpdate()
@@ -290,6 +304,10 @@ void FwUpdateDialog::reject()
     // is never walked away from.
     if (running())
         return;
+    if (std::exchange(m_offerOpen, false)) {
+        m_postponed = true;
+        qCInfo(lcFirmware) << "Firmware update postponed for this session";
+    }
     QDialog::reject();
 }
 
@@ -308,6 +326,7 @@ void FwUpdateDialog::on_actionStart_triggered()
 {
     if (running() || !(m_updRadio || m_updHost))
         return;
+    m_offerOpen = false;
     actionCancel->setEnabled(false);
     actionStart->setEnabled(false);
     actionForce_Radio->setEnabled(false);
@@ -557,9 +576,14 @@ void FwUpdateDialog::startHost()
         fail(problem, true);
         return;
     }
-    m_step = Step::HostBootloader;
     m_target = Target::Host;
     showVersions();
+    if (std::exchange(m_hostWaiting, false)) {
+        showStep(tr("Searching for DFU device..."), 100);
+        runDfuUtil();
+        return;
+    }
+    m_step = Step::HostBootloader;
     showStep(tr("Starting DFU mode..."), 0);
     // Connected only now: a host-bootloader command sent by hand (debug
     // window) must never start dfu-util.

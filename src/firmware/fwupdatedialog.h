@@ -62,11 +62,14 @@ public:
     //! What the device reports (empty: not known) and what the update writes.
     void setCurrentVersions(const QString &radio, const QString &host);
     void setNewVersions(const QString &radio, const QString &host);
-    //! Opens the dialog as an offer ("Remind me later" closes it), once per
-    //! session; false when it was offered before.
+    //! Opens the dialog as an offer; "Remind me later" (or closing it
+    //! without an update) postpones it for the rest of the session, and
+    //! later offers return false without showing anything.
     bool offer();
     //! Starts the radio update on a radio waiting in its bootloader.
     void finishRadioUpdate();
+    //! Runs dfu-util on a host processor already waiting in DFU mode.
+    void finishHostUpdate();
     void setTimings(const Timings &timings);
     DfuUtilRunner *dfuUtil() const { return m_dfu; }
 
@@ -143,6 +146,7 @@ private:
     bool m_updRadio = false;
     bool m_updHost = false;
     bool m_radioWaiting = false;
+    bool m_hostWaiting = false;    //!< the host processor is already in DFU mode
     bool m_hostAfterRadio = false; //!< both updates wanted at Start: the host follows the radio
     Step m_step = Step::Idle;
     QByteArray radioImage;
@@ -159,7 +163,8 @@ private:
     void showVersions();
 
     QString m_currentRadio, m_currentHost, m_newRadio, m_newHost;
-    bool m_offered = false; //!< the offer was made this session
+    bool m_offerOpen = false; //!< shown as an offer, no update started yet
+    bool m_postponed = false; //!< the user put the offer off for this session
     enum class Target
     {
         None,

@@ -173,6 +173,8 @@ void MainWindow::onKivoIdDeselected(int id)
 
 void MainWindow::on_actionQuit_triggered()
 {
+    if (quitRefusedByUpdate())
+        return;
     QCoreApplication::exit(0);
 }
 

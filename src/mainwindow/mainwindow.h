@@ -184,6 +184,12 @@ private:
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
     void buildFirmwareUpdate();
+    //! True (after saying why) while a firmware update runs: Quit, the
+    //! window's close and SIGTERM/SIGINT wait until it has ended.
+    bool quitRefusedByUpdate();
+    //! No serial scanner, but its host processor waits in DFU mode: offers
+    //! "Finish the host update". True when the offer was made.
+    bool offerHostUpdateFinish();
     bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
