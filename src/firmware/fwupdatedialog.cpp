@@ -333,6 +333,8 @@ void FwUpdateDialog::on_actionStart_triggered()
     actionForce_Host->setEnabled(false);
     tbExtra->setEnabled(false);
     lblWarning->show();
+    m_target = m_updRadio ? Target::Radio : Target::Host;
+    showVersions();
     m_hostAfterRadio = m_updRadio && m_updHost;
     pbProgress->setRange(0, 100);
     pbProgress->setValue(0);

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <csignal>
 
@@ -184,6 +185,15 @@ void tst_MainWindowFirmware::quitDuringUpdate()
     dialog->show();
     dialog->findChild<QAction *>("actionForce_Radio")->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(dialog->running(), 5000);
+    // What the dialog says while it runs, with every button but none usable.
+    QVERIFY(dialog->findChild<QLabel *>("lblWarning")->isVisible());
+    const QString versions = dialog->findChild<QLabel *>("lblVersions")->text();
+    QVERIFY2(versions.contains("Radio processor: v1.0.0.9.0.0 \u2192 v1.0.0.9.0.0 \u2014 being "
+                               "updated") &&
+                 versions.contains("Host processor: v1.0.0.9.0.69 (no update)"),
+             qPrintable(versions));
+    QVERIFY(!dialog->findChild<QToolButton *>("tbExtra")->isEnabled());
+    QVERIFY(!dialog->findChild<QAction *>("actionCancel")->isEnabled());
     m_boxes.clear();
     if (how == "quit")
         m_w->form()->actionQuit->trigger();
