@@ -54,7 +54,8 @@ FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
         if (m_step != Step::Probe)
             return;
         if (!inBootloader) {
-            fail(tr("The device did not answer (%1)").arg(QStringLiteral("WrkResetToBootloader")),
+            fail(tr("Communication error! No response received (%1)")
+                     .arg(QStringLiteral("WrkResetToBootloader")),
                  true);
             return;
         }
@@ -78,7 +79,7 @@ FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
         // The session shows no box for an update's time-out: the dialog does.
         if (m_step != Step::Idle && m_step != Step::WaitIdle && m_step != Step::DfuWait &&
             m_step != Step::DfuUtil)
-            fail(tr("The device did not answer (%1)").arg(workerClass), true);
+            fail(tr("Communication error! No response received (%1)").arg(workerClass), true);
     });
     connect(m_dfu, &DfuUtilRunner::progress, this, &FwUpdateDialog::onDfuUtilProgress);
     connect(m_dfu, &DfuUtilRunner::searching, this,

@@ -343,7 +343,7 @@ void TestFwUpdateDialog::radioFlow_data()
         << QStringList{"--bl-status", "24=44"} << "Flash Fail" << true << false;
     QTest::newRow("invalid address")
         << QStringList{"--bl-status", "21=43"} << "Invalid Address" << true << false;
-    QTest::newRow("goes silent") << QStringList{"--bl-silent-after", "20"} << "did not answer"
+    QTest::newRow("goes silent") << QStringList{"--bl-silent-after", "20"} << "No response received"
                                  << true << false;
     QTest::newRow("another chip") << QStringList{"--bl-chip-id", "0000b9be"}
                                   << "not the scanner's radio" << false << true;
