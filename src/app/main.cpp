@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "messageboxhandler.h"
 #include "rfspectrumhistory.h"
+#include "signalwatcher.h"
 #include "tnwapp.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <malloc.h>
 
@@ -76,5 +78,14 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &TnwApp::fileOpenRequested, &window,
                      [&window](QFile &file) { window.openRecordingFile(file.fileName()); });
     window.show();
+
+    // Ctrl+C and SIGTERM end the program as Quit does, without its save
+    // question: the scanner is told goodbye and the scan journal is closed
+    // and kept, or it is refused (with the reason) while a firmware update runs.
+    SignalWatcher signalWatcher({SIGINT, SIGTERM});
+    QObject::connect(&signalWatcher, &SignalWatcher::received, &window, [&window](int number) {
+        qCInfo(lcApp) << "Signal" << number << "received: quitting";
+        window.quitOnSignal();
+    });
     return app.exec();
 }

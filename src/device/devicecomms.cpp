@@ -13,6 +13,8 @@
 #include <QCoreApplication>
 #include <QSerialPortInfo>
 
+#include <utility>
+
 DevComsThread::~DevComsThread()
 {
     quit();
@@ -150,6 +152,15 @@ void DeviceComms::showError(const QString &text)
 void DeviceComms::onSequenceFinished(const QString &workerClass)
 {
     qCDebug(lcDevice) << "Sequence finished:" << workerClass;
+    if (workerClass == QLatin1String("WrkRblProbe")) {
+        setBusy(false);
+        if (std::exchange(m_probeForConnect, false)) {
+            qCInfo(lcDevice) << "The radio is waiting in its ROM bootloader";
+            emit radioInBootloader();
+        }
+        emit rblProbeDone(true);
+        return;
+    }
     if (workerClass == QLatin1String("WrkConnect")) {
         setConnected(true);
     } else if (workerClass == QLatin1String("WrkDisconnectCmd")) {
@@ -164,27 +175,50 @@ void DeviceComms::onSequenceFinished(const QString &workerClass)
     setBusy(false);
 }
 
+void DeviceComms::reportSilentConnect()
+{
+    const PortFinder find = m_portFinder ? m_portFinder : &DeviceComms::findDevicePorts;
+    const QString description = QStringLiteral("Orvanel");
+    if (m_quietFailures) {
+        showError(tr("Communication error! No response received"));
+    } else if (find(description).size() == 1) {
+        emit shouldTryBootload();
+    } else if (!find(description).isEmpty()) {
+        showError(tr("Communication error! No response received"));
+    } else {
+        showError(tr("Unable to find any Orvanel device!") + QStringLiteral("\n\n") +
+                  PortDiscovery::noDeviceAdvice(PortDiscovery::systemPorts(),
+                                                PortDiscovery::usbDeviceNames()));
+    }
+}
+
 void DeviceComms::onSequenceTimeout(const QString &workerClass)
 {
+    if (workerClass == QLatin1String("WrkRblProbe")) {
+        setBusy(false);
+        if (std::exchange(m_probeForConnect, false))
+            reportSilentConnect();
+        emit rblProbeDone(false);
+        return;
+    }
     if (workerClass == QLatin1String("WrkConnect")) {
-        const PortFinder find = m_portFinder ? m_portFinder : &DeviceComms::findDevicePorts;
-        const QString description = QStringLiteral("Orvanel");
-        if (m_quietFailures) {
-            showError(tr("Communication error! No response received"));
-        } else if (find(description).size() == 1) {
-            emit shouldTryBootload();
-        } else if (!find(description).isEmpty()) {
-            showError(tr("Communication error! No response received"));
-        } else {
-            showError(tr("Unable to find any Orvanel device!") + QStringLiteral("\n\n") +
-                      PortDiscovery::noDeviceAdvice(PortDiscovery::systemPorts(),
-                                                    PortDiscovery::usbDeviceNames()));
+        // A radio left in its ROM bootloader by an update that did not
+        // finish holds the line; the scanner protocol cannot reach it.
+        setBusy(false);
+        setScanning(false);
+        setConnected(false);
+        m_probeForConnect = true;
+        if (!startWorker<WrkRblProbe>()) {
+            m_probeForConnect = false;
+            reportSilentConnect();
         }
+        return;
     } else if (workerClass == QLatin1String("WrkHostBL")) {
         // The host processor stops answering once it jumps to its bootloader.
         emit rfsaHostBLDone();
     } else {
-        if (!m_qcMode)
+        // During an update the update dialog reports (and may recover).
+        if (!m_qcMode && !m_updateLocked)
             showError(tr("Communication error! No response received"));
         emit timeout(workerClass);
     }
@@ -197,6 +231,28 @@ void DeviceComms::onSequenceError(const QString &workerClass, const QString &err
 {
     qCDebug(lcDevice) << "Sequence failed:" << workerClass << errStr;
     const bool lost = errStr == SerialComms::deviceLostText() || errStr == WrkScan::stalledText();
+    if (workerClass == QLatin1String("WrkRblProbe")) {
+        // A NACK is a bootloader's answer too (to the remains of a packet).
+        const bool answered = errStr.contains(QLatin1String("(NACK)"));
+        setBusy(false);
+        if (std::exchange(m_probeForConnect, false)) {
+            if (answered)
+                emit radioInBootloader();
+            else
+                reportSilentConnect();
+        }
+        emit rblProbeDone(answered);
+        return;
+    }
+    if (workerClass == QLatin1String("WrkHostBL") && lost) {
+        // The port goes away when the host processor restarts in its USB
+        // DFU bootloader: that is the command working, not a lost device.
+        qCInfo(lcDevice) << "Serial port gone after the host-bootloader command: DFU mode";
+        setBusy(false);
+        setConnected(false);
+        emit rfsaHostBLDone();
+        return;
+    }
     emit error(errStr);
     if (lost)
         emit deviceLost(errStr);
@@ -398,6 +454,17 @@ void DeviceComms::rblWriteSector(quint32 address, const QByteArray &data)
 {
     startWorker<WrkRblWriteSector>(
         {{QStringLiteral("address"), address}, {QStringLiteral("data"), data}});
+}
+
+void DeviceComms::rblEraseSectors(quint32 address, quint32 size)
+{
+    startWorker<WrkRblEraseSectors>(
+        {{QStringLiteral("address"), address}, {QStringLiteral("size"), size}});
+}
+
+void DeviceComms::rblProbe()
+{
+    startWorker<WrkRblProbe>();
 }
 
 // ---- update lock -------------------------------------------------------------

@@ -143,6 +143,12 @@ signals:
     void rblCmdBankEraseDone();
     void rblCmdSetCcfgDone();
     void rblWriteSectorDone();
+    void rblEraseSectorsDone();
+    //! Whether the radio's ROM bootloader answered rblProbe.
+    void rblProbeDone(bool inBootloader);
+    //! Connect got no answer from the scanner, but the radio's ROM bootloader
+    //! answered: an earlier radio update did not finish.
+    void radioInBootloader();
     void updateLockChanged(bool locked);
 
 public slots:
@@ -192,6 +198,8 @@ public slots:
     void rblCmdBankErase();
     void rblCmdSetCcfg(quint32 fieldId, quint32 fieldValue);
     void rblWriteSector(quint32 address, const QByteArray &data);
+    void rblEraseSectors(quint32 address, quint32 size);
+    void rblProbe();
 
     void setUpdateLocked(bool locked);
 
@@ -223,6 +231,9 @@ private:
     friend class WrkDisconnectCmd;
     void setScanning(bool scanning);
     void showError(const QString &text);
+    //! What a connect that got no answer reports, once the probe has ruled
+    //! out a radio waiting in its bootloader.
+    void reportSilentConnect();
 
     QString portName;
     DevComsThread comsThread; //!< the communication thread (not named `thread`: that would hide
@@ -235,6 +246,7 @@ private:
     bool m_inUpdateStep = false; //!< requests now being made are the update's own
     bool m_ownerAnnouncesLoss = false;
     bool m_quietFailures = false;
+    bool m_probeForConnect = false; //!< the running probe follows a silent connect
     PortFinder m_portFinder;
     QAtomicInt m_stopRequests; //!< written on the GUI thread, read on the communication thread
 };

@@ -104,3 +104,20 @@ quint32 crc32(const char *data, qint64 size, quint32 crc)
 }
 
 } // namespace RblPacket
+
+QString RblPacket::chipProblem(quint32 chipId, int flashSectors, qint64 imageSize)
+{
+    if ((chipId & 0xFFFF) != RadioChipFamily)
+        return QCoreApplication::translate("RblPacket",
+                                           "The chip in the bootloader (id %1) is not the "
+                                           "scanner's radio")
+            .arg(chipId, 8, 16, QLatin1Char('0'));
+    const qint64 flashSize = qint64(flashSectors) * SectorSize;
+    if (imageSize <= 0 || imageSize > flashSize)
+        return QCoreApplication::translate("RblPacket",
+                                           "The radio image (%1 bytes) does not fit the radio's "
+                                           "flash (%2 bytes)")
+            .arg(imageSize)
+            .arg(flashSize);
+    return QString();
+}

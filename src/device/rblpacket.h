@@ -44,6 +44,16 @@ constexpr quint8 Nack = 0x33;
 constexpr int MaxSendData = 252; //!< data bytes one send-data packet carries
 constexpr int SectorSize = 4096; //!< flash erase unit
 
+//! Memory-mapped register whose low byte counts the flash's sectors.
+constexpr quint32 FlashSizeRegister = 0x4003002C;
+//! Low 16 bits of the chip id the scanner's radio reports (its chip family;
+//! the upper bits carry the revision).
+constexpr quint16 RadioChipFamily = 0xB99A;
+
+//! Why the radio image must not be written to a chip reporting `chipId`
+//! whose flash has `flashSectors` sectors; empty when it may.
+QString chipProblem(quint32 chipId, int flashSectors, qint64 imageSize);
+
 quint8 checksum(const char *data, int size);
 //! A command packet; the payload must leave the size within one byte.
 QByteArray command(quint8 code, const QByteArray &payload = QByteArray());

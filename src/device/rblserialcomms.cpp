@@ -18,6 +18,7 @@ void RblSerialComms::send(const QByteArray &packet)
 {
     emit log(QStringLiteral(">> ") + RfsaFrame::hex(packet));
     writeToPort(packet);
+    drainOutput();
     setWaitingAck(true);
     qCDebug(lcDevice).noquote() << "Sending:" << packet.toHex(' ') << waitingAck();
     m_lastCommand = static_cast<quint8>(packet.size() > 2 ? packet.at(2) : packet.at(0));
@@ -29,6 +30,10 @@ void RblSerialComms::sendHostAck(const QByteArray &ackBytes)
     // waitingAck nor lastCommand.
     emit log(QStringLiteral(">> ") + RfsaFrame::hex(ackBytes));
     writeToPort(ackBytes);
+    // On the wire before the done signal starts the next step: that step's
+    // protocol object, or a close after an error, would otherwise find the
+    // acknowledgement still queued.
+    drainOutput();
 }
 
 void RblSerialComms::autoBaud()

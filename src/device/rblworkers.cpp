@@ -189,7 +189,8 @@ WrkRblWriteSector::WrkRblWriteSector(const QString &portName, DeviceComms *recei
 
     if (receiver) {
         QObject::connect(this, &WrkRblWriteSector::dataTransferDone, receiver, [receiver] {
-            QTimer::singleShot(10, receiver, [receiver] { emit receiver->rblWriteSectorDone(); });
+            QTimer::singleShot(10, Qt::PreciseTimer, receiver,
+                               [receiver] { emit receiver->rblWriteSectorDone(); });
         });
     }
     startMachine(ping);
@@ -218,4 +219,70 @@ void WrkRblWriteSector::checkStatus(uchar status)
     if (!text.isEmpty())
         emit comms->error(text);
     // Any other code: the watchdog ends the sequence.
+}
+
+WrkRblEraseSectors::WrkRblEraseSectors(const QString &portName, DeviceComms *receiver,
+                                       const QVariantMap &parameters, QObject *parent)
+    : SequenceWorker(new RblSerialComms(portName), receiver, parent)
+{
+    auto *c = static_cast<RblSerialComms *>(comms);
+    const quint64 address = uintParam(parameters, QStringLiteral("address"));
+    const quint64 size = uintParam(parameters, QStringLiteral("size"));
+    const quint64 first = address / RblPacket::SectorSize;
+    const quint64 last = size == 0 ? first : (address + size - 1) / RblPacket::SectorSize;
+    for (quint64 sector = last + 1; sector-- > first && m_sectors.size() < 256;)
+        m_sectors << quint32(sector * RblPacket::SectorSize);
+    // The one watchdog covers every sector; each gets its share.
+    timer->setInterval(2000 + 100 * int(m_sectors.size()));
+
+    QObject::connect(c, &RblSerialComms::cmdGetStatusDone, this, &WrkRblEraseSectors::checkStatus);
+    QState *erase = addStep([this, c] { c->cmdSectorErase(m_sectors.first()); });
+    QState *status = addStep([c] { c->cmdGetStatus(); });
+    erase->addTransition(c, &RblSerialComms::cmdSectorEraseDone, status);
+    status->addTransition(this, &WrkRblEraseSectors::nextSector, erase);
+    status->addTransition(this, &WrkRblEraseSectors::allErased, done);
+    if (receiver)
+        QObject::connect(this, &WrkRblEraseSectors::allErased, receiver,
+                         &DeviceComms::rblEraseSectorsDone);
+    startMachine(erase);
+}
+
+void WrkRblEraseSectors::checkStatus(uchar status)
+{
+    if (status != RblPacket::StatusSuccess) {
+        const QString text = RblPacket::statusText(status);
+        emit comms->error(text.isEmpty() ? tr("Bootloader Error! (status %1)").arg(status, 2, 16)
+                                         : text);
+        return;
+    }
+    m_sectors.removeFirst();
+    if (m_sectors.isEmpty())
+        emit allErased();
+    else
+        emit nextSector();
+}
+
+WrkRblProbe::WrkRblProbe(const QString &portName, DeviceComms *receiver,
+                         const QVariantMap &parameters, QObject *parent)
+    : SequenceWorker(new RblSerialComms(portName), receiver, parent)
+{
+    Q_UNUSED(parameters)
+    auto *c = static_cast<RblSerialComms *>(comms);
+    timer->setInterval(WatchdogMs);
+    m_pingTimer.setSingleShot(true);
+    m_pingTimer.setTimerType(Qt::PreciseTimer);
+    m_pingTimer.setInterval(PingAfterMs);
+    QState *autoBaud = addStep([this, c] {
+        c->autoBaud();
+        m_pingTimer.start();
+    });
+    QState *ping = addStep([c] {
+        // The unanswered 55 55 is no longer awaited.
+        c->setWaitingAck(false);
+        c->cmdPing();
+    });
+    autoBaud->addTransition(c, &RblSerialComms::autoBaudDone, done);
+    autoBaud->addTransition(&m_pingTimer, &QTimer::timeout, ping);
+    ping->addTransition(c, &RblSerialComms::cmdPingDone, done);
+    startMachine(autoBaud);
 }

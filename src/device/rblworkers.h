@@ -3,6 +3,8 @@
 #include "sequenceworker.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QTimer>
 
 // The bootloader sequences: one per bootloader command, each ending on the
 // command's done signal (relayed to the receiver), and the sector write.
@@ -140,4 +142,43 @@ private:
     quint32 m_address = 0;
     QByteArray m_data;
     int sentBytes = 0; //!< payload bytes sent so far
+};
+
+//! Erases every sector that "address" and "size" cover, the last one first,
+//! each followed by a status query. The last sector holds the configuration
+//! that marks an image valid: with it gone first, an update cut off anywhere
+//! leaves the radio in its ROM bootloader, never starting a half-new image.
+class WrkRblEraseSectors : public SequenceWorker
+{
+    Q_OBJECT
+public:
+    WrkRblEraseSectors(const QString &portName, DeviceComms *receiver,
+                       const QVariantMap &parameters, QObject *parent = nullptr);
+
+signals:
+    void nextSector();
+    void allErased();
+
+private:
+    void checkStatus(uchar status);
+
+    QList<quint32> m_sectors; //!< addresses still to erase, next first
+};
+
+//! Asks whether the radio's ROM bootloader has the line: auto-baud, and when
+//! that gets no answer (a bootloader synchronised earlier reads 55 55 as the
+//! start of a packet and drops it after a pause) a ping. Finishes when
+//! either is acknowledged; times out when nothing answers.
+class WrkRblProbe : public SequenceWorker
+{
+    Q_OBJECT
+public:
+    static constexpr int PingAfterMs = 300;
+    static constexpr int WatchdogMs = 1000;
+
+    WrkRblProbe(const QString &portName, DeviceComms *receiver, const QVariantMap &parameters,
+                QObject *parent = nullptr);
+
+private:
+    QTimer m_pingTimer;
 };

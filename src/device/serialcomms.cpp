@@ -4,6 +4,7 @@
 #include "networklink.h"
 #include "portlock.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QTcpSocket>
@@ -105,8 +106,12 @@ SerialComms::SerialComms(const QString &portName, QObject *parent) : QObject(par
                 this, [this, text] { emit error(text); }, Qt::QueuedConnection);
         }
     }
-    if (port->isOpen())
-        port->clear(QSerialPort::AllDirections);
+    if (port->isOpen()) {
+        // Only stale input goes: output an earlier protocol object queued
+        // (an acknowledgement the device waits for) must still reach it.
+        drainOutput();
+        port->clear(QSerialPort::Input);
+    }
     QObject::connect(port, &QSerialPort::readyRead, this, &SerialComms::readData,
                      Qt::UniqueConnection);
     QObject::connect(port, &QSerialPort::errorOccurred, this, &SerialComms::onPortError);
@@ -204,6 +209,7 @@ void SerialComms::dumpPort()
 
 void SerialComms::closePort()
 {
+    drainOutput();
     if (g_network)
         NetworkLink::release();
     else
@@ -218,6 +224,31 @@ bool SerialComms::writeToPort(const QByteArray &bytes)
         return false;
     }
     return port->write(bytes) == bytes.size();
+}
+
+bool SerialComms::drainOutput()
+{
+    QIODevice *link = linkDevice();
+    if (!link->isOpen())
+        return false;
+    // Bytes in the write buffer only reach the device when the event loop
+    // writes them; a step that follows at once, or a close, must not
+    // overtake or discard them.
+    constexpr int DrainMs = 200;
+    QDeadlineTimer deadline(DrainMs);
+    if (auto *serial = qobject_cast<QSerialPort *>(link))
+        serial->flush();
+    else if (auto *socket = qobject_cast<QAbstractSocket *>(link))
+        socket->flush();
+    while (link->bytesToWrite() > 0 && !deadline.hasExpired()) {
+        if (!link->waitForBytesWritten(int(deadline.remainingTime())))
+            break;
+    }
+    if (link->bytesToWrite() > 0) {
+        qCWarning(lcDevice) << link->bytesToWrite() << "bytes could not be written";
+        return false;
+    }
+    return true;
 }
 
 bool SerialComms::logWanted() const

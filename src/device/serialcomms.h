@@ -56,6 +56,9 @@ signals:
 protected:
     //! Writes bytes to the shared port; nothing goes out when it is closed.
     bool writeToPort(const QByteArray &bytes);
+    //! Puts everything written so far on the wire (waits briefly when the
+    //! port is slow to take it); false when some of it could not be written.
+    bool drainOutput();
     //! Whether anyone listens to log(): the hex of every frame is only built
     //! for a listener.
     bool logWanted() const;

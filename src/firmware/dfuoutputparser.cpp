@@ -1,6 +1,7 @@
 #include "dfuoutputparser.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 namespace {
 
@@ -106,4 +107,34 @@ QString DfuOutputParser::phaseName(Phase phase)
         break;
     }
     return QString();
+}
+
+QList<DfuOutputParser::Device> DfuOutputParser::listedDevices(const QString &listing,
+                                                              const QString &id)
+{
+    // Found DFU: [0483:df11] ver=2200, devnum=9, cfg=1, intf=0, path="1-1.3", alt=0,
+    // name="@Internal Flash  /0x08000000/04*016Kg", serial="3574364C3034"
+    static const QRegularExpression line(
+        QStringLiteral(R"re(^Found DFU: \[([0-9a-fA-F]{4}:[0-9a-fA-F]{4})\].*\bpath="([^"]*)")re"),
+        QRegularExpression::MultilineOption);
+    static const QRegularExpression serial(QStringLiteral(R"re(\bserial="([^"]*)")re"));
+    QList<Device> devices;
+    for (auto it = line.globalMatch(listing); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(1).compare(id, Qt::CaseInsensitive) != 0)
+            continue;
+        Device d;
+        d.id = m.captured(1).toLower();
+        d.path = m.captured(2);
+        const int end = listing.indexOf(QLatin1Char('\n'), m.capturedStart());
+        d.serial =
+            serial.match(listing.mid(m.capturedStart(), end < 0 ? -1 : end - m.capturedStart()))
+                .captured(1);
+        bool seen = false;
+        for (const Device &other : qAsConst(devices))
+            seen = seen || other.path == d.path;
+        if (!seen)
+            devices << d;
+    }
+    return devices;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,19 @@ public:
     QStringList takeLines();
 
     static QString phaseName(Phase phase);
+
+    //! One DFU device as `dfu-util -l` lists it (one line per alternate
+    //! setting, so a device may be listed several times).
+    struct Device
+    {
+        QString id;     //!< "vvvv:pppp", lower-case hex
+        QString path;   //!< bus-port path, e.g. "1-1.3"
+        QString serial; //!< may be empty or "UNKNOWN"
+    };
+    //! The distinct devices (by path) with USB id `id` ("0483:df11") in the
+    //! "Found DFU: [...]" lines of a listing; run-time (non-DFU) interfaces
+    //! are not counted.
+    static QList<Device> listedDevices(const QString &listing, const QString &id);
 
 private:
     bool parseSegment(const QString &segment);

@@ -15,7 +15,7 @@ DfuUtilRunner::DfuUtilRunner(QObject *parent) : QObject(parent)
     m_runTimer.setSingleShot(true);
     m_retryTimer.setSingleShot(true);
     connect(&m_runTimer, &QTimer::timeout, this, &DfuUtilRunner::onRunTimeout);
-    connect(&m_retryTimer, &QTimer::timeout, this, &DfuUtilRunner::launch);
+    connect(&m_retryTimer, &QTimer::timeout, this, &DfuUtilRunner::list);
     connect(&m_process, &QProcess::started, this, [] { qCDebug(lcFirmware) << "Started"; });
     connect(&m_process, &QProcess::readyReadStandardOutput, this,
             &DfuUtilRunner::onReadyReadOutput);
@@ -31,6 +31,28 @@ DfuUtilRunner::~DfuUtilRunner()
         m_process.kill();
         m_process.waitForFinished(1000);
     }
+}
+
+QString DfuUtilRunner::deviceId()
+{
+    return QStringLiteral(ORVANEL_DFU_VENDOR_ID ":" ORVANEL_DFU_PRODUCT_ID).toLower();
+}
+
+int DfuUtilRunner::countListed(int timeoutMs)
+{
+    const QString exe = program();
+    if (exe.isEmpty())
+        return 0;
+    QProcess list;
+    list.start(exe, {QStringLiteral("-l"), QStringLiteral("-d"), deviceId()}, QIODevice::ReadOnly);
+    if (!list.waitForFinished(timeoutMs)) {
+        list.kill();
+        list.waitForFinished(1000);
+        return 0;
+    }
+    return int(DfuOutputParser::listedDevices(QString::fromLocal8Bit(list.readAllStandardOutput()),
+                                              deviceId())
+                   .size());
 }
 
 QString DfuUtilRunner::program()
@@ -64,10 +86,10 @@ void DfuUtilRunner::start(const QByteArray &image)
         return;
     }
     m_searchClock.start();
-    launch();
+    list();
 }
 
-void DfuUtilRunner::launch()
+void DfuUtilRunner::list()
 {
     const QString exe = program();
     if (exe.isEmpty()) {
@@ -75,17 +97,88 @@ void DfuUtilRunner::launch()
         return;
     }
     m_killed = false;
+    m_listing = true;
+    m_allOutput.clear();
+    m_allErrors.clear();
     m_process.setProgram(exe);
-    m_process.setArguments({QStringLiteral("-a"), QStringLiteral("0"), QStringLiteral("-D"),
-                            m_imagePath, QStringLiteral("-s"), QStringLiteral(":leave")});
+    m_process.setArguments({QStringLiteral("-l"), QStringLiteral("-d"), deviceId()});
     qCInfo(lcFirmware).noquote() << "Running" << exe << m_process.arguments().join(' ');
     m_runTimer.start(m_timings.runTimeoutMs);
     m_process.start(QIODevice::ReadOnly);
 }
 
+void DfuUtilRunner::launch()
+{
+    m_listing = false;
+    m_killed = false;
+    m_allOutput.clear();
+    m_allErrors.clear();
+    m_lastError.clear();
+    m_parser = DfuOutputParser();
+    QStringList arguments{QStringLiteral("-d"), deviceId(), QStringLiteral("-p"), m_devicePath};
+    if (!m_deviceSerial.isEmpty() && m_deviceSerial != QLatin1String("UNKNOWN"))
+        arguments << QStringLiteral("-S") << m_deviceSerial;
+    arguments << QStringLiteral("-a") << QStringLiteral("0") << QStringLiteral("-D") << m_imagePath
+              << QStringLiteral("-s") << QStringLiteral(":leave");
+    m_process.setArguments(arguments);
+    qCInfo(lcFirmware).noquote() << "Running" << m_process.program() << arguments.join(' ');
+    m_runTimer.start(m_timings.runTimeoutMs);
+    m_process.start(QIODevice::ReadOnly);
+}
+
+bool DfuUtilRunner::searchAgain()
+{
+    if (m_searchClock.elapsed() + m_timings.retryDelayMs >= m_timings.searchWindowMs)
+        return false;
+    emit searching();
+    m_retryTimer.start(m_timings.retryDelayMs);
+    return true;
+}
+
+void DfuUtilRunner::onListed(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    if (m_killed || exitStatus == QProcess::CrashExit) {
+        finish(false, m_killed ? tr("dfu-util did not finish within %1 s and was stopped")
+                                     .arg(m_timings.runTimeoutMs / 1000.0)
+                               : tr("dfu-util crashed"));
+        return;
+    }
+    const QList<DfuOutputParser::Device> devices =
+        DfuOutputParser::listedDevices(m_allOutput, deviceId());
+    if (devices.size() > 1) {
+        QStringList paths;
+        for (const DfuOutputParser::Device &d : devices)
+            paths << d.path;
+        finish(false, tr("More than one device in DFU mode with the scanner's USB id %1 (at %2); "
+                         "unplug all but the scanner and try again")
+                          .arg(deviceId(), paths.join(QStringLiteral(", "))));
+        return;
+    }
+    if (devices.isEmpty()) {
+        if (searchAgain())
+            return;
+        QString message =
+            tr("The scanner did not show up in DFU mode (no USB device %1)").arg(deviceId());
+        if (exitCode != 0 && !m_lastError.isEmpty())
+            message += QStringLiteral(": ") + m_lastError;
+        finish(false, message);
+        return;
+    }
+    m_devicePath = devices.first().path;
+    m_deviceSerial = devices.first().serial;
+    qCInfo(lcFirmware).noquote() << "Scanner in DFU mode at" << m_devicePath << "serial"
+                                 << m_deviceSerial;
+    launch();
+}
+
 void DfuUtilRunner::onReadyReadOutput()
 {
-    const bool changed = m_parser.feed(QString::fromLocal8Bit(m_process.readAllStandardOutput()));
+    const QString text = QString::fromLocal8Bit(m_process.readAllStandardOutput());
+    // Bounded: only the listing and the last words are looked at.
+    m_allOutput = (m_allOutput + text).right(64 * 1024);
+    if (m_listing)
+        return;
+    const bool changed = m_parser.feed(text);
     for (const QString &line : m_parser.takeLines())
         qCDebug(lcFirmware).noquote() << line;
     if (changed)
@@ -96,6 +189,7 @@ void DfuUtilRunner::onReadyReadError()
 {
     const QString text = QString::fromLocal8Bit(m_process.readAllStandardError());
     qCDebug(lcFirmware).noquote() << text;
+    m_allErrors = (m_allErrors + text).right(64 * 1024);
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (!lines.isEmpty())
         m_lastError = lines.last().trimmed();
@@ -122,15 +216,29 @@ void DfuUtilRunner::onFinished(int exitCode, QProcess::ExitStatus exitStatus)
                         << QMetaEnum::fromType<QProcess::ExitStatus>().valueToKey(exitStatus);
     if (!m_active)
         return;
+    if (m_listing) {
+        onListed(exitCode, exitStatus);
+        return;
+    }
+    const bool downloaded = m_allOutput.contains(QLatin1String("File downloaded successfully"));
+    const bool noDevice =
+        m_allErrors.contains(QLatin1String("No DFU capable USB device available"));
     if (m_killed) {
         finish(false, tr("dfu-util did not finish within %1 s and was stopped")
                           .arg(m_timings.runTimeoutMs / 1000.0));
     } else if (exitStatus == QProcess::CrashExit) {
         finish(false, tr("dfu-util crashed"));
-    } else if (exitCode == ExitNoDevice &&
-               m_searchClock.elapsed() + m_timings.retryDelayMs < m_timings.searchWindowMs) {
-        emit searching();
-        m_retryTimer.start(m_timings.retryDelayMs);
+    } else if (exitCode == ExitNoDevice && noDevice) {
+        // Listed a moment ago, gone now: it may still be re-enumerating.
+        if (!searchAgain())
+            finish(false, tr("dfu-util exited with code %1").arg(exitCode) + QStringLiteral(": ") +
+                              m_lastError);
+    } else if (exitCode != 0 && downloaded && m_lastError.contains(QLatin1String("get_status"))) {
+        // The image is in; the device left DFU mode before answering the
+        // last status request, as many do with ":leave".
+        qCWarning(lcFirmware).noquote()
+            << "dfu-util reported" << m_lastError << "after the download; the image is written";
+        finish(true, QString());
     } else if (exitCode != 0) {
         QString message = tr("dfu-util exited with code %1").arg(exitCode);
         if (!m_lastError.isEmpty())

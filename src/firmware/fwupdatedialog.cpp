@@ -18,6 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
     : QDialog(parent), m_dc(deviceComms), m_dfu(new DfuUtilRunner(this))
 {
@@ -25,6 +27,9 @@ FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
     setTimings(m_timings);
 
     m_stepTimer.setSingleShot(true);
+    // The bootloader asks for at least its delays; a coarse timer fires up to
+    // 5 % early.
+    m_stepTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_stepTimer, &QTimer::timeout, this, [this] {
         const auto step = std::move(m_delayedStep);
         m_delayedStep = nullptr;
@@ -42,12 +47,39 @@ FwUpdateDialog::FwUpdateDialog(DeviceComms *deviceComms, QWidget *parent)
               [this] { m_dc->asUpdateStep([this] { m_dc->rblAutoBaud(); }); });
     });
     connect(m_dc, &DeviceComms::rblAutoBaudDone, this, &FwUpdateDialog::onRadioAutoBaudDone);
+    connect(m_dc, &DeviceComms::rblCmdGetChipIdDone, this, &FwUpdateDialog::onRadioChipIdDone);
+    connect(m_dc, &DeviceComms::rblCmdMemoryReadDone, this, &FwUpdateDialog::onRadioFlashSizeDone);
+    connect(m_dc, &DeviceComms::rblEraseSectorsDone, this, &FwUpdateDialog::onRadioEraseDone);
+    connect(m_dc, &DeviceComms::rblProbeDone, this, [this](bool inBootloader) {
+        if (m_step != Step::Probe)
+            return;
+        if (!inBootloader) {
+            fail(tr("Communication error! No response received (%1)")
+                     .arg(QStringLiteral("WrkResetToBootloader")),
+                 true);
+            return;
+        }
+        setRadioWaiting(true);
+        checkChip();
+    });
     connect(m_dc, &DeviceComms::rblWriteSectorDone, this, &FwUpdateDialog::onRadioSectorWriteDone);
     connect(m_dc, &DeviceComms::rblCmdCrc32Done, this, &FwUpdateDialog::onRadioCrc32Done);
     connect(m_dc, &DeviceComms::rblCmdResetDone, this, &FwUpdateDialog::onRadioResetDone);
     connect(m_dc, &DeviceComms::error, this, &FwUpdateDialog::onSessionFailure);
     connect(m_dc, &DeviceComms::timeout, this, [this](const QString &workerClass) {
-        onSessionFailure(tr("The device did not answer (%1)").arg(workerClass));
+        if (m_step == Step::ResetToBootloader) {
+            // The scanner protocol got no answer: a radio an earlier update
+            // left in its ROM bootloader holds the line.
+            m_step = Step::Probe;
+            lblInfo->setText(tr("The scanner does not answer; looking for the radio's "
+                                "bootloader..."));
+            m_dc->asUpdateStep([this] { m_dc->rblProbe(); });
+            return;
+        }
+        // The session shows no box for an update's time-out: the dialog does.
+        if (m_step != Step::Idle && m_step != Step::WaitIdle && m_step != Step::DfuWait &&
+            m_step != Step::DfuUtil)
+            fail(tr("Communication error! No response received (%1)").arg(workerClass), true);
     });
     connect(m_dfu, &DfuUtilRunner::progress, this, &FwUpdateDialog::onDfuUtilProgress);
     connect(m_dfu, &DfuUtilRunner::searching, this,
@@ -70,6 +102,16 @@ void FwUpdateDialog::buildForm()
     resize(462, 89);
     auto *verticalLayout = new QVBoxLayout(this);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    lblVersions = new QLabel(this);
+    lblVersions->setObjectName(QStringLiteral("lblVersions"));
+    lblVersions->setTextFormat(Qt::RichText);
+    verticalLayout->addWidget(lblVersions);
+    lblWarning = new QLabel(tr("Do not unplug the scanner until the update has finished"), this);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setStyleSheet(QStringLiteral("font-weight: bold"));
+    lblWarning->setWordWrap(true);
+    lblWarning->hide();
+    verticalLayout->addWidget(lblWarning);
     lblInfo = new QLabel(this);
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
     lblInfo->setWordWrap(true);
@@ -147,6 +189,77 @@ void FwUpdateDialog::setUpdHost(bool updHost)
 
 // ---- showing and closing ---------------------------------------------------
 
+void FwUpdateDialog::setCurrentVersions(const QString &radio, const QString &host)
+{
+    m_currentRadio = radio;
+    m_currentHost = host;
+    showVersions();
+}
+
+void FwUpdateDialog::setNewVersions(const QString &radio, const QString &host)
+{
+    m_newRadio = radio;
+    m_newHost = host;
+    showVersions();
+}
+
+void FwUpdateDialog::showVersions()
+{
+    const auto row = [](const QString &name, const QString &current, const QString &next,
+                        bool wanted, bool now) {
+        QString text = name + QStringLiteral(": ") +
+                       (current.isEmpty() ? tr("unknown") : QStringLiteral("v") + current);
+        if (wanted && !next.isEmpty())
+            text += QStringLiteral(" \u2192 v") + next;
+        else if (!wanted)
+            text += QStringLiteral(" (") + tr("no update") + QLatin1Char(')');
+        text = text.toHtmlEscaped();
+        if (now)
+            text = QStringLiteral("<b>") + text + QStringLiteral(" \u2014 ") +
+                   tr("being updated").toHtmlEscaped() + QStringLiteral("</b>");
+        return text;
+    };
+    lblVersions->setText(
+        row(tr("Radio processor"), m_currentRadio, m_newRadio, m_updRadio,
+            m_target == Target::Radio) +
+        QStringLiteral("<br>") +
+        row(tr("Host processor"), m_currentHost, m_newHost, m_updHost, m_target == Target::Host));
+}
+
+bool FwUpdateDialog::offer()
+{
+    if (m_postponed || running())
+        return false;
+    open();
+    m_offerOpen = true;
+    actionCancel->setText(tr("Remind me later"));
+    return true;
+}
+
+void FwUpdateDialog::finishHostUpdate()
+{
+    if (running())
+        return;
+    m_hostWaiting = true;
+    setUpdRadio(false);
+    setUpdHost(true);
+    if (!isVisible())
+        open();
+    on_actionStart_triggered();
+}
+
+void FwUpdateDialog::finishRadioUpdate()
+{
+    if (running())
+        return;
+    setRadioWaiting(true);
+    setUpdRadio(true);
+    setUpdHost(false);
+    if (!isVisible())
+        open();
+    on_actionStart_triggered();
+}
+
 void FwUpdateDialog::refreshIdleState()
 {
     if (running())
@@ -159,6 +272,10 @@ void FwUpdateDialog::refreshIdleState()
     actionForce_Radio->setEnabled(radioImage);
     actionForce_Host->setEnabled(hostImage);
     actionCancel->setEnabled(true);
+    tbExtra->setEnabled(true);
+    lblWarning->hide();
+    m_target = Target::None;
+    showVersions();
     if (!radioImage && !hostImage)
         lblInfo->setText(tr("This build carries no firmware images, so the scanner's firmware "
                             "cannot be updated from here"));
@@ -188,6 +305,10 @@ void FwUpdateDialog::reject()
     // is never walked away from.
     if (running())
         return;
+    if (std::exchange(m_offerOpen, false)) {
+        m_postponed = true;
+        qCInfo(lcFirmware) << "Firmware update postponed for this session";
+    }
     QDialog::reject();
 }
 
@@ -206,10 +327,15 @@ void FwUpdateDialog::on_actionStart_triggered()
 {
     if (running() || !(m_updRadio || m_updHost))
         return;
+    m_offerOpen = false;
     actionCancel->setEnabled(false);
     actionStart->setEnabled(false);
     actionForce_Radio->setEnabled(false);
     actionForce_Host->setEnabled(false);
+    tbExtra->setEnabled(false);
+    lblWarning->show();
+    m_target = m_updRadio ? Target::Radio : Target::Host;
+    showVersions();
     m_hostAfterRadio = m_updRadio && m_updHost;
     pbProgress->setRange(0, 100);
     pbProgress->setValue(0);
@@ -285,10 +411,90 @@ void FwUpdateDialog::startRadio()
         fail(problem, true);
         return;
     }
-    m_step = Step::ResetToBootloader;
+    m_target = Target::Radio;
+    showVersions();
     m_dc->setConnected(false);
+    if (m_radioWaiting) {
+        lblInfo->setText(radioWaitingText());
+        checkChip();
+        return;
+    }
+    m_step = Step::ResetToBootloader;
     m_dc->asUpdateStep([this] { m_dc->rfsaResetToBootloader(); });
     lblInfo->setText(tr("Connecting to bootloader..."));
+}
+
+QString FwUpdateDialog::radioWaitingText()
+{
+    return tr("The radio is waiting in its bootloader; an earlier update did not finish.");
+}
+
+void FwUpdateDialog::setRadioWaiting(bool waiting)
+{
+    m_radioWaiting = waiting;
+}
+
+void FwUpdateDialog::showStep(const QString &text, int maximum)
+{
+    lblInfo->setText(text);
+    pbProgress->setRange(0, maximum);
+    pbProgress->setValue(0);
+}
+
+void FwUpdateDialog::checkChip()
+{
+    // Nothing is erased before the chip and the size of its flash are known.
+    m_step = Step::ChipId;
+    showStep(tr("Checking the radio chip..."), 2);
+    m_dc->asUpdateStep([this] { m_dc->rblCmdGetChipId(); });
+}
+
+void FwUpdateDialog::onRadioChipIdDone(quint32 chipId)
+{
+    if (m_step != Step::ChipId)
+        return;
+    m_chipId = chipId;
+    pbProgress->setValue(1);
+    m_step = Step::FlashSize;
+    m_dc->asUpdateStep([this] { m_dc->rblCmdMemoryRead(RblPacket::FlashSizeRegister, 4); });
+}
+
+void FwUpdateDialog::onRadioFlashSizeDone(const QByteArray &data)
+{
+    if (m_step != Step::FlashSize)
+        return;
+    pbProgress->setValue(2);
+    const int sectors = data.isEmpty() ? 0 : static_cast<quint8>(data.at(0));
+    qCInfo(lcFirmware, "Radio chip id %08x, %d flash sectors", m_chipId, sectors);
+    const QString problem = RblPacket::chipProblem(m_chipId, sectors, radioImage.size());
+    if (!problem.isEmpty()) {
+        refuseRadio(problem);
+        return;
+    }
+    sectorIndex = 0;
+    sectorCount = int((radioImage.size() + RblPacket::SectorSize - 1) / RblPacket::SectorSize);
+    m_step = Step::Erase;
+    showStep(tr("Erasing the radio's flash..."), 0);
+    const quint32 size = quint32(radioImage.size());
+    m_dc->asUpdateStep([this, size] { m_dc->rblEraseSectors(0, size); });
+}
+
+void FwUpdateDialog::refuseRadio(const QString &text)
+{
+    // Nothing was touched: a reset starts the radio's old image again.
+    m_dc->asUpdateStep([this] { m_dc->rblCmdReset(); });
+    setRadioWaiting(false);
+    fail(text + QStringLiteral("\n") + tr("Nothing was erased; the radio keeps its firmware."),
+         true);
+}
+
+void FwUpdateDialog::onRadioEraseDone()
+{
+    if (m_step != Step::Erase)
+        return;
+    m_step = Step::Sectors;
+    showStep(tr("Writing the radio image..."), sectorCount);
+    writeSector();
 }
 
 void FwUpdateDialog::onRadioAutoBaudDone()
@@ -296,12 +502,9 @@ void FwUpdateDialog::onRadioAutoBaudDone()
     if (m_step != Step::AutoBaud)
         return;
     lblInfo->setText(tr("Connected"));
-    sectorIndex = 0;
-    sectorCount = int((radioImage.size() + RblPacket::SectorSize - 1) / RblPacket::SectorSize);
-    pbProgress->setRange(0, sectorCount);
-    pbProgress->setValue(0);
-    m_step = Step::Sectors;
-    later(m_timings.firstSectorDelayMs, [this] { writeSector(); });
+    // From here on the radio stays in its bootloader until the final reset.
+    setRadioWaiting(true);
+    later(m_timings.firstSectorDelayMs, [this] { checkChip(); });
 }
 
 void FwUpdateDialog::writeSector()
@@ -315,7 +518,7 @@ void FwUpdateDialog::onRadioSectorWriteDone()
 {
     if (m_step != Step::Sectors)
         return;
-    lblInfo->setText(tr("Updating radio"));
+    lblInfo->setText(tr("Writing the radio image..."));
     ++sectorIndex;
     pbProgress->setValue(sectorIndex);
     if (sectorIndex < sectorCount) {
@@ -324,7 +527,7 @@ void FwUpdateDialog::onRadioSectorWriteDone()
     }
     // Read back through the bootloader before the radio is started on it.
     m_step = Step::Verify;
-    lblInfo->setText(tr("Verifying radio image..."));
+    showStep(tr("Verifying radio image..."), 0);
     const quint32 size = quint32(radioImage.size());
     m_dc->asUpdateStep([this, size] { m_dc->rblCmdCrc32(0, size, 0); });
 }
@@ -337,13 +540,15 @@ void FwUpdateDialog::onRadioCrc32Done(quint32 crc)
     qCInfo(lcFirmware, "Radio image CRC32 %08x, expected %08x", crc, expected);
     if (crc != expected) {
         fail(tr("Verification failed: the radio's flash does not hold the image (CRC32 %1, "
-                "expected %2). The radio stays in its bootloader; start the update again.")
+                "expected %2). The radio stays in its bootloader; start the update again "
+                "to finish it.")
                  .arg(crc, 8, 16, QLatin1Char('0'))
                  .arg(expected, 8, 16, QLatin1Char('0')),
              true);
         return;
     }
     m_step = Step::Reset;
+    showStep(tr("Restarting the radio..."), 0);
     m_dc->asUpdateStep([this] { m_dc->rblCmdReset(); });
 }
 
@@ -351,6 +556,9 @@ void FwUpdateDialog::onRadioResetDone()
 {
     if (m_step != Step::Reset)
         return;
+    setRadioWaiting(false);
+    pbProgress->setRange(0, 1);
+    pbProgress->setValue(1);
     actionCancel->setEnabled(true);
     lblInfo->setText(tr("Update completed"));
     actionCancel->setText(tr("Close"));
@@ -371,8 +579,15 @@ void FwUpdateDialog::startHost()
         fail(problem, true);
         return;
     }
+    m_target = Target::Host;
+    showVersions();
+    if (std::exchange(m_hostWaiting, false)) {
+        showStep(tr("Searching for DFU device..."), 100);
+        runDfuUtil();
+        return;
+    }
     m_step = Step::HostBootloader;
-    lblInfo->setText(tr("Starting DFU mode..."));
+    showStep(tr("Starting DFU mode..."), 0);
     // Connected only now: a host-bootloader command sent by hand (debug
     // window) must never start dfu-util.
     QObject::disconnect(m_hostBlConnection);
@@ -431,7 +646,11 @@ void FwUpdateDialog::onSessionFailure(const QString &text)
     // update stopped and hands the buttons back.
     switch (m_step) {
     case Step::ResetToBootloader:
+    case Step::Probe:
     case Step::AutoBaud:
+    case Step::ChipId:
+    case Step::FlashSize:
+    case Step::Erase:
     case Step::Sectors:
     case Step::Verify:
     case Step::Reset:

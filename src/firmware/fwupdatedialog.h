@@ -52,6 +52,24 @@ public:
 
     //! A step is pending or a later one is still to come.
     bool running() const { return m_step != Step::Idle; }
+    //! The radio is known to wait in its ROM bootloader (an update did not
+    //! finish): the radio update then starts there, without the reset to
+    //! the bootloader, which the scanner can no longer answer.
+    bool radioWaiting() const { return m_radioWaiting; }
+    void setRadioWaiting(bool waiting);
+    static QString radioWaitingText();
+
+    //! What the device reports (empty: not known) and what the update writes.
+    void setCurrentVersions(const QString &radio, const QString &host);
+    void setNewVersions(const QString &radio, const QString &host);
+    //! Opens the dialog as an offer; "Remind me later" (or closing it
+    //! without an update) postpones it for the rest of the session, and
+    //! later offers return false without showing anything.
+    bool offer();
+    //! Starts the radio update on a radio waiting in its bootloader.
+    void finishRadioUpdate();
+    //! Runs dfu-util on a host processor already waiting in DFU mode.
+    void finishHostUpdate();
     void setTimings(const Timings &timings);
     DfuUtilRunner *dfuUtil() const { return m_dfu; }
 
@@ -65,6 +83,9 @@ public slots:
     void startRadio();
     void startHost();
     void onRadioAutoBaudDone();
+    void onRadioChipIdDone(quint32 chipId);
+    void onRadioFlashSizeDone(const QByteArray &data);
+    void onRadioEraseDone();
     void onRadioSectorWriteDone();
     void onRadioCrc32Done(quint32 crc);
     void onRadioResetDone();
@@ -90,7 +111,11 @@ private:
         Idle,
         WaitIdle, //!< waiting for a scan or sequence to end
         ResetToBootloader,
+        Probe, //!< the scanner did not answer: is the radio in its bootloader?
         AutoBaud,
+        ChipId,
+        FlashSize,
+        Erase,
         Sectors,
         Verify,
         Reset,
@@ -103,6 +128,11 @@ private:
     void refreshIdleState();
     void waitForIdle();
     void writeSector();
+    void checkChip();
+    //! Shows `text` for the step now running, with its own progress range.
+    void showStep(const QString &text, int maximum);
+    //! Refuses before anything is erased; the radio restarts its old image.
+    void refuseRadio(const QString &text);
     //! Runs `step` after `ms` unless the update ends first.
     void later(int ms, std::function<void()> step);
     void onSessionFailure(const QString &text);
@@ -115,18 +145,35 @@ private:
     Timings m_timings;
     bool m_updRadio = false;
     bool m_updHost = false;
+    bool m_radioWaiting = false;
+    bool m_hostWaiting = false;    //!< the host processor is already in DFU mode
     bool m_hostAfterRadio = false; //!< both updates wanted at Start: the host follows the radio
     Step m_step = Step::Idle;
     QByteArray radioImage;
     QByteArray m_hostImage;
     int sectorIndex = 0;
     int sectorCount = 0;
+    quint32 m_chipId = 0;
     QTimer m_stepTimer; //!< the one pending delayed step
     std::function<void()> m_delayedStep;
     QTimer m_idlePoll;
     QElapsedTimer m_idleClock;
     QMetaObject::Connection m_hostBlConnection; //!< only while the host step runs
 
+    void showVersions();
+
+    QString m_currentRadio, m_currentHost, m_newRadio, m_newHost;
+    bool m_offerOpen = false; //!< shown as an offer, no update started yet
+    bool m_postponed = false; //!< the user put the offer off for this session
+    enum class Target
+    {
+        None,
+        Radio,
+        Host
+    } m_target = Target::None;
+
+    QLabel *lblVersions;
+    QLabel *lblWarning;
     QLabel *lblInfo;
     QProgressBar *pbProgress;
     QToolButton *tbCancel;

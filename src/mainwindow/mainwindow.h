@@ -152,6 +152,9 @@ public slots:
     void setProjectInfoToHist();
     //! The device went away or stopped sending (the session shows no box).
     void onDcDeviceLost(const QString &text);
+    //! SIGTERM or Ctrl+C: Quit without the save question (refused while an
+    //! update runs).
+    void quitOnSignal();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -197,6 +200,12 @@ private:
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
     void buildFirmwareUpdate();
+    //! True (after saying why) while a firmware update runs: Quit, the
+    //! window's close and SIGTERM/SIGINT wait until it has ended.
+    bool quitRefusedByUpdate();
+    //! No serial scanner, but its host processor waits in DFU mode: offers
+    //! "Finish the host update". True when the offer was made.
+    bool offerHostUpdateFinish();
     bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);

@@ -99,8 +99,21 @@ bool MainWindow::confirmQuit()
 
 void MainWindow::on_actionQuit_triggered()
 {
+    if (quitRefusedByUpdate())
+        return;
     if (confirmQuit())
         QCoreApplication::exit(0);
+}
+
+void MainWindow::quitOnSignal()
+{
+    if (quitRefusedByUpdate())
+        return;
+    // Nobody is there to answer the save question: the journal is closed
+    // and kept, so the next start offers the scan as it does after a crash.
+    endScanIntent();
+    endAutosave(false);
+    QCoreApplication::exit(0);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

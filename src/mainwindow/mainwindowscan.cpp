@@ -72,6 +72,8 @@ void MainWindow::on_actionConnect_triggered()
     if (port.isEmpty()) {
         QStringList ports = m_debugMode ? DeviceComms::availablePortNames()
                                         : DeviceComms::findDevicePorts(QStringLiteral("Orvanel"));
+        if (ports.isEmpty() && !m_debugMode && offerHostUpdateFinish())
+            return;
         if (ports.isEmpty())
             ports = DeviceComms::availablePortNames();
         if (ports.isEmpty()) {

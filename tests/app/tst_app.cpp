@@ -24,6 +24,8 @@ private slots:
     void help();
     void secondInstanceForwardsFile();
     void closingMainWindowEndsProgram();
+    void signalEndsAsQuit_data();
+    void signalEndsAsQuit();
 
 private:
     QProcessEnvironment environment() const;
@@ -183,6 +185,39 @@ void tst_App::closingMainWindowEndsProgram()
         10000);
     QVERIFY2(rx.filter(QRegularExpression("^2a..02")).size() > 0,
              qPrintable(rx.mid(rx.size() - 5).join(' '))); // disconnect
+}
+
+void tst_App::signalEndsAsQuit_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_App::signalEndsAsQuit()
+{
+    // While scanning: the program ends as Quit ends it, saying goodbye to the
+    // scanner, with exit code 0.
+    QFETCH(int, signalNumber);
+    SimProcess sim;
+    if (!sim.start())
+        QSKIP(qPrintable(sim.errorText()));
+    QProcess app;
+    QProcessEnvironment env = environment();
+    // No scan journal of an earlier run may ask to be recovered.
+    env.insert("XDG_STATE_HOME", m_dir.filePath(QString("state-") + QTest::currentDataTag()));
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::ForwardedChannels);
+    app.start(m_exe, {"-port", sim.ptyPath()});
+    QVERIFY(app.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(sim.logLines("RX").filter(QRegularExpression("^2a..1f")).size() > 3,
+                             30000);
+    ::kill(pid_t(app.processId()), signalNumber);
+    QVERIFY(app.waitForFinished(30000));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.logLines("RX").filter(QRegularExpression("^2a..02")).size() > 0,
+                             10000);
 }
 
 QTEST_GUILESS_MAIN(tst_App)

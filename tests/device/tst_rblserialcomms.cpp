@@ -24,6 +24,10 @@ private slots:
     void receiving_data();
     void receiving();
     void crcMatchesZlib();
+    void ackOnWireBeforeNextStep_data();
+    void ackOnWireBeforeNextStep();
+    void chipProblem_data();
+    void chipProblem();
     void writeSector_data();
     void writeSector();
 
@@ -184,6 +188,61 @@ void TestRblSerialComms::crcMatchesZlib()
     QCOMPARE(RblPacket::crc32(QByteArray(4096, '\xFF')), quint32(0xF154670A));
 }
 
+void TestRblSerialComms::ackOnWireBeforeNextStep_data()
+{
+    // What follows an answer at once: the next step's protocol object (which
+    // cleans the port) or the close after a failing status.
+    QTest::addColumn<bool>("closeAfter");
+    QTest::newRow("crc answer, next step's object") << false;
+    QTest::newRow("failing status, port closed") << true;
+}
+
+void TestRblSerialComms::ackOnWireBeforeNextStep()
+{
+    QFETCH(bool, closeAfter);
+    std::unique_ptr<RblSerialComms> next;
+    const auto follow = [&] {
+        if (closeAfter)
+            rbl->closePort();
+        else
+            next.reset(new RblSerialComms(pty->slavePath()));
+    };
+    connect(rbl.get(), &RblSerialComms::cmdCrc32Done, this, follow);
+    connect(rbl.get(), &RblSerialComms::cmdGetStatusDone, this, follow);
+    if (closeAfter)
+        rbl->cmdGetStatus();
+    else
+        rbl->cmdCrc32(0, 4, 0);
+    const int commandSize = closeAfter ? 3 : 15;
+    readMaster(commandSize);
+    QVERIFY(pty->write(QByteArray::fromHex(closeAfter ? "00cc034444" : "00cc062512345689")));
+    QCOMPARE(readMaster(2).toHex(), QByteArray("00cc"));
+}
+
+void TestRblSerialComms::chipProblem_data()
+{
+    QTest::addColumn<quint32>("chipId");
+    QTest::addColumn<int>("sectors");
+    QTest::addColumn<qint64>("imageSize");
+    QTest::addColumn<QString>("problem"); // a part of it; empty: none
+    QTest::newRow("radio, image fills the flash") << 0x0000B99Au << 32 << qint64(131072) << "";
+    QTest::newRow("other revision") << 0x2B00B99Au << 32 << qint64(4096) << "";
+    QTest::newRow("other chip") << 0x0000B9BEu << 32 << qint64(4096) << "not the scanner's radio";
+    QTest::newRow("one byte too many") << 0x0000B99Au << 32 << qint64(131073) << "does not fit";
+    QTest::newRow("smaller flash") << 0x0000B99Au << 16 << qint64(131072) << "does not fit";
+    QTest::newRow("flash size unreadable") << 0x0000B99Au << 0 << qint64(4096) << "does not fit";
+}
+
+void TestRblSerialComms::chipProblem()
+{
+    QFETCH(quint32, chipId);
+    QFETCH(int, sectors);
+    QFETCH(qint64, imageSize);
+    QFETCH(QString, problem);
+    const QString got = RblPacket::chipProblem(chipId, sectors, imageSize);
+    QVERIFY2(problem.isEmpty() ? got.isEmpty() : got.contains(problem), qPrintable(got));
+}
+
 void TestRblSerialComms::writeSector_data()
 {
     QTest::addColumn<QByteArray>("data");
@@ -192,7 +251,7 @@ void TestRblSerialComms::writeSector_data()
     QByteArray sector(4096, '\0');
     for (int i = 0; i < sector.size(); ++i)
         sector[i] = char(i * 7 + 1);
-    QStringList full{"ping", "erase", "status", "download:4096", "status"};
+    QStringList full{"ping", "erase:4096", "status", "download:4096", "status"};
     for (int i = 0; i < 16; ++i)
         full << "send:252"
              << "status";
@@ -200,10 +259,15 @@ void TestRblSerialComms::writeSector_data()
          << "status";
     QTest::newRow("4096 bytes: 16 x 252 + 64") << sector << full;
     QTest::newRow("all 0xFF: erase only")
-        << QByteArray(4096, '\xFF') << QStringList{"ping", "erase", "status"};
+        << QByteArray(4096, '\xFF') << QStringList{"ping", "erase:4096", "status"};
     QTest::newRow("6 bytes padded to 8")
         << QByteArray("abcdef")
-        << QStringList{"ping", "erase", "status", "download:8", "status", "send:8", "status"};
+        << QStringList{"ping", "erase:4096", "status", "download:8", "status", "send:8", "status"};
+    // The erase of every covered sector (empty data marks that worker): the
+    // last sector first, so a cut leaves no valid image behind.
+    QTest::newRow("erase 3 sectors from 0x1000, last first")
+        << QByteArray()
+        << QStringList{"erase:12288", "status", "erase:8192", "status", "erase:4096", "status"};
 }
 
 void TestRblSerialComms::writeSector()
@@ -234,7 +298,7 @@ void TestRblSerialComms::writeSector()
             if (cmd == RblPacket::CmdPing)
                 name = "ping";
             else if (cmd == RblPacket::CmdSectorErase)
-                name = "erase";
+                name = QStringLiteral("erase:%1").arg(RblPacket::readU32(in.constData() + 3));
             else if (cmd == RblPacket::CmdGetStatus)
                 name = "status";
             else if (cmd == RblPacket::CmdDownload)
@@ -253,15 +317,20 @@ void TestRblSerialComms::writeSector()
     });
     device.start(1);
 
-    auto *worker = new WrkRblWriteSector(
-        pty->slavePath(), nullptr,
-        {{QStringLiteral("address"), 0x1000u}, {QStringLiteral("data"), data}});
+    SequenceWorker *worker = nullptr;
+    if (data.isEmpty())
+        worker = new WrkRblEraseSectors(
+            pty->slavePath(), nullptr,
+            {{QStringLiteral("address"), 0x1000u}, {QStringLiteral("size"), 3 * 4096u - 10}});
+    else
+        worker = new WrkRblWriteSector(
+            pty->slavePath(), nullptr,
+            {{QStringLiteral("address"), 0x1000u}, {QStringLiteral("data"), data}});
     QSignalSpy finished(worker, &SequenceWorker::finished);
     QSignalSpy errors(worker, &SequenceWorker::error);
     QVERIFY(finished.isValid());
     QVERIFY(finished.wait(15000));
     QCOMPARE(errors.count(), 0);
-    QCOMPARE(finished.at(0).at(0).toString(), QStringLiteral("WrkRblWriteSector"));
     QCOMPARE(seen, expected);
     if (!sent.isEmpty()) {
         QByteArray padded = data;

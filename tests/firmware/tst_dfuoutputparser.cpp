@@ -65,6 +65,8 @@ private slots:
     void splitAnywhere();
     void singleChunks_data();
     void singleChunks();
+    void listing_data();
+    void listing();
 };
 
 void TestDfuOutputParser::splitAnywhere_data()
@@ -121,6 +123,51 @@ void TestDfuOutputParser::singleChunks()
     QCOMPARE(parser.feed(chunk), percent >= 0);
     QCOMPARE(DfuOutputParser::phaseName(parser.phase()), phase);
     QCOMPARE(parser.percent(), percent);
+}
+
+void TestDfuOutputParser::listing_data()
+{
+    // dfu-util 0.11 -l: a banner, then one line per alternate setting.
+    const QString banner = QStringLiteral(
+        "dfu-util 0.11\n\nCopyright 2005-2009 Weston Schmidt, Harald Welte and OpenMoko Inc.\n"
+        "Copyright 2010-2021 Tormod Volden and Stefan Schmidt\n"
+        "This program is Free Software and has ABSOLUTELY NO WARRANTY\n"
+        "Please report bugs to http://sourceforge.net/p/dfu-util/tickets/\n\n");
+    const auto found = [](const char *id, const char *path, int alt, const char *serial) {
+        return QStringLiteral("Found DFU: [%1] ver=2200, devnum=9, cfg=1, intf=0, path=\"%2\", "
+                              "alt=%3, name=\"@Internal Flash  /0x08000000/04*016Kg\", "
+                              "serial=\"%4\"\n")
+            .arg(QLatin1String(id), QLatin1String(path))
+            .arg(alt)
+            .arg(QLatin1String(serial));
+    };
+    QTest::addColumn<QString>("listing");
+    QTest::addColumn<QString>("devices"); // path/serial, comma-separated
+    QTest::newRow("none") << banner << "";
+    QTest::newRow("one, two alternate settings")
+        << banner + found("0483:df11", "1-1.3", 0, "3574364C3034") +
+               found("0483:df11", "1-1.3", 1, "3574364C3034")
+        << "1-1.3/3574364C3034";
+    QTest::newRow("two") << banner + found("0483:df11", "1-1.3", 0, "A") +
+                                found("0483:DF11", "2-4", 0, "UNKNOWN")
+                         << "1-1.3/A,2-4/UNKNOWN";
+    QTest::newRow("another vendor's device only")
+        << banner + found("28e9:0189", "2-1.2", 0, "3CBJ") << "";
+    QTest::newRow("run-time interface")
+        << banner + QStringLiteral("Found Runtime: [0483:df11] ver=2200, devnum=9, cfg=1, intf=0, "
+                                   "path=\"1-1.3\", alt=0, name=\"UNKNOWN\", serial=\"A\"\n")
+        << "";
+}
+
+void TestDfuOutputParser::listing()
+{
+    QFETCH(QString, listing);
+    QFETCH(QString, devices);
+    QStringList got;
+    for (const DfuOutputParser::Device &d :
+         DfuOutputParser::listedDevices(listing, QStringLiteral("0483:df11")))
+        got << d.path + QLatin1Char('/') + d.serial;
+    QCOMPARE(got.join(QLatin1Char(',')), devices);
 }
 
 QTEST_GUILESS_MAIN(TestDfuOutputParser)

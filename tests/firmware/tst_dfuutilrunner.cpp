@@ -16,15 +16,20 @@ private slots:
 
 void tst_DfuUtilRunner::imageIsPrivate()
 {
-    // A stand-in dfu-util that reports the modes of the image it was given
-    // (arguments: -a 0 -D <image> -s :leave) and of its directory.
+    // A stand-in dfu-util that lists one device and reports the modes of the
+    // image it was given (the argument after -D) and of its directory.
     QTemporaryDir bin;
     QVERIFY(bin.isValid());
     const QString report = bin.filePath("modes");
     const QString tool = bin.filePath("dfu-util");
     QFile script(tool);
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nstat -c '%a' \"$(dirname \"$4\")\" \"$4\" > \"" +
+    script.write("#!/bin/sh\n[ \"$1\" = -l ] && echo 'Found DFU: [" +
+                 DfuUtilRunner::deviceId().toLatin1() +
+                 "] ver=2200, devnum=9, cfg=1, intf=0, path=\"1-1\", alt=0, name=\"x\", "
+                 "serial=\"UNKNOWN\"' && exit 0\n"
+                 "while [ \"$1\" != -D ]; do shift; done\n"
+                 "stat -c '%a' \"$(dirname \"$2\")\" \"$2\" > \"" +
                  report.toLocal8Bit() + "\"\necho 'Download done.'\n");
     script.close();
     QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));

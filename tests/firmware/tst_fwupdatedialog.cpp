@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,27 +23,6 @@
 namespace {
 
 constexpr int Wait = 30000; // two shared cores, several builds at once
-
-// clang-format off
-const char *const StandInDfuUtil = R"SH(#!/bin/sh
-[ "$1 $2 $3 $5 $6" = "-a 0 -D -s :leave" ] || exit 64
-[ -r "$4" ] || exit 66
-echo run >> "$ORVANEL_TEST_DIR/runs"
-stat -c '%a' "$4" "$(dirname "$4")" | tr '\n' ' ' > "$ORVANEL_TEST_DIR/modes"
-case "$ORVANEL_TEST_DFU" in
-74) echo "dfu-util: No DFU capable USB device available" >&2; exit 74 ;;
-hang) exec sleep 60 ;;
-esac
-printf 'dfu-util 0.11\n\nOpening DFU capable USB device...\n'
-for p in 0 40 100; do printf '\rErase   \t[=========                ] %3d%%        %d bytes' $p $p; done
-printf '\n'
-sleep 0.3
-for p in 0 45 100; do printf '\rDownload\t[=========                ] %3d%%        %d bytes' $p $p; done
-printf '\nDownload done.\n'
-[ "$ORVANEL_TEST_DFU" = crash ] && kill -SEGV $$
-exit 0
-)SH";
-// clang-format on
 
 QAction *action(FwUpdateDialog &d, const char *name)
 {
@@ -69,8 +49,13 @@ private slots:
     void hostFlow();
     void radioFlow_data();
     void radioFlow();
+    void recovery_data();
+    void recovery();
 
 private:
+    //! Writes the emulator's images; returns the radio image's version.
+    QString makeRadioImages();
+    void verifyRadioVersion(const QString &version);
     void makeDialog(const QString &port);
     //! Runs Start (or a Force action) and waits for the end; false on no end.
     bool runUpdate(const char *actionName);
@@ -90,11 +75,17 @@ void TestFwUpdateDialog::initTestCase()
     QVERIFY(dir.isValid());
     imageDir = dir.filePath("images");
     QVERIFY(QDir().mkpath(imageDir));
+    // dfu-util 0.11 as the scanner's host processor meets it: "-l" lists the
+    // devices on the "bus" (files the device side puts there), a download
+    // prints the real progress stream and ends as ORVANEL_TEST_DFU says.
+    QFile source(QStringLiteral(STAND_IN_DFU_UTIL));
+    QVERIFY(source.open(QIODevice::ReadOnly));
     QFile script(dir.filePath("dfu-util"));
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write(StandInDfuUtil);
+    script.write(source.readAll().replace("@ID@", DfuUtilRunner::deviceId().toLatin1()));
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(QDir().mkpath(dir.filePath("bus")));
     qputenv("ORVANEL_TEST_DIR", dir.path().toLocal8Bit());
     qputenv("ORVANEL_FIRMWARE_DIR", imageDir.toLocal8Bit());
 }
@@ -109,6 +100,8 @@ void TestFwUpdateDialog::init()
     });
     QFile::remove(dir.filePath("runs"));
     QFile::remove(dir.filePath("modes"));
+    QDir(dir.filePath("bus")).removeRecursively();
+    QVERIFY(QDir().mkpath(dir.filePath("bus")));
     qputenv("ORVANEL_DFU_UTIL", dir.filePath("dfu-util").toLocal8Bit());
 }
 
@@ -194,25 +187,39 @@ void TestFwUpdateDialog::withoutImages()
 void TestFwUpdateDialog::hostFlow_data()
 {
     QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("devices"); // DFU devices with the scanner's id that show up
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("phases");
-    QTest::newRow("exit 0") << "ok" << true << ""
+    QTest::newRow("exit 0") << "ok" << 1 << true << ""
                             << "Erase,Download";
-    QTest::newRow("no DFU device (74)")
-        << "74" << false << "exited with code 74: dfu-util: No DFU capable"
+    // -1: the emulator, whose port goes away and which shows up as a DFU device.
+    QTest::newRow("emulator re-enumerates in DFU mode") << "ok" << -1 << true << ""
+                                                        << "Erase,Download";
+    QTest::newRow("get_status error after the download") << "getstatus" << 1 << true << ""
+                                                         << "Erase,Download";
+    QTest::newRow("74, no device")
+        << "74" << 1 << false << "exited with code 74: dfu-util: No DFU capable"
         << "";
-    QTest::newRow("crash") << "crash" << false << "dfu-util crashed"
-                           << "Erase,Download";
-    QTest::newRow("hang") << "hang" << false << "did not finish within 3 s"
+    QTest::newRow("74, I/O error during the download")
+        << "ioerror" << 1 << false << "code 74: dfu-util: Error during special command"
+        << "Erase,Download";
+    QTest::newRow("none shows up") << "ok" << 0 << false << "did not show up in DFU mode"
+                                   << "";
+    QTest::newRow("two devices") << "ok" << 2 << false << "More than one device"
+                                 << "";
+    QTest::newRow("killed") << "killed" << 1 << false << "dfu-util crashed"
+                            << "Erase,Download";
+    QTest::newRow("hang") << "hang" << 1 << false << "did not finish within 3 s"
                           << "";
-    QTest::newRow("not installed") << "missing" << false << "dfu-util not found"
+    QTest::newRow("not installed") << "missing" << 1 << false << "dfu-util not found"
                                    << "";
 }
 
 void TestFwUpdateDialog::hostFlow()
 {
     QFETCH(QString, mode);
+    QFETCH(int, devices);
     QFETCH(bool, ok);
     QFETCH(QString, message);
     QFETCH(QString, phases);
@@ -224,7 +231,8 @@ void TestFwUpdateDialog::hostFlow()
     image.write(QByteArray(1000, 'h'));
     image.close();
 
-    // The host processor: acknowledges every scanner command.
+    // The host processor: acknowledges every scanner command; the second
+    // host-bootloader command (the update's) puts it on the bus in DFU mode.
     PtyPair pty;
     QVERIFY(pty.isValid());
     QByteArray in;
@@ -237,11 +245,30 @@ void TestFwUpdateDialog::hostFlow()
             commands << f.command;
             in.remove(0, f.size);
             pty.write(RfsaFrame::buildFrame(f.command));
+            if (commands.count(RfsaFrame::CmdHostBL) != 2)
+                continue;
+            for (int i = 0; i < devices; ++i) {
+                QFile dev(dir.filePath(QStringLiteral("bus/%1.dev").arg(i)));
+                QVERIFY(dev.open(QIODevice::WriteOnly));
+                dev.write(QStringLiteral("Found DFU: [%1] ver=2200, devnum=%2, cfg=1, intf=0, "
+                                         "path=\"1-%2\", alt=0, name=\"@Internal Flash\", "
+                                         "serial=\"S%2\"\n")
+                              .arg(DfuUtilRunner::deviceId())
+                              .arg(i + 1)
+                              .toLatin1());
+            }
         }
     });
     device.start(2);
 
-    makeDialog(pty.slavePath());
+    SimProcess sim;
+    if (devices < 0) {
+        if (SimProcess::executable().isEmpty())
+            QSKIP("ORVANEL_SIM not set: the scanner emulator is needed");
+        QVERIFY2(sim.start({"--fast", "--dfu-dir", dir.filePath("bus")}),
+                 qPrintable(sim.errorText()));
+    }
+    makeDialog(devices < 0 ? sim.ptyPath() : pty.slavePath());
     QStringList seen;
     connect(dialog->dfuUtil(), &DfuUtilRunner::progress, this,
             [&](DfuOutputParser::Phase phase, int) {
@@ -249,25 +276,43 @@ void TestFwUpdateDialog::hostFlow()
                 if (!seen.contains(name))
                     seen << name;
             });
-    // A hand-sent host-bootloader command never starts dfu-util.
-    dc->rfsaHostBL();
-    QTRY_VERIFY_WITH_TIMEOUT(!dc->busy(), Wait);
-    QTest::qWait(200);
-    QVERIFY(!dialog->dfuUtil()->isRunning());
-    QVERIFY(!QFile::exists(dir.filePath("runs")));
+    if (devices >= 0) {
+        // A hand-sent host-bootloader command never starts dfu-util.
+        dc->rfsaHostBL();
+        QTRY_VERIFY_WITH_TIMEOUT(!dc->busy(), Wait);
+        QTest::qWait(200);
+        QVERIFY(!dialog->dfuUtil()->isRunning());
+        QVERIFY(!QFile::exists(dir.filePath("runs")));
+    }
 
     QVERIFY(runUpdate("actionForce_Host"));
     QCOMPARE(ends.at(0).at(0).toBool(), ok);
     QVERIFY2(ends.at(0).at(1).toString().contains(message),
              qPrintable(ends.at(0).at(1).toString()));
     QCOMPARE(seen.join(','), phases);
-    QCOMPARE(commands, (QList<int>{RfsaFrame::CmdHostBL, RfsaFrame::CmdHostBL}));
-    if (mode == "74") {
-        QFile runs(dir.filePath("runs"));
-        QVERIFY(runs.open(QIODevice::ReadOnly));
-        QVERIFY(runs.readAll().count('\n') >= 2); // tried again while no device showed
+    if (devices < 0) {
+        QTRY_VERIFY_WITH_TIMEOUT(!sim.running(), Wait); // gone from the serial side
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(sim.logLines("RX").filter(QRegularExpression("^2a..81")).size(), 1);
+        QVERIFY(!boxes.join('|').contains("lost")); // and nobody complains
+    } else {
+        QCOMPARE(commands, (QList<int>{RfsaFrame::CmdHostBL, RfsaFrame::CmdHostBL}));
     }
-    if (mode != "missing") {
+    // Only ever written to the one device with the scanner's id, named by its path.
+    const QStringList args = dialog->dfuUtil()->arguments();
+    if (mode != "missing" && devices == 1)
+        QCOMPARE(args.mid(0, 6),
+                 (QStringList{"-d", DfuUtilRunner::deviceId(), "-p", "1-1", "-S", "S1"}));
+    if (devices < 0)
+        QCOMPARE(args.mid(0, 4), (QStringList{"-d", DfuUtilRunner::deviceId(), "-p", "1-1.3"}));
+    const int runs = [this] {
+        QFile f(dir.filePath("runs"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : 0;
+    }();
+    QVERIFY(devices == 1 || devices < 0 || runs == 0); // refused before any download
+    if (mode == "74")
+        QVERIFY(runs >= 2); // tried again while it did not show
+    if (runs > 0) {
         // Only the user may touch the image dfu-util writes into the device.
         QFile modes(dir.filePath("modes"));
         QVERIFY(modes.open(QIODevice::ReadOnly));
@@ -286,33 +331,63 @@ void TestFwUpdateDialog::radioFlow_data()
 {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QString>("message"); // empty: success
-    QTest::newRow("flashed and verified") << QStringList{"--outdated"} << "";
-    QTest::newRow("response checksum spoilt once") << QStringList{"--bl-bad-checksum", "3"} << "";
-    QTest::newRow("auto-baud NACKed") << QStringList{"--bl-nack", "55"} << "(NACK)";
-    QTest::newRow("erase NACKed") << QStringList{"--bl-nack", "26"} << "(NACK)";
-    QTest::newRow("flash failure") << QStringList{"--bl-status", "24=44"} << "Flash Fail";
-    QTest::newRow("invalid address") << QStringList{"--bl-status", "21=43"} << "Invalid Address";
-    QTest::newRow("goes silent") << QStringList{"--bl-silent-after", "20"} << "did not answer";
+    QTest::addColumn<bool>("erased");     // the emulator saw a sector erase
+    QTest::addColumn<bool>("reset");      // ... and the final reset
+    QTest::newRow("flashed and verified") << QStringList{"--outdated"} << "" << true << true;
+    QTest::newRow("response checksum spoilt once")
+        << QStringList{"--bl-bad-checksum", "3"} << "" << true << true;
+    QTest::newRow("auto-baud NACKed")
+        << QStringList{"--bl-nack", "55"} << "(NACK)" << false << false;
+    QTest::newRow("erase NACKed") << QStringList{"--bl-nack", "26"} << "(NACK)" << true << false;
+    QTest::newRow("flash failure")
+        << QStringList{"--bl-status", "24=44"} << "Flash Fail" << true << false;
+    QTest::newRow("invalid address")
+        << QStringList{"--bl-status", "21=43"} << "Invalid Address" << true << false;
+    QTest::newRow("goes silent") << QStringList{"--bl-silent-after", "20"} << "No response received"
+                                 << true << false;
+    QTest::newRow("another chip") << QStringList{"--bl-chip-id", "0000b9be"}
+                                  << "not the scanner's radio" << false << true;
+    QTest::newRow("smaller flash")
+        << QStringList{"--bl-flash-sectors", "16"} << "does not fit" << false << true;
+    // The radio stays in its bootloader: no reset may start a wrong image.
+    QTest::newRow("read-back CRC differs")
+        << QStringList{"--bl-bad-crc"} << "Verification failed" << true << false;
+}
+
+QString TestFwUpdateDialog::makeRadioImages()
+{
+    QProcess make;
+    make.start(SimProcess::executable(), {"--make-test-images", imageDir});
+    if (!make.waitForFinished(Wait) || make.exitCode() != 0)
+        return QString();
+    QFile imageFile(QDir(imageDir).filePath("7140_orvanel_radio.bin"));
+    if (!imageFile.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray image = imageFile.readAll();
+    const QByteArray tag("ORVANEL-RADIO-VERSION:");
+    const int at = image.indexOf(tag) + tag.size();
+    return QString::fromLatin1(image.mid(at, image.indexOf('\0', at) - at));
+}
+
+void TestFwUpdateDialog::verifyRadioVersion(const QString &version)
+{
+    // Back in the scanner, the radio reports the version its new image carries.
+    QSignalSpy versions(dc.get(), &DeviceComms::rfsaGetInfoStrDone);
+    dc->rfsaGetInfoString(0, 0);
+    QVERIFY(versions.wait(Wait));
+    QCOMPARE(versions.at(0).at(2).toString(), version);
 }
 
 void TestFwUpdateDialog::radioFlow()
 {
     QFETCH(QStringList, simArgs);
     QFETCH(QString, message);
+    QFETCH(bool, erased);
+    QFETCH(bool, reset);
     if (SimProcess::executable().isEmpty())
         QSKIP("ORVANEL_SIM not set: the scanner emulator is needed");
-    QProcess make;
-    make.start(SimProcess::executable(), {"--make-test-images", imageDir});
-    QVERIFY(make.waitForFinished(Wait));
-    if (make.exitCode() != 0)
-        QSKIP("This emulator has no bootloader");
-    QFile imageFile(QDir(imageDir).filePath("7140_orvanel_radio.bin"));
-    QVERIFY(imageFile.open(QIODevice::ReadOnly));
-    const QByteArray image = imageFile.readAll();
-    QCOMPARE(image.size(), 131072);
-    const QByteArray tag("ORVANEL-RADIO-VERSION:");
-    const int at = image.indexOf(tag) + tag.size();
-    const QString version = QString::fromLatin1(image.mid(at, image.indexOf('\0', at) - at));
+    const QString version = makeRadioImages();
+    QVERIFY(!version.isEmpty());
 
     SimProcess sim;
     QVERIFY2(sim.start(simArgs << "--fast"), qPrintable(sim.errorText()));
@@ -323,21 +398,88 @@ void TestFwUpdateDialog::radioFlow()
     const QString got = ends.at(0).at(1).toString();
     QVERIFY2(ends.at(0).at(0).toBool() == message.isEmpty(), qPrintable(got));
     QVERIFY2(got.contains(message), qPrintable(got));
-    if (!message.isEmpty()) {
+    QTest::qWait(100);    // the refusals' reset
+    QStringList commands; // the bootloader's command bytes, as it received them
+    for (const QString &packet : sim.logLines("BL-RX"))
+        commands << (packet.size() >= 6 && packet != "5555" ? packet.mid(4, 2) : packet);
+    QCOMPARE(commands.contains("26"), erased);
+    QCOMPARE(commands.contains("25"), reset);
+    if (erased) // the last sector, which marks the image valid, goes first
+        QVERIFY(sim.logLines("BL-RX")
+                    .filter(QRegularExpression("^07..26"))
+                    .value(0)
+                    .endsWith("0001f000"));
+    if (message.isEmpty()) {
+        QCOMPARE(bar->maximum(), 1);
+        QCOMPARE(info(*dialog), QStringLiteral("Update completed"));
+        QVERIFY(boxes.contains("Update completed|Update completed successfully!"));
+        verifyUsableAfterwards(true);
+        verifyRadioVersion(version);
+        // Auto-baud comes at least the 100 ms the bootloader asks for after
+        // the reset-to-bootloader command.
+        QStringList lines = sim.logLines();
+        const int autoBaud = lines.indexOf(QRegularExpression("^\\S+ BL-RX 5555$"));
+        const int command = lines.lastIndexOf(QRegularExpression("^\\S+ RX 2a..80.*"), autoBaud);
+        QVERIFY(autoBaud > 0 && command >= 0);
+        QVERIFY(lines.at(autoBaud).section(' ', 0, 0).toDouble() -
+                    lines.at(command).section(' ', 0, 0).toDouble() >=
+                0.1);
+    } else {
         verifyUsableAfterwards(false);
-        return;
     }
-    QCOMPARE(bar->maximum(), 32);
-    QCOMPARE(bar->value(), 32);
-    QCOMPARE(info(*dialog), QStringLiteral("Update completed"));
-    QVERIFY(boxes.contains("Update completed|Update completed successfully!"));
-    verifyUsableAfterwards(true);
+    // Every bootloader answer was acknowledged: the emulator fails the run otherwise.
+    QVERIFY(sim.stop());
+    QVERIFY2(sim.exitCode() == 0, qPrintable(sim.standardError()));
+}
 
-    // Back in the scanner, the radio reports the version its new image carries.
-    QSignalSpy versions(dc.get(), &DeviceComms::rfsaGetInfoStrDone);
-    dc->rfsaGetInfoString(0, 0);
-    QVERIFY(versions.wait(Wait));
-    QCOMPARE(versions.at(0).at(2).toString(), version);
+void TestFwUpdateDialog::recovery_data()
+{
+    QTest::addColumn<QStringList>("simArgs"); // where the first update is cut off
+    QTest::addColumn<bool>("atConnect");      // found by connect, or by Start
+    QTest::newRow("erase") << QStringList{"--bl-silent-at", "26:5"} << true;
+    QTest::newRow("write") << QStringList{"--bl-silent-at", "24:100"} << false;
+    QTest::newRow("verify") << QStringList{"--bl-silent-at", "27"} << true;
+    QTest::newRow("reset") << QStringList{"--bl-silent-at", "25"} << false;
+    QTest::newRow("half-written image at connect") << QStringList{"--bl-half-written"} << true;
+    QTest::newRow("half-written image at Start") << QStringList{"--bl-half-written"} << false;
+}
+
+void TestFwUpdateDialog::recovery()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(bool, atConnect);
+    if (SimProcess::executable().isEmpty())
+        QSKIP("ORVANEL_SIM not set: the scanner emulator is needed");
+    const QString version = makeRadioImages();
+    QVERIFY(!version.isEmpty());
+    SimProcess sim;
+    QVERIFY2(sim.start(simArgs << "--fast"), qPrintable(sim.errorText()));
+    if (!simArgs.contains("--bl-half-written")) {
+        makeDialog(sim.ptyPath());
+        dialog->setUpdRadio(true);
+        QVERIFY(runUpdate("actionStart"));
+        QVERIFY(!ends.at(0).at(0).toBool());
+        // The program ends with the radio left in its bootloader.
+        dialog.reset();
+        dc.reset();
+        ends.clear();
+    }
+    makeDialog(sim.ptyPath());
+    if (atConnect) {
+        QSignalSpy waiting(dc.get(), &DeviceComms::radioInBootloader);
+        dc->connectToDevice(false);
+        QVERIFY(waiting.wait(Wait));
+        dialog->finishRadioUpdate();
+    } else {
+        dialog->setUpdRadio(true);
+        dialog->show();
+        action(*dialog, "actionStart")->trigger();
+    }
+    QVERIFY(QTest::qWaitFor([this] { return !ends.isEmpty(); }, Wait));
+    QVERIFY2(ends.at(0).at(0).toBool(), qPrintable(ends.at(0).at(1).toString()));
+    verifyRadioVersion(version);
+    QVERIFY(sim.stop());
+    QVERIFY2(sim.exitCode() == 0, qPrintable(sim.standardError()));
 }
 
 QTEST_MAIN(TestFwUpdateDialog)

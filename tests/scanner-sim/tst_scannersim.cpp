@@ -526,6 +526,9 @@ void TestScannerSim::flashRadioAndReset()
     QCOMPARE(port.exchange(blPacket(0x21, QByteArray::fromHex("0000000000000400")), 2), ack);
     for (int at = 0; at < image.size(); at += 252)
         QCOMPARE(port.exchange(blPacket(0x24, image.mid(at, 252)), 2), ack);
+    // The radio starts an image only with a configuration in its last sector.
+    QCOMPARE(port.exchange(blPacket(0x21, QByteArray::fromHex("0001f00000000004")), 2), ack);
+    QCOMPARE(port.exchange(blPacket(0x24, "CCFG"), 2), ack);
     QCOMPARE(port.exchange(QByteArray::fromHex("032323"), 5), QByteArray::fromHex("00cc034040"));
     QCOMPARE(port.exchange(ack + blPacket(0x25), 2), ack);
 

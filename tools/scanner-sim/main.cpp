@@ -107,5 +107,11 @@ int main(int argc, char *argv[])
 
     const int rc = app.exec();
     server.shutdown();
+    if (rc == 0 && server.unacknowledged() > 0) {
+        fail(QStringLiteral("%1 bootloader responses were never acknowledged (see BL-UNACKED "
+                            "in the log)")
+                 .arg(server.unacknowledged()));
+        return 3;
+    }
     return rc;
 }

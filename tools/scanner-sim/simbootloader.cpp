@@ -45,9 +45,28 @@ constexpr quint32 FlashSizeRegister = 0x4003002C;
 
 } // namespace
 
-SimBootloader::SimBootloader(const SimOptions &options, int sectors)
-    : m_options(options), m_flash(sectors * SectorSize, char(0xFF))
+SimBootloader::SimBootloader(const SimOptions &options)
+    : m_options(options), m_flash(options.blFlashSectors * SectorSize, char(0xFF))
 {
+}
+
+void SimBootloader::holdHalfWritten(const QByteArray &image)
+{
+    m_flash.fill(char(0xFF));
+    const int half = qMin(image.size(), m_flash.size()) / 2 / SectorSize * SectorSize;
+    m_flash.replace(0, half, image.left(half));
+    m_flashTouched = true;
+    m_synced = true;
+}
+
+bool SimBootloader::imageValid() const
+{
+    // Untouched, the flash holds the image the radio came with (not modelled
+    // byte by byte).
+    if (!m_flashTouched)
+        return true;
+    const QByteArray last = m_flash.right(SectorSize);
+    return last.count(char(0xFF)) != last.size();
 }
 
 quint8 SimBootloader::checksum(const QByteArray &bytes)
@@ -102,6 +121,19 @@ void SimBootloader::dropPartial()
 {
     if (!m_rx.isEmpty())
         junk(m_rx.size());
+}
+
+void SimBootloader::lineClosed()
+{
+    dropPartial();
+    if (m_silentUntilClosed) {
+        qCInfo(lcSim, "bootloader answers again");
+        m_silent = false;
+        m_silentUntilClosed = false;
+    }
+    if (m_awaitingAck && onUnacknowledged)
+        onUnacknowledged(m_lastResponse);
+    m_awaitingAck = false;
 }
 
 void SimBootloader::send(const QByteArray &bytes)
@@ -180,7 +212,11 @@ void SimBootloader::parse()
             return;
         const QByteArray packet = m_rx.left(size);
         junk(size);
-        // A host that moves on without acknowledging gives up the response.
+        // A host that moves on without acknowledging gives up the response;
+        // a real bootloader would then misread the packet, so it is a fault
+        // of the host and is reported.
+        if (m_awaitingAck && onUnacknowledged)
+            onUnacknowledged(m_lastResponse);
         m_awaitingAck = false;
         handle(packet);
     }
@@ -194,6 +230,13 @@ void SimBootloader::handle(const QByteArray &packet)
         return;
     }
     const quint8 command = static_cast<quint8>(packet.at(2));
+    if (command == m_options.blSilentAtCode && ++m_silentAtSeen == m_options.blSilentAtCount) {
+        qCInfo(lcSim, "bootloader silent at command %02x as told, until the port is reopened",
+               command);
+        m_silent = true;
+        m_silentUntilClosed = true;
+        return;
+    }
     if (checksum(packet.mid(2)) != static_cast<quint8>(packet.at(1))) {
         qCInfo(lcSim, "bootloader packet with a bad checksum: NACK");
         send(Nack);
@@ -224,8 +267,10 @@ quint8 SimBootloader::execute(quint8 command, const QByteArray &payload)
     case CmdBankErase:
         if (n != 0)
             return InvalidCommand;
-        if (command == CmdBankErase)
+        if (command == CmdBankErase) {
             m_flash.fill(char(0xFF));
+            m_flashTouched = true;
+        }
         return Success;
     case CmdDownload: {
         if (n != 8)
@@ -245,6 +290,7 @@ quint8 SimBootloader::execute(quint8 command, const QByteArray &payload)
         // Flash programming can only clear bits: a byte that would need one
         // set again stays wrong, and the write fails.
         bool failed = false;
+        m_flashTouched = true;
         for (int i = 0; i < n; ++i) {
             char &cell = m_flash.data()[m_downloadAddress + quint32(i)];
             cell = static_cast<char>(cell & payload.at(i));
@@ -268,6 +314,7 @@ quint8 SimBootloader::execute(quint8 command, const QByteArray &payload)
         if (!inFlash(address, 1))
             return InvalidAddress;
         const int first = int(address / SectorSize) * SectorSize;
+        m_flashTouched = true;
         m_flash.replace(first, SectorSize, QByteArray(SectorSize, char(0xFF)));
         return Success;
     }
@@ -282,11 +329,12 @@ quint8 SimBootloader::execute(quint8 command, const QByteArray &payload)
             respond(toBe32(0));
             return InvalidAddress;
         }
-        respond(toBe32(crc32(m_flash.constData() + address, int(size))));
+        respond(toBe32(crc32(m_flash.constData() + address, int(size)) ^
+                       (m_options.blBadCrc ? 0x5A5A5A5Au : 0u)));
         return Success;
     }
     case CmdGetChipId:
-        respond(QByteArray::fromHex("0000b99a"));
+        respond(toBe32(m_options.blChipId));
         return n == 0 ? Success : InvalidCommand;
     case CmdMemoryRead: {
         // An unanswerable read still gets a (empty) response, so a client

@@ -45,11 +45,15 @@ public:
         AutoBaud = 0x55 //!< only as the fault options' name of the bare 55 55
     };
 
-    explicit SimBootloader(const SimOptions &options, int sectors = 0x20);
+    //! The flash has options.blFlashSectors sectors, all erased.
+    explicit SimBootloader(const SimOptions &options);
 
     std::function<void(const QByteArray &)> onReceived; //!< a packet, acknowledgement or junk read
     std::function<void(const QByteArray &)> onSend;     //!< bytes to send
     std::function<void()> onReset;                      //!< the reset was acknowledged
+    //! A response was never acknowledged: the host sent the next packet, or
+    //! let go of the line, without the 00 CC (or 00 33) it owes.
+    std::function<void(const QByteArray &)> onUnacknowledged;
 
     //! Called when the radio drops into the bootloader: it waits for auto-baud.
     void enter();
@@ -57,6 +61,16 @@ public:
     bool hasPartial() const { return !m_rx.isEmpty(); }
     //! An unfinished packet stopped arriving: it is dropped, as junk.
     void dropPartial();
+    //! The host closed the line: a response still owed an acknowledgement
+    //! is reported as unacknowledged.
+    void lineClosed();
+
+    //! As an update cut off half-way leaves it: the first half of `image`
+    //! programmed, the rest erased, and the line already synchronised.
+    void holdHalfWritten(const QByteArray &image);
+    //! The radio starts its image only when the last sector (its
+    //! configuration, which marks the image valid) is not blank.
+    bool imageValid() const;
 
     const QByteArray &flash() const { return m_flash; }
     //! The version the flashed image carries; empty when it carries none.
@@ -84,6 +98,9 @@ private:
     bool m_synced = false;     //!< auto-baud seen since entering
     bool m_awaitingAck = false;
     bool m_silent = false;
+    bool m_flashTouched = false;      //!< erased or programmed since the emulator started
+    bool m_silentUntilClosed = false; //!< --bl-silent-at: the silence ends with the line
+    int m_silentAtSeen = 0;
     quint8 m_status = Success;
     quint8 m_statusOf = 0; //!< command whose result m_status is
     quint32 m_downloadAddress = 0;

@@ -112,6 +112,38 @@ bool SimOptions::parse(const QStringList &args, QString *error)
             startInBootloader = true;
         } else if (opt == QLatin1String("--dead-radio")) {
             deadRadio = true;
+        } else if (opt == QLatin1String("--bl-bad-crc")) {
+            blBadCrc = true;
+        } else if (opt == QLatin1String("--bl-half-written")) {
+            blHalfWritten = true;
+            startInBootloader = true;
+        } else if (opt == QLatin1String("--bl-chip-id")) {
+            if (!value(&v))
+                return false;
+            bool ok = false;
+            blChipId = v.toUInt(&ok, 16);
+            if (!ok || v.size() > 10)
+                return bad(v, QStringLiteral("expected a 32-bit number in hex"));
+        } else if (opt == QLatin1String("--bl-flash-sectors")) {
+            if (!value(&v))
+                return false;
+            if (!parseCount(v, &blFlashSectors) || blFlashSectors < 1 || blFlashSectors > 255)
+                return bad(v, QStringLiteral("expected 1..255"));
+        } else if (opt == QLatin1String("--bl-silent-at")) {
+            if (!value(&v))
+                return false;
+            const int colon = v.indexOf(QLatin1Char(':'));
+            blSilentAtCount = 1;
+            if (!parseCode(v.left(colon), &blSilentAtCode) ||
+                (colon >= 0 &&
+                 (!parseCount(v.mid(colon + 1), &blSilentAtCount) || blSilentAtCount < 1)))
+                return bad(v, QStringLiteral("expected CODE or CODE:N, like 24:40"));
+        } else if (opt == QLatin1String("--dfu-dir")) {
+            if (!value(&v))
+                return false;
+            if (v.isEmpty())
+                return bad(v, QStringLiteral("expected a directory"));
+            dfuDir = v;
         } else if (opt == QLatin1String("--make-test-images")) {
             if (!value(&v))
                 return false;
@@ -313,6 +345,22 @@ QString SimOptions::helpText()
         "  --bl-status CODE=ST    get-status after command CODE answers ST (hex); repeatable\n"
         "  --bl-bad-checksum N    spoil the checksum of the Nth bootloader response\n"
         "  --bl-silent-after N    answer N bootloader commands (auto-baud included), then none\n"
+        "  --bl-silent-at CODE[:N] stop answering at the Nth bootloader command CODE (hex,\n"
+        "                         default N = 1) until the port is closed and opened again\n"
+        "  --bl-chip-id HEX       chip id the bootloader reports (default 0000b99a)\n"
+        "  --bl-flash-sectors N   flash size in 4 KiB sectors (default 32)\n"
+        "  --bl-bad-crc           the read-back CRC32 never matches what was written\n"
+        "  --bl-half-written      start in the bootloader, already synchronised, holding the\n"
+        "                         first half of the test radio image (an update cut off)\n"
+        "  The radio starts its image only when the last flash sector (its configuration)\n"
+        "  is not blank; otherwise it stays in its ROM bootloader after a reset.\n"
+        "  A bootloader response the host does not acknowledge before its next packet or\n"
+        "  before closing the port is logged as BL-UNACKED; the emulator then exits with 3.\n"
+        "\n"
+        "Host DFU bootloader:\n"
+        "  --dfu-dir DIR          after the host-bootloader command the port goes away and\n"
+        "                         DIR/device appears, the line dfu-util -l prints for the\n"
+        "                         host in DFU mode (for a stand-in dfu-util)\n"
         "\n"
         "Firmware images:\n"
         "  --make-test-images DIR write the emulator's test images 7140_orvanel_radio.bin\n"

@@ -51,11 +51,19 @@ struct SimOptions
 
     // The radio's ROM bootloader and its faults.
     bool startInBootloader = false;
-    bool deadRadio = false;  //!< no sweep data until a valid radio image is flashed
-    QSet<int> blNack;        //!< bootloader commands answered with a NACK (0x55 = auto-baud)
-    QMap<int, int> blStatus; //!< command -> what get-status answers after it
-    int blBadChecksum = 0;   //!< 1-based bootloader response whose checksum is spoilt
-    int blSilentAfter = 0;   //!< bootloader commands answered before going silent
+    bool deadRadio = false;        //!< no sweep data until a valid radio image is flashed
+    QSet<int> blNack;              //!< bootloader commands answered with a NACK (0x55 = auto-baud)
+    QMap<int, int> blStatus;       //!< command -> what get-status answers after it
+    int blBadChecksum = 0;         //!< 1-based bootloader response whose checksum is spoilt
+    int blSilentAfter = 0;         //!< bootloader commands answered before going silent
+    int blSilentAtCode = -1;       //!< go silent at this bootloader command ...
+    int blSilentAtCount = 1;       //!< ... at its Nth occurrence, until the port is reopened
+    quint32 blChipId = 0x0000B99A; //!< what get-chip-id answers
+    int blFlashSectors = 0x20;     //!< 4 KiB flash sectors the radio has
+    bool blBadCrc = false;         //!< the read-back CRC32 never matches
+    bool blHalfWritten = false;    //!< start in the bootloader, an update cut off half-way
+    QString dfuDir; //!< where the host processor shows up as a DFU device after the host-bootloader
+                    //!< command
 
     QString testImagesDir; //!< write the test firmware images here and exit
 

@@ -2,7 +2,10 @@
 
 #include "ptylink.h"
 #include "rfsaframe.h"
+#include "testimages.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -72,6 +75,12 @@ SimServer::SimServer(const SimOptions &options, const RfScene &scene, QObject *p
         enqueue(r);
     };
     m_bootloader.onReset = [this] { leaveBootloader(); };
+    m_bootloader.onUnacknowledged = [this](const QByteArray &response) {
+        ++m_unacknowledged;
+        m_log.write("BL-UNACKED", response);
+        qCWarning(lcSim, "bootloader response %s was never acknowledged",
+                  response.toHex().constData());
+    };
 
     attachLink();
 }
@@ -102,6 +111,10 @@ bool SimServer::start(QString *error, bool *badArgument)
         return false;
     if (m_options.startInBootloader)
         enterBootloader();
+    if (m_options.blHalfWritten) {
+        m_bootloader.holdHalfWritten(TestImages::radioImage());
+        qCInfo(lcSim, "radio in its ROM bootloader with a half-written image");
+    }
     return true;
 }
 
@@ -172,6 +185,11 @@ void SimServer::enterBootloader()
 
 void SimServer::leaveBootloader()
 {
+    if (!m_bootloader.imageValid()) {
+        qCInfo(lcSim, "radio reset without a valid image (its last sector is blank): it stays "
+                      "in its ROM bootloader");
+        return; // the bootloader has already started over, waiting for auto-baud
+    }
     m_inBootloader = false;
     m_staleTimer->stop();
     const QString version = m_bootloader.imageVersion();
@@ -182,6 +200,11 @@ void SimServer::leaveBootloader()
 
 void SimServer::onHungUp()
 {
+    // What the host wrote before it closed did arrive (an acknowledgement
+    // among it); only its pacing is cut short.
+    for (Incoming &in : m_bootloaderIn)
+        in.dueMs = 0;
+    feedBootloader();
     // Nobody listens: what is queued would only fill the terminal's buffer
     // and reach whoever opens the port next, stale. A real device's USB
     // endpoint drops it too.
@@ -197,7 +220,10 @@ void SimServer::onHungUp()
     m_device.resetLink();
     m_bootloaderIn.clear();
     m_bootloaderInTimer->stop();
-    m_bootloader.dropPartial();
+    if (m_inBootloader)
+        m_bootloader.lineClosed();
+    else
+        m_bootloader.dropPartial();
     m_lineFreeAtMs = nowMs();
 }
 
@@ -286,6 +312,7 @@ void SimServer::transmitted(SimReply::Kind kind)
         // away as it does when the USB device re-enumerates.
         qCInfo(lcSim, "host processor leaves for its DFU bootloader: the port goes away");
         m_pulling = true;
+        m_toDfu = true;
         m_queue.clear();
         QTimer::singleShot(PullCableDelayMs, this, &SimServer::pullCable);
         return;
@@ -303,6 +330,8 @@ void SimServer::transmitted(SimReply::Kind kind)
 
 void SimServer::pullCable()
 {
+    if (m_toDfu && !m_options.dfuDir.isEmpty())
+        showAsDfuDevice();
     shutdown();
     if (m_options.reappearAfterMs < 0 || m_reappeared) {
         emit finished();
@@ -332,4 +361,21 @@ void SimServer::plugIn()
     m_device.resetLink();
     m_lineFreeAtMs = nowMs();
     emit pluggedIn(m_link->slavePath());
+}
+
+void SimServer::showAsDfuDevice()
+{
+    // The line dfu-util -l prints for the host processor in its DFU
+    // bootloader; a stand-in dfu-util lists what it finds there.
+    const QString line =
+        QStringLiteral("Found DFU: [%1:%2] ver=2200, devnum=9, cfg=1, intf=0, path=\"1-1.3\", "
+                       "alt=0, name=\"@Internal Flash  /0x08000000/04*016Kg,01*064Kg,07*128Kg\", "
+                       "serial=\"ORVSIM%3\"\n")
+            .arg(QStringLiteral(ORVANEL_DFU_VENDOR_ID), QStringLiteral(ORVANEL_DFU_PRODUCT_ID))
+            .arg(m_options.seed % 1000000, 6, 10, QLatin1Char('0'));
+    QFile file(QDir(m_options.dfuDir).filePath(QStringLiteral("host.dev")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(line.toLatin1()) < 0)
+        qCWarning(lcSim, "cannot write %s", qPrintable(file.fileName()));
+    else
+        qCInfo(lcSim, "host processor shows up as a DFU device");
 }

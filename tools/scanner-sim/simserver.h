@@ -27,6 +27,9 @@ public:
     //! message says why, and `badArgument` tells a user error from a system one.
     bool start(QString *error, bool *badArgument);
     QString slavePath() const;
+    //! Bootloader responses the host never acknowledged; the run counts as
+    //! failed when there are any.
+    int unacknowledged() const { return m_unacknowledged; }
     //! Closes the terminal and removes the link (also done on destruction).
     void shutdown();
 
@@ -53,6 +56,7 @@ private:
     void pullCable();
     void plugIn();
     void attachLink();
+    void showAsDfuDevice();
     void enterBootloader();
     void leaveBootloader();
     void feedBootloader();
@@ -84,8 +88,10 @@ private:
     QVector<SimReply::Kind> m_outKinds; //!< the frames in m_out
     double m_lineFreeAtMs = 0;          //!< when the emulated line has sent everything queued
     double m_lastSweepEndMs = -1e12;
+    int m_unacknowledged = 0;
     int m_framesSent = 0;
     int m_sweepsSent = 0;
     bool m_pulling = false;
     bool m_reappeared = false; //!< the one re-plug of --reappear-after happened
+    bool m_toDfu = false;      //!< the port goes because the host processor left for DFU
 };
