@@ -1,7 +1,5 @@
 #include "alarmevaluator.h"
 
-#include <QHash>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -15,29 +13,53 @@ qint64 toMs(double seconds)
 
 } // namespace
 
-void AlarmEvaluator::setLimits(const QVector<LimitLine> &limits)
+namespace {
+
+// Carries the hold state of each entry that stays enabled under the same
+// name; an alarm that is on and has no such successor ends now, so nobody
+// is left waiting for an end that would never come.
+template <typename Item, typename State, typename Name>
+std::vector<State> carryOver(const QVector<Item> &before, const std::vector<State> &states,
+                             const QVector<Item> &after, Name name, AlarmEvent::Source source,
+                             qint64 nowMs, QVector<AlarmEvent> *ended)
 {
-    // An edited set keeps the alarms of limits it still has (by name), so an
-    // alarm that is on still gets its end.
-    QHash<QString, HoldState> kept;
-    for (int i = 0; i < m_limits.size(); ++i)
-        kept.insert(m_limits.at(i).name, m_limitStates.at(size_t(i)).hold);
+    std::vector<State> next(size_t(after.size()));
+    std::vector<bool> taken(size_t(after.size()), false);
+    for (int i = 0; i < before.size(); ++i) {
+        const auto &hold = states.at(size_t(i)).hold;
+        int j = 0;
+        while (j < after.size() && (taken[size_t(j)] || !after.at(j).enabled ||
+                                    name(after.at(j)) != name(before.at(i))))
+            ++j;
+        if (j < after.size()) {
+            taken[size_t(j)] = true;
+            next[size_t(j)].hold = hold;
+        } else if (hold.active && ended) {
+            ended->append(AlarmEvent{AlarmEvent::End, source, name(before.at(i)), hold.worstMHz,
+                                     hold.worstDbm, nowMs, nowMs - hold.activeSinceMs});
+        }
+    }
+    return next;
+}
+
+} // namespace
+
+void AlarmEvaluator::setLimits(const QVector<LimitLine> &limits, QVector<AlarmEvent> *ended)
+{
+    m_limitStates = carryOver(
+        m_limits, m_limitStates, limits, [](const LimitLine &l) { return l.name; },
+        AlarmEvent::Limit, m_lastTimeMs, ended);
     m_limits = limits;
-    m_limitStates = std::vector<LimitState>(size_t(limits.size()));
-    for (int i = 0; i < limits.size(); ++i)
-        m_limitStates[size_t(i)].hold = kept.value(limits.at(i).name);
     m_limitsPrepared = false;
 }
 
-void AlarmEvaluator::setChannelWatches(const QVector<ChannelWatch> &watches)
+void AlarmEvaluator::setChannelWatches(const QVector<ChannelWatch> &watches,
+                                       QVector<AlarmEvent> *ended)
 {
-    QHash<QString, HoldState> kept;
-    for (int i = 0; i < m_watches.size(); ++i)
-        kept.insert(m_watches.at(i).label, m_watchStates.at(size_t(i)).hold);
+    m_watchStates = carryOver(
+        m_watches, m_watchStates, watches, [](const ChannelWatch &w) { return w.label; },
+        AlarmEvent::Watch, m_lastTimeMs, ended);
     m_watches = watches;
-    m_watchStates = std::vector<WatchState>(size_t(watches.size()));
-    for (int i = 0; i < watches.size(); ++i)
-        m_watchStates[size_t(i)].hold = kept.value(watches.at(i).label);
     m_watchesPrepared = false;
 }
 
@@ -181,6 +203,7 @@ int AlarmEvaluator::evaluate(const AlarmSweep &sweep, QVector<AlarmEvent> &event
     if (!sweep.levels || sweep.count <= 0 || sweep.count > MaxBins ||
         !std::isfinite(sweep.firstMHz) || !std::isfinite(sweep.stepMHz) || sweep.stepMHz <= 0)
         return 0;
+    m_lastTimeMs = sweep.timeMs;
     if (!m_gridKnown || sweep.band != m_band || sweep.firstMHz != m_firstMHz ||
         sweep.stepMHz != m_stepMHz || sweep.count != m_count) {
         // A new grid means new bins: the lines are recomputed and the

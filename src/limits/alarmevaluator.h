@@ -71,8 +71,12 @@ public:
     static constexpr int MaxWatchSweeps = 4096; //!< per minute; faster sweeping shortens the window
     static constexpr int MaxBins = 65536;
 
-    void setLimits(const QVector<LimitLine> &limits);
-    void setChannelWatches(const QVector<ChannelWatch> &watches);
+    //! Replaces the limits. A limit that stays enabled under the same name
+    //! keeps its alarm; the alarms of the others end at the last sweep's
+    //! time and are appended to `ended`.
+    void setLimits(const QVector<LimitLine> &limits, QVector<AlarmEvent> *ended = nullptr);
+    void setChannelWatches(const QVector<ChannelWatch> &watches,
+                           QVector<AlarmEvent> *ended = nullptr);
     const QVector<LimitLine> &limits() const { return m_limits; }
     const QVector<ChannelWatch> &channelWatches() const { return m_watches; }
 
@@ -130,6 +134,7 @@ private:
     std::vector<MaxTrace> m_maxTraces;
 
     // The grid the tables were prepared for.
+    qint64 m_lastTimeMs = 0;
     bool m_gridKnown = false;
     bool m_limitsPrepared = false;
     bool m_watchesPrepared = false;

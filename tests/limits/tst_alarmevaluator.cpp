@@ -14,7 +14,7 @@ private slots:
     void limitHoldAndClear();
     void channelWatch_data();
     void channelWatch();
-    void editedLimitsKeepTheirAlarm();
+    void editedLimitsKeepOrEndTheirAlarm();
 
 private:
     static QString run(AlarmEvaluator &evaluator, const QString &pattern, qint64 intervalMs,
@@ -148,7 +148,7 @@ void tst_AlarmEvaluator::channelWatch()
     QCOMPARE(run(evaluator, pattern, 1000, watch.label), events);
 }
 
-void tst_AlarmEvaluator::editedLimitsKeepTheirAlarm()
+void tst_AlarmEvaluator::editedLimitsKeepOrEndTheirAlarm()
 {
     LimitLine line;
     line.name = QStringLiteral("Stage mask");
@@ -161,6 +161,16 @@ void tst_AlarmEvaluator::editedLimitsKeepTheirAlarm()
     line.points = {{2400, -30}, {2500, -30}};
     evaluator.setLimits({line});
     QCOMPARE(run(evaluator, QStringLiteral("+"), 250, line.name), QStringLiteral("E0"));
+    // A disabled limit's alarm ends when the set changes, not never.
+    line.points = {{2400, -50}, {2500, -50}};
+    evaluator.setLimits({line});
+    QCOMPARE(run(evaluator, QStringLiteral("+"), 250, line.name), QStringLiteral("S0"));
+    line.enabled = false;
+    QVector<AlarmEvent> ended;
+    evaluator.setLimits({line}, &ended);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.first().state, AlarmEvent::End);
+    QVERIFY(!evaluator.isLimitActive(0));
 }
 
 QTEST_GUILESS_MAIN(tst_AlarmEvaluator)
