@@ -160,6 +160,9 @@ int AlarmEvaluator::step(HoldState &h, bool violated, qint64 nowMs, double holdS
                          double score, double mhz, double dbm, AlarmEvent::Source source,
                          const QString &name, QVector<AlarmEvent> &events)
 {
+    // A clock set back must not stretch the hold or clear time by the jump.
+    if (h.pendingSinceMs > nowMs)
+        h.pendingSinceMs = nowMs;
     if (violated) {
         if (!h.active && h.pendingSinceMs < 0) {
             h.pendingSinceMs = nowMs;
@@ -274,6 +277,11 @@ int AlarmEvaluator::evaluate(const AlarmSweep &sweep, QVector<AlarmEvent> &event
         --m_watchSize;
     };
     if (m_watchSize == MaxWatchSweeps)
+        dropOldest();
+    // After the clock is set back the window's sweeps lie in the future;
+    // the minute starts over rather than holding them for the jump's length.
+    const int newest = (m_watchHead + m_watchSize - 1 + MaxWatchSweeps) % MaxWatchSweeps;
+    while (m_watchSize > 0 && m_watchTimes[size_t(newest)] > sweep.timeMs)
         dropOldest();
     while (m_watchSize > 0 && m_watchTimes[size_t(m_watchHead)] <= sweep.timeMs - WatchWindowMs)
         dropOldest();

@@ -4,7 +4,8 @@
 
 // Sweeps as the device sends them: 501 bins over 2400-2500 MHz, noise at
 // -90 dBm. Each character of a pattern is one sweep: '+' an emitter at
-// 2450 MHz (-40 dBm), '-' noise only, '?' no data at all.
+// 2450 MHz (-40 dBm), '-' noise only, '?' no data at all, '<' the emitter
+// after the clock was set back an hour.
 class tst_AlarmEvaluator : public QObject
 {
     Q_OBJECT
@@ -28,12 +29,16 @@ QString tst_AlarmEvaluator::run(AlarmEvaluator &evaluator, const QString &patter
     QVector<AlarmEvent> events;
     QStringList seen;
     qint64 startMs = -1;
+    qint64 clockMs = 1765000000000;
     for (int i = 0; i < pattern.size(); ++i) {
+        if (pattern.at(i) == QLatin1Char('<'))
+            clockMs -= 3600 * 1000; // the clock is set back an hour, the emitter stays
+
         levels.fill(pattern.at(i) == QLatin1Char('?') ? AlarmSweep::NoData : -90);
-        if (pattern.at(i) == QLatin1Char('+'))
+        if (pattern.at(i) == QLatin1Char('+') || pattern.at(i) == QLatin1Char('<'))
             levels[250] = -40;
         events.clear();
-        const qint64 now = 1765000000000 + i * intervalMs;
+        const qint64 now = clockMs + i * intervalMs;
         evaluator.evaluate({LimitBand::Band2400, 2400, 0.2, levels.constData(), 501, now}, events);
         for (const AlarmEvent &e : events) {
             // Whatever raised it, the worst point is the emitter.
@@ -80,6 +85,8 @@ void tst_AlarmEvaluator::limitHoldAndClear_data()
         << "+------" << 4 << -50.0 << 2500.0 << 0.75 << 0.0 << "S750 E1000";
     QTest::newRow("a spike held by the max of 3")
         << "+------" << 3 << -50.0 << 2500.0 << 0.75 << 0.0 << "";
+    QTest::newRow("clock set back while above")
+        << "++<++++" << 0 << -50.0 << 2500.0 << 1.0 << 1.0 << "S-3598500";
     QTest::newRow("emitter beyond the line's last point")
         << "+++++" << 0 << -50.0 << 2440.0 << 0.0 << 0.0 << "";
     QTest::newRow("no data under a line below any level")
@@ -125,6 +132,9 @@ void tst_AlarmEvaluator::channelWatch_data()
     QTest::newRow("busy, then quiet for a minute")
         << QString(30, '+') + QString(90, '-') << 2440.0 << 25.0 << "S2000 E76000";
     QTest::newRow("emitter outside the watched range") << QString(30, '+') << 2451.0 << 10.0 << "";
+    // Without starting the minute over, the hour-old sweeps would keep it busy.
+    QTest::newRow("clock set back after a busy spell")
+        << QString(30, '+') + "<" + QString(10, '-') << 2440.0 << 25.0 << "S2000 E-3565000";
 }
 
 void tst_AlarmEvaluator::channelWatch()
