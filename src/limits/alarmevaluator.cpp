@@ -281,8 +281,9 @@ int AlarmEvaluator::evaluate(const AlarmSweep &sweep, QVector<AlarmEvent> &event
     // After the clock is set back the window's sweeps lie in the future;
     // the minute starts over rather than holding them for the jump's length.
     const int newest = (m_watchHead + m_watchSize - 1 + MaxWatchSweeps) % MaxWatchSweeps;
-    while (m_watchSize > 0 && m_watchTimes[size_t(newest)] > sweep.timeMs)
-        dropOldest();
+    if (m_watchSize > 0 && m_watchTimes[size_t(newest)] > sweep.timeMs)
+        while (m_watchSize > 0)
+            dropOldest();
     while (m_watchSize > 0 && m_watchTimes[size_t(m_watchHead)] <= sweep.timeMs - WatchWindowMs)
         dropOldest();
     const int slot = (m_watchHead + m_watchSize) % MaxWatchSweeps;
