@@ -1,0 +1,3 @@
+#include "limitslog.h"
+
+Q_LOGGING_CATEGORY(lcLimits, "orvanel.limits")
