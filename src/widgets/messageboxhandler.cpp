@@ -21,15 +21,22 @@ static QWidget *dialogParent()
     return QApplication::activeWindow();
 }
 
-//! A list to tick items in, with buttons to tick or clear them all.
-static QVariant checkItems(const DialogSeam::Request &r)
+//! The dialog's title and the request's text above what the dialog asks for.
+static QVBoxLayout *titledLayout(QDialog &dialog, const DialogSeam::Request &r)
 {
-    QDialog dialog(dialogParent());
     dialog.setWindowTitle(r.title);
     auto *layout = new QVBoxLayout(&dialog);
     auto *label = new QLabel(r.text, &dialog);
     label->setWordWrap(true);
     layout->addWidget(label);
+    return layout;
+}
+
+//! A list to tick items in, with buttons to tick or clear them all.
+static QVariant checkItems(const DialogSeam::Request &r)
+{
+    QDialog dialog(dialogParent());
+    QVBoxLayout *layout = titledLayout(dialog, r);
     auto *list = new QListWidget(&dialog);
     list->setObjectName(QStringLiteral("lwItems"));
     for (int i = 0; i < r.items.size(); ++i) {
@@ -67,11 +74,7 @@ static QVariant checkItems(const DialogSeam::Request &r)
 static QVariant getRange(const DialogSeam::Request &r)
 {
     QDialog dialog(dialogParent());
-    dialog.setWindowTitle(r.title);
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *label = new QLabel(r.text, &dialog);
-    label->setWordWrap(true);
-    layout->addWidget(label);
+    QVBoxLayout *layout = titledLayout(dialog, r);
     auto *form = new QFormLayout;
     const QStringList preset = r.value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QDoubleSpinBox *boxes[2];
