@@ -1,34 +1,18 @@
+#include "fuzzpty.h"
 #include "fuzzsupport.h"
 #include "rblserialcomms.h"
-
-#include <fcntl.h>
-#include <stdlib.h>
 
 // The bootloader protocol's receive path. The first byte picks the command
 // last sent (which decides whether an acknowledgement or a response is
 // read), the second where the rest is split in two reads.
-namespace {
-
-// As in the reply target: a pseudo-terminal nobody reads keeps the shared
-// port open instead of failing to open it for every input.
-QString openPty()
-{
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        abort();
-    return QString::fromLocal8Bit(ptsname(master));
-}
-
-} // namespace
-
 ORVANEL_FUZZ_INIT
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    static const QString pty = openPty();
-    RblSerialComms comms(pty);
+    FuzzPty::instance().drain();
+    RblSerialComms comms(FuzzPty::instance().path());
     switch (data[0] % 8) {
     case 0:
         comms.autoBaud();

@@ -1,36 +1,18 @@
+#include "fuzzpty.h"
 #include "fuzzsupport.h"
 #include "rfsaserialcomms.h"
-
-#include <fcntl.h>
-#include <stdlib.h>
 
 // The receive path of the protocol object. The first byte picks the command
 // last sent (which decides how replies are read), the second where the rest
 // is split in two reads, so frames cut across reads are covered too.
-namespace {
-
-// A pseudo-terminal nobody reads: the shared port opens it once and stays
-// open, where a port that cannot open would try again for every input (a
-// few milliseconds each). Every protocol object clears the port's buffers,
-// so what the objects write does not pile up.
-QString openPty()
-{
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        abort();
-    return QString::fromLocal8Bit(ptsname(master));
-}
-
-} // namespace
-
 ORVANEL_FUZZ_INIT
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    static const QString pty = openPty();
-    RfsaSerialComms comms(pty);
+    FuzzPty::instance().drain();
+    RfsaSerialComms comms(FuzzPty::instance().path());
     switch (data[0] % 8) {
     case 0:
         comms.getSpecNoInit();
