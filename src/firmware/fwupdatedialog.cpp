@@ -241,11 +241,7 @@ void FwUpdateDialog::finishHostUpdate()
     if (running())
         return;
     m_hostWaiting = true;
-    setUpdRadio(false);
-    setUpdHost(true);
-    if (!isVisible())
-        open();
-    on_actionStart_triggered();
+    startOnly(false);
 }
 
 void FwUpdateDialog::finishRadioUpdate()
@@ -253,8 +249,13 @@ void FwUpdateDialog::finishRadioUpdate()
     if (running())
         return;
     setRadioWaiting(true);
-    setUpdRadio(true);
-    setUpdHost(false);
+    startOnly(true);
+}
+
+void FwUpdateDialog::startOnly(bool radio)
+{
+    setUpdRadio(radio);
+    setUpdHost(!radio);
     if (!isVisible())
         open();
     on_actionStart_triggered();

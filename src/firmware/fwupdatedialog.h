@@ -106,6 +106,8 @@ private slots:
     void on_actionCancel_triggered();
 
 private:
+    //! Updates the one processor an earlier update left unfinished.
+    void startOnly(bool radio);
     enum class Step
     {
         Idle,
