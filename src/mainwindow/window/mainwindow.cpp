@@ -1,11 +1,16 @@
 #include "mainwindow.h"
 
 #include "appversion.h"
+#include "autosavecontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "instancechannel.h"
+#include "kivoidpanel.h"
+#include "markerscontroller.h"
 #include "projectinfodialog.h"
 #include "scansession.h"
+#include "shownpage.h"
+#include "surveycontroller.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -32,6 +37,8 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     // Before the window's own listeners: they read the scan's state updated.
     m_session = new ScanSession(m_device, this);
     buildForm();
+    // Before anything that follows the shown page listens.
+    m_shownPage = new ShownPage(m_form.tabWidget);
     buildDataActions();
     m_form.dockWidgetWifiList->hide();
     m_form.dockWidgetKivoIds->hide();
@@ -83,10 +90,11 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     statusBar()->addPermanentWidget(m_lblHostVersion);
 
     buildPages();
+    m_autosave = new AutosaveController(m_page2400, m_page900, this);
     buildOverloadWarning();
-    followSurveyPage(m_form.tabWidget->currentWidget()); // the tabs went in unannounced
-    followMarkerPage(m_form.tabWidget->currentWidget());
-    connect(m_form.tabWidget, &QTabWidget::currentChanged, this, &MainWindow::syncViewToggleText);
+    m_survey->follow(m_shownPage->page()); // the tabs went in unannounced
+    m_markers->follow(m_shownPage->page());
+    connect(m_shownPage, &ShownPage::pageShown, this, &MainWindow::syncViewToggleText);
 
     statusBar()->showMessage(tr("Ready to connect"));
     m_form.actionPause->setEnabled(false);
@@ -97,9 +105,69 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     buildProjectInfo();
 
     QMetaObject::connectSlotsByName(this);
+    connect(m_shownPage, &ShownPage::pageShown, this,
+            [this](TabPage *, int index) { on_tabWidget_currentChanged(index); });
 
     if (runStartupActions)
         QTimer::singleShot(0, this, &MainWindow::startupActions);
+}
+
+UtilizationDock *MainWindow::utilizationDock() const
+{
+    return m_survey->utilizationDock();
+}
+
+MarkerTable *MainWindow::markerTable() const
+{
+    return m_markers->table();
+}
+
+void MainWindow::buildSurvey()
+{
+    m_survey = new SurveyController(
+        this, m_shownPage, m_kivoIdPanel, m_form.toolBar, m_form.actionExport_Csv,
+        [this](const TabPage *page) { return proposedBaseName(page); },
+        [this] { return m_projectInfo; });
+    m_form.dockWidgetUtilization = m_survey->dock();
+    m_form.actionUtilization = m_survey->toggleAction();
+    m_form.actionFind_Bursts = m_survey->findBurstsAction();
+    m_form.actionExport_Report = m_survey->exportReportAction();
+}
+
+void MainWindow::buildMarkers()
+{
+    m_markers = new MarkersController(this, m_shownPage);
+    m_form.dockWidgetMarkers = m_markers->dock();
+    m_form.actionMarkers = m_markers->toggleAction();
+}
+
+void MainWindow::buildKivoIdPanel()
+{
+    // The panel takes the place (and object name) of the form's placeholder.
+    QDockWidget *dock = m_form.dockWidgetKivoIds;
+    delete m_form.dockWidgetContentsKivoIds;
+    m_kivoIdPanel = new KivoIdPanel(dock);
+    m_kivoIdPanel->setObjectName(QStringLiteral("dockWidgetContentsKivoIds"));
+    dock->setWidget(m_kivoIdPanel);
+    m_form.dockWidgetContentsKivoIds = m_kivoIdPanel;
+    connect(m_kivoIdPanel, &KivoIdPanel::kivoIdSelected, this, &MainWindow::onKivoIdSelected);
+    connect(m_kivoIdPanel, &KivoIdPanel::kivoIdDeselected, this, &MainWindow::onKivoIdDeselected);
+    // Connected before the pages go in, so the grid follows every change of
+    // the current tab, also those the window makes while it is being built.
+    connect(m_shownPage, &ShownPage::pageShown, this, &MainWindow::followKivoIdBand);
+}
+
+void MainWindow::followKivoIdBand(TabPage *page)
+{
+    if (page)
+        m_kivoIdPanel->setBand(page->band() == TabPage::Band::Band900 ? KivoIdModel::Band900
+                                                                      : KivoIdModel::Band2400);
+}
+
+void MainWindow::showKivoIdsOn(TabPage *page)
+{
+    // A page that joins later draws what the panel shows, like the others.
+    page->kivoIdSelection(m_kivoIdPanel->shownKivoIds());
 }
 
 void MainWindow::buildPages()
@@ -180,21 +248,19 @@ void MainWindow::onNewLocalConnection(const QStringList &arguments)
 
 void MainWindow::onKivoIdSelected(int id)
 {
-    for (int i = 0; i < m_form.tabWidget->count(); ++i)
-        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
-            page->kivoIdSelected(id);
+    for (TabPage *page : m_shownPage->pages())
+        page->kivoIdSelected(id);
 }
 
 void MainWindow::onKivoIdDeselected(int id)
 {
-    for (int i = 0; i < m_form.tabWidget->count(); ++i)
-        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
-            page->kivoIdDeselected(id);
+    for (TabPage *page : m_shownPage->pages())
+        page->kivoIdDeselected(id);
 }
 
 void MainWindow::on_actionToggle_View_triggered()
 {
-    if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget()))
+    if (TabPage *page = m_shownPage->page())
         page->toggleView();
     QAction *a = m_form.actionToggle_View;
     a->setText(a->text() == tr("Waterfall View") ? tr("Spectrogram View") : tr("Waterfall View"));
@@ -203,16 +269,15 @@ void MainWindow::on_actionToggle_View_triggered()
 
 void MainWindow::syncViewToggleText()
 {
-    // One action serves every page, but each page keeps its own view: the
-    // text names the view of the page on screen.
-    if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget()))
+    if (TabPage *page = m_shownPage->page())
         m_form.actionToggle_View->setText(page->currentView() == 0 ? tr("Spectrogram View")
                                                                    : tr("Waterfall View"));
 }
 
 void MainWindow::on_actionToggle_Wifi_List_toggled(bool enabled)
 {
-    if (!qobject_cast<TabPage2400 *>(m_form.tabWidget->currentWidget()))
+    const TabPage *page = m_shownPage->page();
+    if (!page || page->band() != TabPage::Band::Band2400)
         return;
     m_form.dockWidgetWifiList->setVisible(enabled);
     if (enabled)
@@ -231,7 +296,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
     if (index < 2)
         return; // band tabs have no close button
     QWidget *page = m_form.tabWidget->widget(index);
-    discardPageJournal(page); // closing a recovered scan unsaved discards it
+    m_autosave->discardPageJournal(page); // closing a recovered scan unsaved discards it
     m_form.tabWidget->removeTab(index);
     if (page)
         page->deleteLater();
@@ -240,4 +305,38 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
 void MainWindow::on_actionTarnwell_Website_triggered()
 {
     QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.tarnwell.com/")));
+}
+
+// What the scan hands on to what a crash or a quit would lose.
+void MainWindow::countSweepTaken(ScanPlan::Band band)
+{
+    m_autosave->countSweepTaken(band);
+}
+
+void MainWindow::forgetSavedSweeps()
+{
+    m_autosave->forgetSavedSweeps();
+}
+
+int MainWindow::unsavedSweeps(ScanPlan::Band band)
+{
+    return m_autosave->unsavedSweeps(band);
+}
+
+void MainWindow::autosaveSweep(ScanPlan::Band band, qint64 timeStamp,
+                               const RfSpectrumScan &spectrum)
+{
+    m_autosave->addSweep(band, timeStamp, spectrum, m_session->scanWanted());
+}
+
+void MainWindow::endAutosave(bool remove)
+{
+    m_autosave->end(remove);
+}
+
+void MainWindow::offerRecovery()
+{
+    m_autosave->offerRecovery([this](const RfSpectrumHistory &history, const QString &title) {
+        return addHistoryPage(history, title);
+    });
 }

@@ -15,14 +15,15 @@
 
 #include <memory>
 
+class AutosaveController;
 class DebugWindow;
-class AutosaveJournal;
 class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
 class KivoIdPanel;
 class ScanSession;
 class MarkerTable;
+class MarkersController;
 class ProjectInfoDialog;
 class QAction;
 class QCloseEvent;
@@ -30,6 +31,8 @@ class QDockWidget;
 class QLabel;
 class QToolBar;
 class QToolButton;
+class ShownPage;
+class SurveyController;
 class TabPage;
 class TabPage2400;
 class TabPage900;
@@ -102,8 +105,8 @@ public:
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
     KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
-    UtilizationDock *utilizationDock() const { return m_utilizationDock; }
-    MarkerTable *markerTable() const { return m_markerTable; }
+    UtilizationDock *utilizationDock() const;
+    MarkerTable *markerTable() const;
     FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
 
     //! Carries out a command line (the first entry is the program path).
@@ -175,7 +178,6 @@ private slots:
     void on_actionLumaweave_KivoIds_toggled(bool enabled);
     void on_actionUpdate_Firmware_triggered();
     void on_tabWidget_tabCloseRequested(int index);
-    void on_tabWidget_currentChanged(int index);
     void on_actionUser_Manual_triggered();
     void on_actionTarnwell_Website_triggered();
     void on_actionAbout_triggered();
@@ -183,12 +185,16 @@ private slots:
     void on_actionExport_Csv_triggered();
 
 private:
+    //! The scan's part in a page change; follows `pageShown` (a slot by
+    //! name would listen to the tabs a second time).
+    void on_tabWidget_currentChanged(int index);
     void buildForm();
     void buildHelpMenu();
-    void installWifiList();
     void buildPages();
     void buildOverloadWarning();
     void buildProjectInfo();
+    //! One action serves every page, but each page keeps its own view: the
+    //! text names the view of the page on screen.
     void syncViewToggleText();
     void restoreWindowGeometry();
     void updateActionStates();
@@ -213,7 +219,7 @@ private:
     bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
-    // Waiting for a lost device and resuming (mainwindowreconnect.cpp).
+    // Waiting for a lost device and resuming.
     void buildReconnect();
     void rememberDeviceIdentity();
     void waitForDeviceReturn(ScanPlan::Band band);
@@ -222,45 +228,32 @@ private:
     //! Resumes the scan the lost device was doing; false when none was.
     bool resumeAfterReconnect();
     bool recentlyReconnected() const;
-    // Leaving with unsaved sweeps (mainwindowquit.cpp).
     //! Quit and the close button: offers to save what is unsaved; false
     //! when the user chose to stay.
     bool confirmQuit();
+    // What the scan hands to the autosave controller.
     void countSweepTaken(ScanPlan::Band band);
     void forgetSavedSweeps();
-    void noteSaved(TabPage *page, const QString &path);
-    //! Sweeps of the band's live page not in a saved file. Those that came
-    //! in just after a Save are added to that file instead.
     int unsavedSweeps(ScanPlan::Band band);
+    void autosaveSweep(ScanPlan::Band band, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    void endAutosave(bool remove);
     void updateSessionState();
     void buildKivoIdPanel();
-    void followKivoIdBand(QWidget *page);
+    //! The KiVo panel shows the grid of the band on screen.
+    void followKivoIdBand(TabPage *page);
     void showKivoIdsOn(TabPage *page);
     void openDebugWindow();
     QRect availableArea() const;
     void keepOwnWindow(QWidget *window);
-    // Data in and out (mainwindowdata.cpp).
     void buildDataActions();
-    bool addHistoryPage(const RfSpectrumHistory &history, const QString &title);
+    //! A page for `history` as a new tab; null when no band page fits it.
+    TabPage *addHistoryPage(const RfSpectrumHistory &history, const QString &title);
     bool openCsvFile(const QString &path);
-    void autosaveSweep(ScanPlan::Band band, qint64 timeStamp, const RfSpectrumScan &spectrum);
-    void endAutosave(bool remove);
-    void onPageSaved(TabPage *page);
-    void discardPageJournal(QWidget *page);
-    // Site survey (mainwindowsurvey.cpp).
     void buildSurvey();
-    void followSurveyPage(QWidget *page);
-    //! The shown page and its selection (its whole history if nothing is
-    //! selected); empty, with `nothingText` shown, when there is nothing.
-    RfSpectrumSampleList surveySelection(TabPage **page, const QString &title,
-                                         const QString &nothingText);
-    void findBursts();
-    void exportReport();
-    // The marker dock (mainwindowmarkers.cpp).
     void buildMarkers();
-    void followMarkerPage(QWidget *page);
 
     MainWindowForm m_form;
+    ShownPage *m_shownPage = nullptr;
     DeviceComms *m_device = nullptr;
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
@@ -283,9 +276,9 @@ private:
     TabPage2400 *m_page2400 = nullptr;
     TabPage900 *m_page900 = nullptr;
     KivoIdPanel *m_kivoIdPanel = nullptr; //!< the KiVo dock's contents
-    UtilizationDock *m_utilizationDock = nullptr;
-    QMetaObject::Connection m_surveyFollow; //!< the shown page's selections to the dock
-    MarkerTable *m_markerTable = nullptr;   //!< lists the shown page's markers
+    SurveyController *m_survey = nullptr;
+    MarkersController *m_markers = nullptr;
+    AutosaveController *m_autosave = nullptr;
 
     ScanSession *m_session = nullptr;
     RfParams m_rfParams[2]; //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them
@@ -301,11 +294,4 @@ private:
     QList<QPointer<QWidget>> m_ownWindows;
     QPointer<DebugWindow> m_debugWindow;
     std::unique_ptr<ManualLauncher> m_manualLauncher;
-    AutosaveJournal *m_autosave[2] = {nullptr, nullptr}; //!< 2.4 GHz, 900 MHz; made on first sweep
-    // Per band (2.4 GHz, 900 MHz): sweeps given to the live page since Scan,
-    // how many of them the last Save wrote, where and when.
-    int m_sweepsTaken[2] = {0, 0};
-    int m_sweepsSaved[2] = {0, 0};
-    QString m_savedPath[2];
-    qint64 m_savedAtMs[2] = {0, 0};
 };

@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "devicecomms.h"
 #include "scansession.h"
+#include "shownpage.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
 
@@ -57,9 +58,8 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
 
 void MainWindow::applyQcMode()
 {
-    for (int i = 0; i < m_form.tabWidget->count(); ++i)
-        if (auto *page = qobject_cast<TabPage *>(m_form.tabWidget->widget(i)))
-            page->addQcPassLine();
+    for (TabPage *page : m_shownPage->pages())
+        page->addQcPassLine();
     m_device->setQcMode(true);
 }
 

@@ -146,7 +146,11 @@ void MainWindow::buildForm()
 
     f.dockWidgetWifiList = makeDock(this, "dockWidgetWifiList", tr("Wi-Fi List"),
                                     "dockWidgetContentsWifiList", &f.dockWidgetContentsWifiList);
-    installWifiList();
+    auto *wifiList = new WifiList(f.dockWidgetWifiList); // the 2.4 GHz pages drive it
+    wifiList->setObjectName(QStringLiteral("dockWidgetContentsWifiList"));
+    delete f.dockWidgetContentsWifiList; // the empty placeholder
+    f.dockWidgetContentsWifiList = wifiList;
+    f.dockWidgetWifiList->setWidget(wifiList);
     f.dockWidgetKivoIds = makeDock(this, "dockWidgetKivoIds", tr("Lumaweave KiVo IDs"),
                                    "dockWidgetContentsKivoIds", &f.dockWidgetContentsKivoIds);
     setWindowTitle(tr("Orvanel"));

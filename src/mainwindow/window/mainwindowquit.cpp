@@ -3,70 +3,17 @@
 // sweep of a live page has not been saved.
 #include "mainwindow.h"
 
+#include "autosavecontroller.h"
 #include "dialogseam.h"
-#include "mainwindowlog.h"
-#include "recordingio.h"
 #include "recordingui.h"
 #include "scansession.h"
+#include "tabpage.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMessageBox>
-
-namespace {
-
-// Sweeps that came in while the user went from Save to Stop or Quit are
-// written into the file just saved rather than asked about again.
-constexpr qint64 SaveGraceMs = 5000;
-
-int bandIndex(ScanPlan::Band band)
-{
-    return band == ScanPlan::Band900 ? 1 : 0;
-}
-
-} // namespace
-
-void MainWindow::countSweepTaken(ScanPlan::Band band)
-{
-    ++m_sweepsTaken[bandIndex(band)];
-}
-
-void MainWindow::forgetSavedSweeps()
-{
-    for (int i = 0; i < 2; ++i) {
-        m_sweepsTaken[i] = m_sweepsSaved[i] = 0;
-        m_savedPath[i].clear();
-    }
-}
-
-void MainWindow::noteSaved(TabPage *page, const QString &path)
-{
-    if (page != m_page2400 && page != m_page900)
-        return;
-    const int i = page == m_page900 ? 1 : 0;
-    m_sweepsSaved[i] = m_sweepsTaken[i];
-    m_savedPath[i] = path;
-    m_savedAtMs[i] = m_clock.elapsed();
-}
-
-int MainWindow::unsavedSweeps(ScanPlan::Band band)
-{
-    const int i = bandIndex(band);
-    const int unsaved = m_sweepsTaken[i] - m_sweepsSaved[i];
-    if (unsaved <= 0 || m_savedPath[i].isEmpty() ||
-        m_clock.elapsed() - m_savedAtMs[i] > SaveGraceMs)
-        return qMax(0, unsaved);
-    QString reason;
-    if (!RecordingIo::saveFile(m_savedPath[i], bandPage(band)->history(), &reason)) {
-        qCWarning(lcMainWindow) << "Could not bring" << m_savedPath[i] << "up to date:" << reason;
-        return unsaved;
-    }
-    qCInfo(lcMainWindow) << "Added" << unsaved << "sweeps to" << m_savedPath[i];
-    m_sweepsSaved[i] = m_sweepsTaken[i];
-    return 0;
-}
 
 bool MainWindow::confirmQuit()
 {
@@ -86,7 +33,7 @@ bool MainWindow::confirmQuit()
             const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
             if (path.isEmpty())
                 return false; // the save was cancelled or failed: stay
-            noteSaved(page, path);
+            m_autosave->noteSaved(page, path);
         } else if (answer != QMessageBox::No) {
             return false;
         }

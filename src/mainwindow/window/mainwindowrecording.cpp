@@ -1,6 +1,7 @@
 // Recordings, snapshots and project information as the window offers them.
 #include "mainwindow.h"
 
+#include "autosavecontroller.h"
 #include "devicecomms.h"
 #include "mainwindowlog.h"
 #include "projectinfodialog.h"
@@ -8,6 +9,7 @@
 #include "recordingui.h"
 #include "rtlpowercsv.h"
 #include "scansession.h"
+#include "shownpage.h"
 #include "snapshot.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -50,14 +52,14 @@ QString MainWindow::proposedBaseName(const TabPage *page) const
 
 void MainWindow::on_actionSave_triggered()
 {
-    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    TabPage *page = m_shownPage->page();
     if (!page)
         return;
     const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
     if (path.isEmpty())
         return;
-    noteSaved(page, path);
-    onPageSaved(page);
+    m_autosave->noteSaved(page, path);
+    m_autosave->pageSaved(page, m_session->scanWanted());
 }
 
 void MainWindow::on_actionOpen_triggered()
@@ -67,7 +69,7 @@ void MainWindow::on_actionOpen_triggered()
 
 void MainWindow::on_actionSnapshot_triggered()
 {
-    auto *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    TabPage *page = m_shownPage->page();
     if (!page)
         return;
     Snapshot::save(this, page->snapshotPixmap(), proposedBaseName(page));

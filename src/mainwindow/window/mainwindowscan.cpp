@@ -6,6 +6,7 @@
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "scansession.h"
+#include "shownpage.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -242,13 +243,13 @@ void MainWindow::onScanSweep(qint64 timeStamp, ScanPlan::Band band, const RfSpec
 
 void MainWindow::on_tabWidget_currentChanged(int index)
 {
-    QWidget *page = m_form.tabWidget->widget(index);
-    if (qobject_cast<TabPage2400 *>(page))
+    TabPage *page = m_shownPage->pageAt(index);
+    if (page && page->band() == TabPage::Band::Band2400)
         m_form.dockWidgetWifiList->setVisible(m_form.actionToggle_Wifi_List->isChecked());
 
     followBandTab(index);
-    if (auto *tab = qobject_cast<TabPage *>(page))
-        m_projectInfo = tab->history().projectInfo;
+    if (page)
+        m_projectInfo = page->history().projectInfo;
 }
 
 void MainWindow::followBandTab(int index)

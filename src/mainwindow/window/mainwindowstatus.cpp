@@ -2,6 +2,7 @@
 // and the one message when the device goes away.
 #include "mainwindow.h"
 
+#include "autosavecontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "scansession.h"
@@ -49,9 +50,9 @@ void MainWindow::askToSave(const QString &why)
     if (answer == QMessageBox::Yes)
         m_form.actionSave->trigger();
     else if (answer == QMessageBox::No) {
-        endAutosave(true); // discarded: nothing to recover at the next start
-        for (int i = 0; i < 2; ++i)
-            m_sweepsSaved[i] = m_sweepsTaken[i]; // and nothing to ask about on Quit
+        // Discarded: nothing to recover at the next start, nothing to ask
+        // about on Quit.
+        m_autosave->discardUnsaved();
     }
 }
 

@@ -76,6 +76,14 @@ public:
 
     ~TabPage() override;
 
+    enum class Band
+    {
+        Band2400,
+        Band900
+    };
+    //! The band the page shows, live or recorded.
+    virtual Band band() const = 0;
+
     //! A copy of the history, for saving and for the Wi-Fi list.
     RfSpectrumHistory history() const { return m_history.history(); }
     const BandHistory &bandHistory() const { return m_history; }

@@ -30,6 +30,7 @@ public:
 
     //! The KiVo IDs this band's plot draws; the others are dropped quietly.
     static bool isBandKivoId(int kivoId);
+    Band band() const override { return Band::Band2400; }
     //! Delay before the next scan when the cadence clock shows `elapsedMs`;
     //! 0 means at once (and the clock restarts).
     static int nextScanDelayMs(qint64 elapsedMs);

@@ -14,6 +14,7 @@ public:
 
     //! The KiVo IDs this band's plot draws; the others are dropped quietly.
     static bool isBandKivoId(int kivoId);
+    Band band() const override { return Band::Band900; }
 
 public slots:
     void onNewSpecScan(qint64 timeStamp, RfSpectrumScan spectrum) override;

@@ -7,7 +7,6 @@
 #include "notestyle.h"
 #include "plotcanvas.h"
 #include "plotcolorbar.h"
-#include "plotprompts.h"
 #include "rasterspectrogram.h"
 #include "rightclickmachine.h"
 #include "spectrocolormap.h"
@@ -25,7 +24,7 @@
 #include <qwt_plot_picker.h>
 #include <qwt_plot_spectrogram.h>
 
-SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent)
+SpectroPlot::SpectroPlot(QWidget *parent) : QwtPlot(parent), m_labels(labelRules())
 {
     setAutoReplot(false);
     setCanvas(new OpaqueCanvas(this));
@@ -207,14 +206,28 @@ bool SpectroPlot::labelHit(const SpectroLabel &label, const QPointF &pos)
 
 QList<SpectroLabel> SpectroPlot::spectroLabels() const
 {
-    QList<SpectroLabel> labels;
-    labels.reserve(m_labels.size());
-    for (const LabelEntry &e : m_labels)
-        labels.append(e.label);
-    return labels;
+    return m_labels.notes();
 }
 
-TnwPlotMarker *SpectroPlot::createLabelMarker(const SpectroLabel &label)
+PlotNotes<SpectroLabel>::Rules SpectroPlot::labelRules()
+{
+    PlotNotes<SpectroLabel>::Rules rules;
+    rules.hit = &SpectroPlot::labelHit;
+    rules.written = [](const QPointF &pos, const QString &text) { return SpectroLabel(pos, text); };
+    rules.rewritten = [](const SpectroLabel &old, const QString &text) {
+        return SpectroLabel(old.position, text);
+    };
+    rules.rewrittenAt = [](const SpectroLabel &label, const QPointF &) { return label.position; };
+    rules.draw = [this](const SpectroLabel &label, const QPointF &at) {
+        return createLabelMarker(label, at);
+    };
+    rules.added = [this](const SpectroLabel &label) { emit spectroLabelAdded(label); };
+    rules.removed = [this](const SpectroLabel &label) { emit spectroLabelRemoved(label); };
+    rules.removeQuestion = tr("Do you want to remove the label?");
+    return rules;
+}
+
+TnwPlotMarker *SpectroPlot::createLabelMarker(const SpectroLabel &label, const QPointF &at)
 {
     auto *marker = new TnwPlotMarker;
     marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
@@ -224,7 +237,7 @@ TnwPlotMarker *SpectroPlot::createLabelMarker(const SpectroLabel &label)
     text.setRenderFlags(text.renderFlags() | Qt::TextWordWrap);
     marker->setLabel(text);
     marker->setLabelAlignment(Qt::AlignRight | Qt::AlignBottom);
-    marker->setValue(label.position);
+    marker->setValue(at);
     marker->maxLabelWidth = 200.0;
     marker->attach(this);
     return marker;
@@ -233,64 +246,25 @@ TnwPlotMarker *SpectroPlot::createLabelMarker(const SpectroLabel &label)
 void SpectroPlot::setSpectroLabels(const QList<SpectroLabel> &labels)
 {
     for (const SpectroLabel &label : labels)
-        m_labels.append({label, createLabelMarker(label)});
+        m_labels.show(label, label.position);
     replot();
 }
 
 void SpectroPlot::clearSpectroLabels()
 {
-    for (LabelEntry &e : m_labels) {
-        e.marker->detach();
-        delete e.marker;
-    }
     m_labels.clear();
 }
 
 void SpectroPlot::onLeftClick(const QPointF &pos)
 {
-    int match = -1;
-    for (int i = 0; i < m_labels.size(); ++i)
-        if (labelHit(m_labels.at(i).label, pos))
-            match = i;
-
-    const std::optional<QString> text = PlotPrompts::askText(
-        tr("Enter Text"), match >= 0 ? m_labels.at(match).label.text : QString());
-    if (!text)
-        return;
-
-    if (match >= 0) {
-        // The history must hold exactly what the plot shows: report the old
-        // label as removed and the edited one as added, and keep the plot's
-        // order the same as the history's (the edited label last).
-        LabelEntry old = m_labels.takeAt(match);
-        old.marker->detach();
-        delete old.marker;
-        const SpectroLabel edited(old.label.position, *text);
-        m_labels.append({edited, createLabelMarker(edited)});
-        emit spectroLabelRemoved(old.label);
-        emit spectroLabelAdded(edited);
-    } else {
-        const SpectroLabel added(pos, *text);
-        m_labels.append({added, createLabelMarker(added)});
-        emit spectroLabelAdded(added);
-    }
-    replot();
+    if (m_labels.write(pos))
+        replot();
 }
 
 void SpectroPlot::onRightClick(const QPointF &pos)
 {
-    for (int i = 0; i < m_labels.size(); ++i) {
-        if (!labelHit(m_labels.at(i).label, pos))
-            continue;
-        if (!PlotPrompts::confirm(tr("Do you want to remove the label?")))
-            continue;
-        LabelEntry entry = m_labels.takeAt(i);
-        entry.marker->detach();
-        emit spectroLabelRemoved(entry.label);
-        delete entry.marker;
+    if (m_labels.offerRemoval(pos))
         replot();
-        return;
-    }
 }
 
 QwtPlotMarker *SpectroPlot::addQcPassLine()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "plotnotes.h"
 #include "rfspectrumhistory.h"
 #include "spectrumstatistics.h"
 #include "wifiapinfo.h"
@@ -39,17 +40,13 @@ public:
     explicit SpectroPlot(QWidget *parent = nullptr);
     ~SpectroPlot() override;
 
-    struct LabelEntry
-    {
-        SpectroLabel label;
-        TnwPlotMarker *marker = nullptr; //!< owned by the plot while attached
-    };
+    using LabelEntry = PlotNotes<SpectroLabel>::Entry;
 
     //! Hit area of a label: x .. x + 15 MHz, y - 10 .. y dBm, edges included.
     static bool labelHit(const SpectroLabel &label, const QPointF &pos);
 
     QList<SpectroLabel> spectroLabels() const;
-    const QList<LabelEntry> &labelEntries() const { return m_labels; }
+    const QList<LabelEntry> &labelEntries() const { return m_labels.entries(); }
 
     //! Whether the highlight is multiplied into the density picture while it
     //! is rendered, with tabled colours (one picture, the default), or drawn
@@ -102,7 +99,8 @@ signals:
     void spectroLabelRemoved(SpectroLabel event);
 
 private:
-    TnwPlotMarker *createLabelMarker(const SpectroLabel &label);
+    PlotNotes<SpectroLabel>::Rules labelRules();
+    TnwPlotMarker *createLabelMarker(const SpectroLabel &label, const QPointF &at);
     void showNoData();
     void applyAmplitudeAxis(double autoTop);
 
@@ -116,7 +114,7 @@ private:
     QwtPlotPicker *m_leftPicker = nullptr;
     DeferredClick *m_leftClick = nullptr; //!< waits out a double click
     QwtPlotPicker *m_rightPicker = nullptr;
-    QList<LabelEntry> m_labels; //!< in the order created
+    PlotNotes<SpectroLabel> m_labels;
     SpectrumStatisticsAccumulator m_statistics;
     QList<WifiCurve *> m_wifiCurves;   //!< owned, attached
     QList<WifiMarker *> m_wifiMarkers; //!< owned, attached

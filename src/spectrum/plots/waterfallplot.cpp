@@ -6,7 +6,6 @@
 #include "notestyle.h"
 #include "plotcanvas.h"
 #include "plotcolorbar.h"
-#include "plotprompts.h"
 #include "rightclickmachine.h"
 #include "timescaledraw.h"
 #include "tnwplotmarker.h"
@@ -33,7 +32,7 @@
 #include <cmath>
 #include <cstring>
 
-WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent)
+WaterfallPlot::WaterfallPlot(QWidget *parent) : QwtPlot(parent), m_events(eventRules())
 {
     setAutoReplot(false);
     setCanvas(new OpaqueCanvas(this));
@@ -437,14 +436,35 @@ bool WaterfallPlot::eventHit(const TimeEvent &event, const QPointF &pos)
 
 QList<TimeEvent> WaterfallPlot::timeEvents() const
 {
-    QList<TimeEvent> events;
-    events.reserve(m_events.size());
-    for (const EventEntry &e : m_events)
-        events.append(e.event);
-    return events;
+    return m_events.notes();
 }
 
-QwtPlotMarker *WaterfallPlot::createEventMarker(const QPointF &pos, const QString &text)
+PlotNotes<TimeEvent>::Rules WaterfallPlot::eventRules()
+{
+    PlotNotes<TimeEvent>::Rules rules;
+    rules.hit = &WaterfallPlot::eventHit;
+    rules.written = [](const QPointF &pos, const QString &text) {
+        return TimeEvent(QDateTime::fromMSecsSinceEpoch(qint64(pos.y())), text);
+    };
+    rules.rewritten = [](const TimeEvent &old, const QString &text) {
+        return TimeEvent(old.time, text);
+    };
+    // The line stays at its moment; its note goes where the user clicked.
+    rules.rewrittenAt = [](const TimeEvent &event, const QPointF &pos) {
+        return QPointF(pos.x(), double(event.time.toMSecsSinceEpoch()));
+    };
+    rules.draw = [this](const TimeEvent &event, const QPointF &at) {
+        return createEventMarker(at, event.text);
+    };
+    rules.added = [this](const TimeEvent &event) { emit timeEventAdded(event); };
+    rules.removed = [this](const TimeEvent &event) { emit timeEventRemoved(event); };
+    rules.removeQuestion = tr("Do you want to remove the event?");
+    // Only the first match is examined, whatever the answer.
+    rules.offerFirstHitOnly = true;
+    return rules;
+}
+
+TnwPlotMarker *WaterfallPlot::createEventMarker(const QPointF &pos, const QString &text)
 {
     auto *marker = new TnwPlotMarker; // kept inside the canvas; no wrapping
     marker->setRenderHint(QwtPlotItem::RenderAntialiased, true);
@@ -461,60 +481,21 @@ void WaterfallPlot::setTimeEvents(const QList<TimeEvent> &events)
 {
     const double middle = m_data->interval(Qt::XAxis).normalized().minValue() +
                           m_data->interval(Qt::XAxis).normalized().width() / 2.0;
-    for (const TimeEvent &event : events) {
-        const QPointF pos(middle, double(event.time.toMSecsSinceEpoch()));
-        m_events.append({event, createEventMarker(pos, event.text)});
-    }
+    for (const TimeEvent &event : events)
+        m_events.show(event, QPointF(middle, double(event.time.toMSecsSinceEpoch())));
     replot();
 }
 
 void WaterfallPlot::onLeftClick(const QPointF &pos)
 {
-    int match = -1;
-    for (int i = 0; i < m_events.size(); ++i)
-        if (eventHit(m_events.at(i).event, pos))
-            match = i;
-
-    const std::optional<QString> text = PlotPrompts::askText(
-        tr("Enter Text"), match >= 0 ? m_events.at(match).event.text : QString());
-    if (!text)
-        return;
-
-    if (match >= 0) {
-        // The history must hold exactly what the plot shows: report the old
-        // event as removed and the edited one as added, and keep the plot's
-        // order the same as the history's (the edited event last).
-        EventEntry old = m_events.takeAt(match);
-        old.marker->detach();
-        delete old.marker;
-        const TimeEvent edited(old.event.time, *text);
-        const QPointF at(pos.x(), double(edited.time.toMSecsSinceEpoch()));
-        m_events.append({edited, createEventMarker(at, edited.text)});
-        emit timeEventRemoved(old.event);
-        emit timeEventAdded(edited);
-    } else {
-        const TimeEvent added(QDateTime::fromMSecsSinceEpoch(qint64(pos.y())), *text);
-        m_events.append({added, createEventMarker(pos, added.text)});
-        emit timeEventAdded(added);
-    }
-    replot();
+    if (m_events.write(pos))
+        replot();
 }
 
 void WaterfallPlot::onRightClick(const QPointF &pos)
 {
-    for (int i = 0; i < m_events.size(); ++i) {
-        if (!eventHit(m_events.at(i).event, pos))
-            continue;
-        // Only the first match is examined, whatever the answer.
-        if (PlotPrompts::confirm(tr("Do you want to remove the event?"))) {
-            EventEntry entry = m_events.takeAt(i);
-            entry.marker->detach();
-            emit timeEventRemoved(entry.event);
-            delete entry.marker;
-            replot();
-        }
-        return;
-    }
+    if (m_events.offerRemoval(pos))
+        replot();
 }
 
 void WaterfallPlot::setWifiZigBee(bool zigBee)

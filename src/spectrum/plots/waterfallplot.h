@@ -1,6 +1,7 @@
 #pragma once
 
 #include "colorrange.h"
+#include "plotnotes.h"
 #include "rfspectrumhistory.h"
 
 #include <qwt_interval.h>
@@ -33,11 +34,7 @@ public:
     explicit WaterfallPlot(QWidget *parent = nullptr);
     ~WaterfallPlot() override;
 
-    struct EventEntry
-    {
-        TimeEvent event;
-        QwtPlotMarker *marker = nullptr; //!< owned by the plot while attached
-    };
+    using EventEntry = PlotNotes<TimeEvent>::Entry;
 
     //! The time axis spans at least this much, so a short history sits at its top.
     static constexpr qint64 TimeAxisSpanMs = 120000;
@@ -52,7 +49,7 @@ public:
     static bool eventHit(const TimeEvent &event, const QPointF &pos);
 
     QList<TimeEvent> timeEvents() const;
-    const QList<EventEntry> &eventEntries() const { return m_events; }
+    const QList<EventEntry> &eventEntries() const { return m_events.entries(); }
 
     QwtPlotSpectrogram *spectrogram() const { return m_spectrogram; }
     WaterfallData *rasterData() const { return m_data; }
@@ -122,7 +119,8 @@ private:
     void buildMatrix(const QList<RfSpectrumSample> &data, int stride, int columns);
     //! The matrix of the selection, when live scrolling left it behind.
     void ensureMatrix();
-    QwtPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
+    PlotNotes<TimeEvent>::Rules eventRules();
+    TnwPlotMarker *createEventMarker(const QPointF &pos, const QString &text);
 
     QwtPlotSpectrogram *m_spectrogram = nullptr;
     WaterfallSpectrogram *m_raster = nullptr; //!< m_spectrogram itself
@@ -132,9 +130,9 @@ private:
     QwtPlotPicker *m_leftPicker = nullptr;
     DeferredClick *m_leftClick = nullptr; //!< waits out a double click
     QwtPlotPicker *m_rightPicker = nullptr;
-    QList<EventEntry> m_events; //!< in the order created
-    QVector<double> m_matrix;   //!< the levels shown, shared with the raster and the tracker
-    LevelHistogram m_levels;    //!< of the rows shown, for the automatic colour range
+    PlotNotes<TimeEvent> m_events;
+    QVector<double> m_matrix; //!< the levels shown, shared with the raster and the tracker
+    LevelHistogram m_levels;  //!< of the rows shown, for the automatic colour range
     ColorRange m_colorRange;
     bool m_colorRangeAuto = true;
     qint64 m_timeSpan = 0;

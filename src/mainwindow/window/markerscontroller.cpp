@@ -1,43 +1,42 @@
-// The marker dock: one table for the window, listing the markers of the page
-// on screen.
-#include "mainwindow.h"
+#include "markerscontroller.h"
 
 #include "markertable.h"
 #include "plotaids.h"
+#include "shownpage.h"
 #include "tabpage.h"
-#include "tnwtabwidget.h"
 
 #include <QAction>
 #include <QDockWidget>
+#include <QMainWindow>
 #include <QSettings>
 
 namespace {
 const QString shownKey = QStringLiteral("plot/markerTable");
 }
 
-void MainWindow::buildMarkers()
+MarkersController::MarkersController(QMainWindow *window, ShownPage *shown) : QObject(window)
 {
-    auto *dock = new QDockWidget(tr("Markers"), this);
+    auto *dock = new QDockWidget(tr("Markers"), window);
     dock->setObjectName(QStringLiteral("dockWidgetMarkers"));
     dock->setMinimumSize(320, 35);
     // Without a close button: the Markers action alone shows and hides it,
     // so the two never disagree.
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     dock->setAllowedAreas(Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
-    m_markerTable = new MarkerTable(nullptr, dock);
-    m_markerTable->setObjectName(QStringLiteral("dockWidgetContentsMarkers"));
-    dock->setWidget(m_markerTable);
-    addDockWidget(Qt::RightDockWidgetArea, dock);
-    m_form.dockWidgetMarkers = dock;
+    m_table = new MarkerTable(nullptr, dock);
+    m_table->setObjectName(QStringLiteral("dockWidgetContentsMarkers"));
+    dock->setWidget(m_table);
+    window->addDockWidget(Qt::RightDockWidgetArea, dock);
+    m_dock = dock;
 
-    auto *toggle = new QAction(tr("Markers"), this);
+    auto *toggle = new QAction(tr("Markers"), window);
     toggle->setObjectName(QStringLiteral("actionMarkers"));
     toggle->setToolTip(tr("Marker table (T)"));
     toggle->setShortcut(QKeySequence(Qt::Key_T));
     toggle->setCheckable(true);
     toggle->setChecked(QSettings().value(shownKey, false).toBool());
-    addAction(toggle);
-    m_form.actionMarkers = toggle;
+    window->addAction(toggle);
+    m_toggle = toggle;
     dock->setVisible(toggle->isChecked());
     connect(toggle, &QAction::toggled, this, [dock](bool on) {
         dock->setVisible(on);
@@ -45,12 +44,10 @@ void MainWindow::buildMarkers()
             dock->raise();
         QSettings().setValue(shownKey, on);
     });
-    connect(m_form.tabWidget, &QTabWidget::currentChanged, this,
-            [this](int index) { followMarkerPage(m_form.tabWidget->widget(index)); });
+    connect(shown, &ShownPage::pageShown, this, &MarkersController::follow);
 }
 
-void MainWindow::followMarkerPage(QWidget *widget)
+void MarkersController::follow(TabPage *page)
 {
-    auto *page = qobject_cast<TabPage *>(widget);
-    m_markerTable->setMarkers(page && page->plotAids() ? page->plotAids()->markers() : nullptr);
+    m_table->setMarkers(page && page->plotAids() ? page->plotAids()->markers() : nullptr);
 }

@@ -1,8 +1,6 @@
-// The site survey in the window: the Utilization dock following the page on
-// screen, "Find bursts" turning chosen bursts into time events, and the
-// survey report of the shown range.
-#include "mainwindow.h"
+#include "surveycontroller.h"
 
+#include "appversion.h"
 #include "bursts.h"
 #include "dialogseam.h"
 #include "kivoidinfo.h"
@@ -10,10 +8,10 @@
 #include "mainwindowlog.h"
 #include "recordingio.h"
 #include "recordingui.h"
+#include "shownpage.h"
 #include "spectroplot.h"
 #include "surveyreport.h"
 #include "tabpage.h"
-#include "tnwtabwidget.h"
 #include "utilizationdock.h"
 #include "waterfallplot.h"
 
@@ -23,6 +21,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressDialog>
@@ -67,8 +66,8 @@ QImage plotImage(QwtPlot *plot, const RfSpectrumSampleList &selection, const QSi
 BurstProgress surveyProgress(const QString &title, bool *cancelled)
 {
     auto dialog = std::make_shared<QProgressDialog>(
-        QCoreApplication::translate("MainWindow", "Looking through the sweeps\u2026"),
-        QCoreApplication::translate("MainWindow", "Cancel"), 0, 1);
+        QCoreApplication::translate("SurveyController", "Looking through the sweeps\u2026"),
+        QCoreApplication::translate("SurveyController", "Cancel"), 0, 1);
     dialog->setWindowTitle(title);
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setMinimumDuration(500);
@@ -88,9 +87,13 @@ BurstProgress surveyProgress(const QString &title, bool *cancelled)
 
 } // namespace
 
-void MainWindow::buildSurvey()
+SurveyController::SurveyController(QMainWindow *window, ShownPage *shown, KivoIdPanel *kivoIdPanel,
+                                   QToolBar *toolBar, QAction *after, PageNamer pageName,
+                                   std::function<ProjectInfoData()> projectInfo)
+    : QObject(window), m_window(window), m_shown(shown), m_kivoIdPanel(kivoIdPanel),
+      m_pageName(std::move(pageName)), m_projectInfo(std::move(projectInfo))
 {
-    auto *dock = new QDockWidget(tr("Utilization"), this);
+    auto *dock = new QDockWidget(tr("Utilization"), window);
     dock->setObjectName(QStringLiteral("dockWidgetUtilization"));
     // Tall enough for a table of channels, wherever it is docked (a dock
     // above the Markers table was squeezed to a single row).
@@ -103,40 +106,39 @@ void MainWindow::buildSurvey()
     dock->setWidget(m_utilizationDock);
     // A dock of its own, not a tab behind the KiVo panel where showing it
     // showed nothing.
-    addDockWidget(Qt::RightDockWidgetArea, dock);
+    window->addDockWidget(Qt::RightDockWidgetArea, dock);
     dock->hide();
-    m_form.dockWidgetUtilization = dock;
+    m_dock = dock;
 
     QAction *toggle = dock->toggleViewAction();
-    connect(toggle, &QAction::toggled, dock, [this, dock](bool on) {
+    connect(toggle, &QAction::toggled, dock, [window, dock](bool on) {
         if (!on)
             return;
         dock->raise();
         // Beside the other docks it gets room for its table, not a share.
-        resizeDocks({dock}, {qMax(dock->height(), height() / 2)}, Qt::Vertical);
+        window->resizeDocks({dock}, {qMax(dock->height(), window->height() / 2)}, Qt::Vertical);
     });
     toggle->setObjectName(QStringLiteral("actionUtilization"));
     toggle->setToolTip(tr("Show how busy each channel was and which to use"));
-    m_form.actionUtilization = toggle;
-    auto *bursts = new QAction(tr("Find bursts"), this);
+    m_toggle = toggle;
+    auto *bursts = new QAction(tr("Find bursts"), window);
     bursts->setObjectName(QStringLiteral("actionFind_Bursts"));
     bursts->setToolTip(
         tr("List the bursts of the whole capture (or of the range chosen on the time "
            "bar) and keep the chosen ones as events"));
-    m_form.actionFind_Bursts = bursts;
-    auto *report = new QAction(tr("Export Report\u2026"), this);
+    m_findBursts = bursts;
+    auto *report = new QAction(tr("Export Report\u2026"), window);
     report->setObjectName(QStringLiteral("actionExport_Report"));
     report->setToolTip(tr("Write the survey of the whole capture (or of the range chosen on the "
                           "time bar) as HTML and PDF"));
-    m_form.actionExport_Report = report;
-    const QList<QAction *> actions = m_form.toolBar->actions();
-    QAction *before = actions.value(actions.indexOf(m_form.actionExport_Csv) + 1);
-    m_form.toolBar->insertActions(before, {toggle, bursts, report});
-    connect(bursts, &QAction::triggered, this, &MainWindow::findBursts);
-    connect(report, &QAction::triggered, this, &MainWindow::exportReport);
+    m_exportReport = report;
+    const QList<QAction *> actions = toolBar->actions();
+    QAction *before = actions.value(actions.indexOf(after) + 1);
+    toolBar->insertActions(before, {toggle, bursts, report});
+    connect(bursts, &QAction::triggered, this, &SurveyController::findBursts);
+    connect(report, &QAction::triggered, this, &SurveyController::exportReport);
 
-    connect(m_form.tabWidget, &QTabWidget::currentChanged, this,
-            [this](int index) { followSurveyPage(m_form.tabWidget->widget(index)); });
+    connect(shown, &ShownPage::pageShown, this, &SurveyController::follow);
     connect(m_utilizationDock, &UtilizationDock::kivoIdTicked, m_kivoIdPanel,
             &KivoIdPanel::setKivoIdSelected);
     // Ticks follow what the user selects in the panel, never the hover.
@@ -149,16 +151,15 @@ void MainWindow::buildSurvey()
     connect(m_kivoIdPanel, &KivoIdPanel::kivoIdDeselected, this, syncTicks);
 }
 
-void MainWindow::followSurveyPage(QWidget *widget)
+void SurveyController::follow(TabPage *page)
 {
-    disconnect(m_surveyFollow);
+    disconnect(m_follow);
     m_utilizationDock->clear();
-    auto *page = qobject_cast<TabPage *>(widget);
     if (!page)
         return;
     // The dock works on the page's survey range (the whole history unless
     // the user chose a range), redone no more often than the plots are drawn.
-    m_surveyFollow = connect(page, &TabPage::selectionDrawn, m_utilizationDock, [this, page] {
+    m_follow = connect(page, &TabPage::selectionDrawn, m_utilizationDock, [this, page] {
         m_utilizationDock->setSelection(page->analysisSelection(),
                                         page->bandHistory().frequencyInterval(),
                                         page->analysisIsWhole());
@@ -168,10 +169,10 @@ void MainWindow::followSurveyPage(QWidget *widget)
                                     page->analysisIsWhole());
 }
 
-RfSpectrumSampleList MainWindow::surveySelection(TabPage **page, const QString &title,
-                                                 const QString &nothingText)
+RfSpectrumSampleList SurveyController::shownSelection(TabPage **page, const QString &title,
+                                                      const QString &nothingText)
 {
-    *page = qobject_cast<TabPage *>(m_form.tabWidget->currentWidget());
+    *page = m_shown->page();
     if (!*page)
         return {};
     (*page)->flushRedraw(); // the range the user sees
@@ -183,12 +184,12 @@ RfSpectrumSampleList MainWindow::surveySelection(TabPage **page, const QString &
     return selection;
 }
 
-void MainWindow::findBursts()
+void SurveyController::findBursts()
 {
     const QString title = tr("Find bursts");
     TabPage *page = nullptr;
     const RfSpectrumSampleList selection =
-        surveySelection(&page, title, tr("There are no sweeps to look through."));
+        shownSelection(&page, title, tr("There are no sweeps to look through."));
     if (selection.isEmpty())
         return;
     const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
@@ -234,16 +235,16 @@ void MainWindow::findBursts()
         page->addTimeEvents(events);
 }
 
-void MainWindow::exportReport()
+void SurveyController::exportReport()
 {
     const QString title = tr("Export Report");
     TabPage *page = nullptr;
     const RfSpectrumSampleList selection =
-        surveySelection(&page, title, tr("There are no sweeps to report on."));
+        shownSelection(&page, title, tr("There are no sweeps to report on."));
     if (selection.isEmpty())
         return;
     const QString path = RecordingUi::askSaveFileName(
-        title, QDir(RecordingIo::recordingDirectory()).filePath(proposedBaseName(page)),
+        title, QDir(RecordingIo::recordingDirectory()).filePath(m_pageName(page)),
         tr("HTML report:") + QStringLiteral(" *.html"), QStringLiteral(".html"));
     if (path.isEmpty())
         return;
@@ -283,13 +284,13 @@ void MainWindow::exportReport()
     bool cancelled = false;
     RfSpectrumHistory history = page->history();
     if (history.projectInfo == ProjectInfoData())
-        history.projectInfo = m_projectInfo;
+        history.projectInfo = m_projectInfo();
     SurveyReport report = SurveyReport::fromSelection(
         history, selection, m_utilizationDock->thresholdDbm(), m_utilizationDock->burstOptions(),
         surveyProgress(title, &cancelled));
     if (cancelled)
         return;
-    report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(applicationVersion);
+    report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(orvanelApplicationVersion);
     report.notes = settings.value(QStringLiteral("Report/Notes"))
                        .toString()
                        .replace(QStringLiteral(" | "), QStringLiteral("\n"));
@@ -317,7 +318,7 @@ void MainWindow::exportReport()
         return;
     }
     RecordingIo::rememberRecordingDirectory(path);
-    statusBar()->showMessage(
+    m_window->statusBar()->showMessage(
         tr("Report written to %1 and %2")
             .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(pdfPath)),
         10000);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+class MarkerTable;
+class QAction;
+class QDockWidget;
+class QMainWindow;
+class ShownPage;
+class TabPage;
+
+// The Markers dock: one table for the window, listing the markers of the
+// page on screen, shown and hidden by its action alone.
+class MarkersController : public QObject
+{
+    Q_OBJECT
+public:
+    MarkersController(QMainWindow *window, ShownPage *shown);
+
+    MarkerTable *table() const { return m_table; }
+    QDockWidget *dock() const { return m_dock; }
+    QAction *toggleAction() const { return m_toggle; }
+    //! Lists the markers of `page` (none when null).
+    void follow(TabPage *page);
+
+private:
+    MarkerTable *m_table = nullptr;
+    QDockWidget *m_dock = nullptr;
+    QAction *m_toggle = nullptr;
+};
