@@ -2,7 +2,7 @@
 
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
-#include "renderbands.h"
+#include "renderslices.h"
 #include "tnwmatrixrasterdata.h"
 
 #include <qwt_color_map.h>
@@ -567,7 +567,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     if (separable) {
         const int nd = densityPlane.neededRows();
         const int n = nd + overPlane.neededRows();
-        inRenderBands(n, int(renderThreadCount()), [&](int a, int b) {
+        inRenderSlices(n, int(renderThreadCount()), [&](int a, int b) {
             densityPlane.interpolateRows(qMin(a, nd), qMin(b, nd));
             overPlane.interpolateRows(qMax(a, nd) - nd, qMax(b, nd) - nd);
         });
@@ -680,6 +680,6 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         }
     };
 
-    inRenderBands(h, int(renderThreadCount()), renderLines);
+    inRenderSlices(h, int(renderThreadCount()), renderLines);
     return image;
 }
