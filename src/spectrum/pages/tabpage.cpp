@@ -557,18 +557,18 @@ void TabPage::redraw()
         ++m_redrawCount;
         // Only the plot on screen is drawn; the other catches up when shown.
         drawPlot(view, selection);
-        if (sideDue) {
-            emit selectionDrawn(selection);
-        } else {
-            m_drawn = selection;
-            m_drawnUnreported = true;
-        }
+        m_drawn = selection;
+        m_drawnUnreported = true;
     }
     // The render threads work beside this one: the processor time tells the
     // drawing's cost better than the clock (the device thread's share of it
     // while drawing is small).
     m_lastDrawMs = qMax(drawing.nsecsElapsed() / 1e6, processCpuMs() - cpuBefore);
     m_sinceRedraw.restart();
+    // The survey's own work is not the picture's: it is spaced by its own
+    // interval, not counted in the drawing's.
+    if (sideDue)
+        syncSide();
 }
 
 void TabPage::showEvent(QShowEvent *event)
