@@ -26,6 +26,8 @@ TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent),
     connect(&m_redrawTimer, &QTimer::timeout, this, &TabPage::redraw);
     m_streamIdle.setSingleShot(true);
     connect(&m_streamIdle, &QTimer::timeout, this, &TabPage::onStreamIdle);
+    m_sideTimer.setSingleShot(true);
+    connect(&m_sideTimer, &QTimer::timeout, this, &TabPage::syncSide);
     m_sinceRedraw.start();
     m_overloadClock.start();
     m_overloadTimer.setSingleShot(true);
@@ -391,6 +393,8 @@ void TabPage::clearHist()
     updateLiveState();
     m_labelsStale = false;
     m_staleView[0] = m_staleView[1] = false;
+    m_drawnUnreported = false;
+    m_drawn.clear();
     m_lblElapsed->setText(elapsedText(0));
     m_lblClock->setText(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
     m_spectroPlot->clearData();
@@ -485,6 +489,25 @@ void TabPage::flushRedraw()
         m_redrawTimer.stop();
         redraw();
     }
+    if (m_sideTimer.isActive() || m_barPending || m_drawnUnreported)
+        syncSide();
+}
+
+void TabPage::syncSide()
+{
+    m_sideTimer.stop();
+    m_sinceSide.start();
+    if (m_barPending)
+        pushBar();
+    if (m_labelsStale)
+        updateLabels();
+    updateLiveState(); // paused, the distance to the newest sweep grows
+    if (m_drawnUnreported) {
+        m_drawnUnreported = false;
+        const RfSpectrumSampleList drawn = m_drawn;
+        m_drawn.clear();
+        emit selectionDrawn(drawn);
+    }
 }
 
 void TabPage::plotsChanged()
@@ -511,12 +534,19 @@ void TabPage::redraw()
     // A page out of sight keeps its plots stale; showEvent draws it.
     if (!isVisible())
         return;
-    if (m_barPending)
-        pushBar();
-    if (m_labelsStale)
-        updateLabels();
-    updateLiveState(); // paused, the distance to the newest sweep grows
+    // Following live sweeps, the rest of the page catches up with the
+    // pictures a few times a second; otherwise at once.
+    const bool sideDue = !followsLiveSweeps() || !m_sinceSide.isValid() ||
+                         m_sinceSide.elapsed() >= SideUpdateIntervalMs;
     const int view = m_stack->currentIndex();
+    if (sideDue) {
+        // A selection drawn now supersedes one not yet reported.
+        if (m_staleView[view])
+            m_drawnUnreported = false;
+        syncSide();
+    } else if (!m_sideTimer.isActive()) {
+        m_sideTimer.start(int(qMax<qint64>(0, SideUpdateIntervalMs - m_sinceSide.elapsed())));
+    }
     if (!m_staleView[view])
         return;
     QElapsedTimer drawing;
@@ -527,13 +557,18 @@ void TabPage::redraw()
         ++m_redrawCount;
         // Only the plot on screen is drawn; the other catches up when shown.
         drawPlot(view, selection);
-        emit selectionDrawn(selection);
+        m_drawn = selection;
+        m_drawnUnreported = true;
     }
     // The render threads work beside this one: the processor time tells the
     // drawing's cost better than the clock (the device thread's share of it
     // while drawing is small).
     m_lastDrawMs = qMax(drawing.nsecsElapsed() / 1e6, processCpuMs() - cpuBefore);
     m_sinceRedraw.restart();
+    // The survey's own work is not the picture's: it is spaced by its own
+    // interval, not counted in the drawing's.
+    if (sideDue)
+        syncSide();
 }
 
 void TabPage::showEvent(QShowEvent *event)

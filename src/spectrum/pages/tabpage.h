@@ -70,6 +70,12 @@ public:
     //! Sweeps have stopped when none came for this long (or for four mean
     //! intervals, when longer), ms.
     static constexpr int StreamIdleMs = 300;
+    //! While the page follows live sweeps, what only tells where the view
+    //! is (the time bar, the clock labels, the LIVE state) and the survey of
+    //! the drawn selection follow the pictures at most this often, ms: they
+    //! change little from one sweep to the next, and their own drawing would
+    //! cost more than the picture's.
+    static constexpr int SideUpdateIntervalMs = 250;
     //! Spacing between the end of a drawing that took `lastDrawMs` and the
     //! next one, for new sweeps (`live`) or for a user's request.
     static qint64 redrawGapMs(double lastDrawMs, bool live);
@@ -145,7 +151,9 @@ public:
 
 signals:
     //! A plot was drawn from `selection`; docks that follow the time bar
-    //! redo their work from here, no more often than the plots.
+    //! redo their work from here, no more often than the plots, and while
+    //! following live sweeps at most every SideUpdateIntervalMs (with the
+    //! last selection drawn).
     void selectionDrawn(RfSpectrumSampleList selection);
     //! The overload warning came, moved or ended (`text` empty).
     void overloadChanged(const QString &text);
@@ -189,6 +197,9 @@ private:
     void setIntervals(const QwtInterval &frequency, const QwtInterval &amplitude);
     void applyTimeBar(const TimeBarUpdate &update);
     void pushBar();
+    //! Brings the bar, the labels and the LIVE state up to date and reports
+    //! the last drawn selection if that is still unreported.
+    void syncSide();
     void updateLabels();
     void updateLiveState();
     //! The user moved the bar; at its end the view follows the sweeps again.
@@ -250,4 +261,8 @@ private:
     bool m_labelsStale = false; //!< labels not yet showing m_bar.upper
     bool m_syncingBar = false;  //!< the page is moving the slider itself
     int m_redrawCount = 0;
+    QTimer m_sideTimer;        //!< a coalesced syncSide() is due
+    QElapsedTimer m_sinceSide; //!< since the last syncSide()
+    bool m_drawnUnreported = false;
+    RfSpectrumSampleList m_drawn; //!< the last selection drawn, until reported
 };

@@ -2,7 +2,7 @@
 
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
-#include "renderbands.h"
+#include "renderslices.h"
 #include "tnwmatrixrasterdata.h"
 
 #include <qwt_color_map.h>
@@ -143,6 +143,7 @@ public:
         m_map = map;
         m_range = range;
         m_probe = probe;
+        ++m_generation;
         m_rgb.clear();
         m_grey.clear();
         if (!map || !(range.width() > 0.0))
@@ -191,6 +192,8 @@ public:
     }
 
     const QRgb *colors() const { return m_rgb.data(); }
+    //! Changes whenever the colours do: a kept picture is no longer theirs.
+    quint64 generation() const { return m_generation; }
     float minimum() const { return m_min; }
     float scale() const { return m_scale; }
 
@@ -219,6 +222,7 @@ private:
     std::vector<QRgb> m_rgb;
     std::vector<quint32> m_grey;
     float m_min = 0.f, m_scale = 0.f;
+    quint64 m_generation = 0;
 };
 
 // Four lines of a plane and their weights for one pixel line.
@@ -322,26 +326,126 @@ struct SeparablePlane
     //! The lines and weights of pixel line j, or false when it lies outside.
     bool lineTaps(int j, LineTaps &t) const;
 
-    //! The values of pixel line j, or false when it lies outside the raster.
-    bool sampleLine(int j, float *out) const
+    //! The values of pixel line j in columns [i0, i0 + n), or false when it
+    //! lies outside the raster.
+    bool sampleLine(int j, float *out, int i0, int n) const
     {
         const AxisTaps &r = rows.at(j);
         if (!r.inside)
             return false;
-        const float *__restrict q0 = line(r.cell[0]);
-        const float *__restrict q1 = line(r.cell[1]);
+        const float *__restrict q0 = line(r.cell[0]) + i0;
+        const float *__restrict q1 = line(r.cell[1]) + i0;
         float *__restrict o = out;
         const float w0 = r.weight[0], w1 = r.weight[1];
         if (r.used <= 2) { // nearest and bilinear
-            for (int i = 0; i < w; ++i)
+            for (int i = 0; i < n; ++i)
                 o[i] = w0 * q0[i] + w1 * q1[i];
             return true;
         }
-        const float *__restrict q2 = line(r.cell[2]);
-        const float *__restrict q3 = line(r.cell[3]);
+        const float *__restrict q2 = line(r.cell[2]) + i0;
+        const float *__restrict q3 = line(r.cell[3]) + i0;
         const float w2 = r.weight[2], w3 = r.weight[3];
-        for (int i = 0; i < w; ++i)
+        for (int i = 0; i < n; ++i)
             o[i] = w0 * q0[i] + w1 * q1[i] + w2 * q2[i] + w3 * q3[i];
+        return true;
+    }
+
+    // What the next render compares against: the taps and the matrix of the
+    // picture kept.
+    struct Kept
+    {
+        AxisTapList cols, rows;
+        QVector<double> matrix;
+        int columns = 0;
+    };
+    Kept kept() const { return {cols, rows, m_matrix, m_columns}; }
+
+    //! Whether every pixel reads the same cells with the same weights as in
+    //! `before`, from a matrix of the same shape: then the lines in along
+    //! stay right wherever the matrix did not change.
+    bool sameGrid(const Kept &before) const
+    {
+        return before.columns == m_columns && before.matrix.size() == m_matrix.size() &&
+               sameTaps(before.cols, cols) && sameTaps(before.rows, rows);
+    }
+
+    //! Marks, per needed matrix row, the columns whose cells differ from
+    //! `before`, and interpolates those rows again; parts may run on other
+    //! threads through `inSlices`.
+    template <typename InSlices> void update(const QVector<double> &before, InSlices inSlices)
+    {
+        words = (m_columns + 63) / 64;
+        const int matrixRows = int(slot.size());
+        changed.assign(size_t(matrixRows) * size_t(words), 0);
+        changedSlots.clear();
+        const double *now = m_matrix.constData();
+        const double *was = before.constData();
+        if (now != was) {
+            for (int s = 0; s < neededRows(); ++s) {
+                const size_t k = size_t(bySlot[size_t(s)]);
+                const double *a = now + k * size_t(m_columns);
+                const double *b = was + k * size_t(m_columns);
+                quint64 *mask = changed.data() + k * size_t(words);
+                bool any = false;
+                for (int c = 0; c < m_columns; ++c)
+                    if (a[c] != b[c]) {
+                        mask[c >> 6] |= quint64(1) << (c & 63);
+                        any = true;
+                    }
+                if (any)
+                    changedSlots.push_back(s);
+            }
+        }
+        inSlices(int(changedSlots.size()), [this](int a, int b) {
+            for (int t = a; t < b; ++t)
+                interpolateRows(changedSlots[size_t(t)], changedSlots[size_t(t)] + 1);
+        });
+    }
+
+    //! ORs into `mask` the changed columns of the matrix rows pixel line j reads.
+    void changedColumns(int j, quint64 *mask) const
+    {
+        const AxisTaps &r = rows.at(j);
+        if (!r.inside)
+            return;
+        for (int k = 0; k < 4; ++k) {
+            const quint64 *m = changed.data() + size_t(r.cell[k]) * size_t(words);
+            for (int i = 0; i < words; ++i)
+                mask[i] |= m[i];
+        }
+    }
+
+    //! Widens [lo, hi) per matrix column to the pixel columns that read it.
+    void columnReach(std::vector<int> &lo, std::vector<int> &hi) const
+    {
+        for (int i = 0; i < w; ++i) {
+            const AxisTaps &c = cols.at(i);
+            if (!c.inside)
+                continue;
+            for (int k = 0; k < 4; ++k) {
+                const size_t cell = size_t(c.cell[k]);
+                lo[cell] = qMin(lo[cell], i);
+                hi[cell] = qMax(hi[cell], i + 1);
+            }
+        }
+    }
+
+    std::vector<quint64> changed; //!< per matrix row, a bit per column
+    std::vector<int> changedSlots;
+    int words = 0;
+
+private:
+    static bool sameTaps(const AxisTapList &a, const AxisTapList &b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (int i = 0; i < a.size(); ++i) {
+            const AxisTaps &x = a.at(i), &y = b.at(i);
+            if (x.inside != y.inside || x.used != y.used ||
+                !std::equal(x.cell, x.cell + 4, y.cell) ||
+                !std::equal(x.weight, x.weight + 4, y.weight))
+                return false;
+        }
         return true;
     }
 };
@@ -398,6 +502,12 @@ fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
 struct RasterSpectrogram::Tables
 {
     FineTable density, over;
+    // Kept between renders: a new selection changes few cells (a sliding
+    // window adds and drops one sweep), so only the pixels that read them
+    // are coloured again.
+    SeparablePlane densityPlane, overPlane;
+    bool pictureKept = false;                  //!< the image holds the last separable picture
+    quint64 densityColors = 0, overColors = 0; //!< the tables' generations it used
 };
 
 RasterSpectrogram::RasterSpectrogram(const QString &title)
@@ -540,7 +650,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // which the painter copies instead of blending.
     const QImage::Format format =
         fused ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied;
-    if (m_image.size() != imageSize || m_image.format() != format)
+    const bool freshImage = m_image.size() != imageSize || m_image.format() != format;
+    if (freshImage)
         m_image = QImage(imageSize, format);
     QImage &image = m_image;
     uchar *const bits = image.bits(); // detaches here, on this thread
@@ -559,15 +670,31 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // highlight multiplied in: both sampled line by line from their rows
     // interpolated along x, so the cost per pixel is a few multiplications
     // and two table reads.
-    SeparablePlane densityPlane, overPlane;
-    const bool separable = fused && m_colorTable && m_tables->density.build(map, range) &&
-                           m_tables->over.build(overMap, overRange) &&
-                           m_tables->over.greyLevels() && densityPlane.prepare(data(), xs, ys) &&
+    Tables &t = *m_tables;
+    SeparablePlane &densityPlane = t.densityPlane;
+    SeparablePlane &overPlane = t.overPlane;
+    const SeparablePlane::Kept densityBefore = densityPlane.kept();
+    const SeparablePlane::Kept overBefore = overPlane.kept();
+    const bool kept = t.pictureKept;
+    t.pictureKept = false;
+    const bool separable = fused && m_colorTable && t.density.build(map, range) &&
+                           t.over.build(overMap, overRange) && t.over.greyLevels() &&
+                           densityPlane.prepare(data(), xs, ys) &&
                            overPlane.prepare(m_overlay->data(), xs, ys);
-    if (separable) {
+    const bool incremental =
+        separable && kept && !freshImage && t.densityColors == t.density.generation() &&
+        t.overColors == t.over.generation() && densityPlane.sameGrid(densityBefore) &&
+        overPlane.sameGrid(overBefore) && densityPlane.m_columns == overPlane.m_columns;
+    const auto inSlices = [this](int n, const std::function<void(int, int)> &work) {
+        inRenderSlices(n, int(renderThreadCount()), work);
+    };
+    if (incremental) {
+        densityPlane.update(densityBefore.matrix, inSlices);
+        overPlane.update(overBefore.matrix, inSlices);
+    } else if (separable) {
         const int nd = densityPlane.neededRows();
         const int n = nd + overPlane.neededRows();
-        inRenderBands(n, int(renderThreadCount()), [&](int a, int b) {
+        inSlices(n, [&](int a, int b) {
             densityPlane.interpolateRows(qMin(a, nd), qMin(b, nd));
             overPlane.interpolateRows(qMax(a, nd) - nd, qMax(b, nd) - nd);
         });
@@ -575,42 +702,114 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // The coarser tables of the other passes; not built for the fused one.
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
-    auto separableLines = [&](int j0, int j1) {
+    // Pixels [i0, i1) of line j, which lies inside the density raster.
+    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d, const LineTaps *h) {
         thread_local std::vector<float> dv;
         thread_local std::vector<int> di, hi;
-        const FineTable &densityTable = m_tables->density;
+        const FineTable &densityTable = t.density;
         const QRgb *colors = densityTable.colors();
+        auto *line = reinterpret_cast<QRgb *>(bits + j * stride) + i0;
+        const int n = i1 - i0;
+        di.resize(size_t(n));
+        if (h) {
+            LineTaps ds = d, hs = *h;
+            for (int k = 0; k < 4; ++k) {
+                ds.q[k] += i0;
+                hs.q[k] += i0;
+            }
+            ds.min = densityTable.minimum();
+            ds.scale = densityTable.scale();
+            hs.min = t.over.minimum();
+            hs.scale = t.over.scale();
+            hi.resize(size_t(n));
+            fusedLine(ds, hs, colors, t.over.greyLevels(), di.data(), hi.data(), line, n);
+        } else { // no highlight here: it leaves the picture
+            dv.resize(size_t(n));
+            densityPlane.sampleLine(j, dv.data(), i0, n);
+            densityTable.indexes(dv.data(), di.data(), n);
+            for (int i = 0; i < n; ++i)
+                line[i] = colors[di[size_t(i)]] | 0xff000000u;
+        }
+    };
+    auto separableLines = [&](int j0, int j1) {
         for (int j = j0; j < j1; ++j) {
-            auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
             LineTaps d, h;
             if (!densityPlane.lineTaps(j, d)) {
+                auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
                 std::fill(line, line + w, 0xff000000u); // the black canvas
                 continue;
             }
-            if (overPlane.lineTaps(j, h)) {
-                d.min = densityTable.minimum();
-                d.scale = densityTable.scale();
-                h.min = m_tables->over.minimum();
-                h.scale = m_tables->over.scale();
-                di.resize(size_t(w));
-                hi.resize(size_t(w));
-                fusedLine(d, h, colors, m_tables->over.greyLevels(), di.data(), hi.data(), line, w);
-            } else { // no highlight here: it leaves the picture
-                dv.resize(size_t(w));
-                di.resize(size_t(w));
-                densityPlane.sampleLine(j, dv.data());
-                densityTable.indexes(dv.data(), di.data(), w);
-                for (int i = 0; i < w; ++i)
-                    line[i] = colors[di[size_t(i)]] | 0xff000000u;
-            }
+            separableSpan(j, 0, w, d, overPlane.lineTaps(j, h) ? &h : nullptr);
+            auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
             for (int i : densityPlane.outside)
                 line[i] = 0xff000000u;
+        }
+    };
+    // Only the pixels that read a changed cell: per line, the columns that
+    // changed in the rows it reads, widened to the pixels reading them.
+    std::vector<int> reachLo, reachHi;
+    if (incremental) {
+        reachLo.assign(size_t(densityPlane.m_columns), std::numeric_limits<int>::max());
+        reachHi.assign(size_t(densityPlane.m_columns), 0);
+        densityPlane.columnReach(reachLo, reachHi);
+        overPlane.columnReach(reachLo, reachHi);
+    }
+    constexpr int MergeGap = 24;
+    auto changedLines = [&](int j0, int j1) {
+        thread_local std::vector<quint64> mask;
+        mask.resize(size_t(densityPlane.words));
+        for (int j = j0; j < j1; ++j) {
+            LineTaps d, h;
+            if (!densityPlane.lineTaps(j, d))
+                continue; // black before and now
+            const bool over = overPlane.lineTaps(j, h);
+            std::fill(mask.begin(), mask.end(), 0);
+            densityPlane.changedColumns(j, mask.data());
+            if (over)
+                overPlane.changedColumns(j, mask.data());
+            int count = 0;
+            for (quint64 m : mask)
+                count += __builtin_popcountll(m);
+            if (count == 0)
+                continue;
+            // A line that changed nearly everywhere (noise, a busy band) is
+            // coloured whole: finding its runs would cost more than it saves.
+            if (count * 3 > densityPlane.m_columns) {
+                separableLines(j, j + 1);
+                continue;
+            }
+            int runLo = 0, runHi = 0; // the pixels waiting to be coloured
+            for (size_t word = 0; word < mask.size(); ++word) {
+                for (quint64 bitsLeft = mask[word]; bitsLeft; bitsLeft &= bitsLeft - 1) {
+                    const size_t c = word * 64 + size_t(__builtin_ctzll(bitsLeft));
+                    const int lo = reachLo[c], hi = reachHi[c];
+                    if (hi <= lo)
+                        continue;
+                    // Close runs are coloured as one: a few clean pixels
+                    // cost less than another pass's setup.
+                    if (runHi > runLo && lo <= runHi + MergeGap && hi >= runLo) {
+                        runLo = qMin(runLo, lo);
+                        runHi = qMax(runHi, hi);
+                        continue;
+                    }
+                    if (runHi > runLo)
+                        separableSpan(j, runLo, runHi, d, over ? &h : nullptr);
+                    runLo = lo;
+                    runHi = hi;
+                }
+            }
+            if (runHi > runLo)
+                separableSpan(j, runLo, runHi, d, over ? &h : nullptr);
         }
     };
 
     // Pixel lines [j0, j1), a block at a time so the sampled values stay in
     // the cache between sampling and colouring.
     auto renderLines = [&](int j0, int j1) {
+        if (incremental) {
+            changedLines(j0, j1);
+            return;
+        }
         if (separable) {
             separableLines(j0, j1);
             return;
@@ -680,6 +879,11 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         }
     };
 
-    inRenderBands(h, int(renderThreadCount()), renderLines);
+    inRenderSlices(h, int(renderThreadCount()), renderLines);
+    if (separable) {
+        t.pictureKept = true;
+        t.densityColors = t.density.generation();
+        t.overColors = t.over.generation();
+    }
     return image;
 }

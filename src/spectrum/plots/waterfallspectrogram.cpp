@@ -1,7 +1,7 @@
 #include "waterfallspectrogram.h"
 
 #include "linearcolorlookup.h"
-#include "renderbands.h"
+#include "renderslices.h"
 
 #include <qwt_color_map.h>
 #include <qwt_matrix_raster_data.h>
@@ -332,7 +332,7 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const double *values = matrix->valueMatrix().constData();
     const int *tapColumn = m_tapColumn.data();
     const float *tapWeight = m_tapWeight.data();
-    inRenderBands(int(missing.size()), renderThreadCount(), [&](int a, int b) {
+    inRenderSlices(int(missing.size()), renderThreadCount(), [&](int a, int b) {
         std::vector<float> padded(std::size_t(cols) + 2);
         float *v = padded.data() + 1; // v[-1] is the left padding cell
         for (int m = a; m < b; ++m) {
@@ -362,7 +362,7 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const double scale = Steps / key.z.width();
     const float k = float(scale / (RowUnits * WeightOne));
     const float c = float(1.0 - key.z.minValue() * scale);
-    inRenderBands(h, renderThreadCount(), [&](int j0, int j1) {
+    inRenderSlices(h, renderThreadCount(), [&](int j0, int j1) {
         std::vector<int> steps(std::size_t(qMax(span, 1)));
         for (int j = j0; j < j1; ++j) {
             auto *out = reinterpret_cast<QRgb *>(bits + j * stride);

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -42,6 +43,7 @@ private slots:
     void redrawGap_data();
     void redrawGap();
     void burstDrawsLikeOneRedrawPerSweep();
+    void barAndSurveyFollowAFewTimesASecond();
     void waterfallScrollsWhileFollowing();
     void appendingDoesNotDraw();
     void qcLineOnce();
@@ -382,6 +384,32 @@ void tst_TabPage::burstDrawsLikeOneRedrawPerSweep()
 
 // The waterfall scrolls while sweeps come and the view follows them; a
 // still view (sweeps stopped, the time bar moved back) is the faithful one.
+// The pictures follow every sweep; the bar, the labels and the survey of the
+// drawn selection only a few times a second, and show the newest sweep once
+// the sweeps stop.
+void tst_TabPage::barAndSurveyFollowAFewTimesASecond()
+{
+    TabPage2400 page(m_actions);
+    page.resize(900, 500);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QSignalSpy surveyed(&page, &TabPage::selectionDrawn);
+    const qint64 t0 = at("08:00:00.000");
+    QElapsedTimer clock;
+    clock.start();
+    constexpr int Sweeps = 40;
+    for (int n = 0; n < Sweeps; ++n) {
+        page.onNewSpecScan(t0 + n * 50, sweep(501, -50, n));
+        QTest::qWait(25);
+    }
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(surveyed.count() <= elapsed / TabPage::SideUpdateIntervalMs + 2,
+             qPrintable(QString("%1 in %2 ms").arg(surveyed.count()).arg(elapsed)));
+    QTRY_COMPARE(page.timeBar()->maximum(), Sweeps);
+    QTRY_COMPARE(surveyed.last().at(0).value<RfSpectrumSampleList>().last().timeStamp,
+                 t0 + (Sweeps - 1) * 50);
+}
+
 void tst_TabPage::waterfallScrollsWhileFollowing()
 {
     TabPage2400 page(m_actions);

@@ -73,25 +73,59 @@ private:
     }
 
 private slots:
+    // `drawEach`: drawn after every slide, so all but the first picture are
+    // coloured again only where cells changed; they must equal a plot drawn
+    // from scratch. `change` happens half way: a zoom, a resize or a fixed
+    // level range.
     void spectrumPicture_data()
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("slides");
-        QTest::newRow("640x360, one selection") << QSize(640, 360) << 0;
-        QTest::newRow("1280x720, after 5 slides") << QSize(1280, 720) << 5;
-        QTest::newRow("1920x1080, after 2 slides") << QSize(1920, 1080) << 2;
+        QTest::addColumn<bool>("drawEach");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("640x360, one selection") << QSize(640, 360) << 0 << false << "";
+        QTest::newRow("1280x720, after 5 slides") << QSize(1280, 720) << 5 << false << "";
+        QTest::newRow("1920x1080, after 2 slides") << QSize(1920, 1080) << 2 << false << "";
+        QTest::newRow("drawn after each of 40 slides") << QSize(1280, 720) << 40 << true << "";
+        QTest::newRow("drawn each, zoom") << QSize(960, 540) << 12 << true << "zoom";
+        QTest::newRow("drawn each, resize") << QSize(960, 540) << 12 << true << "resize";
+        QTest::newRow("drawn each, level range") << QSize(960, 540) << 12 << true << "range";
     }
     void spectrumPicture()
     {
         QFETCH(QSize, size);
         QFETCH(int, slides);
+        QFETCH(bool, drawEach);
+        QFETCH(QString, change);
         const QList<RfSpectrumSample> history = recording(600 + slides);
+        const QSize resized(size.width() * 3 / 4, size.height() + 40);
+        const auto apply = [&](SpectroPlot &p) {
+            if (change == "zoom")
+                p.setAxisScale(QwtPlot::xBottom, 2420.0, 2461.5);
+            else if (change == "range")
+                p.setAmplitudeRange(QwtInterval(-95.0, -40.0));
+            else if (change == "resize")
+                p.resize(resized);
+            QTRY_COMPARE(p.size(), change == "resize" ? resized : size);
+        };
         SpectroPlot plot;
         prepare(plot, size);
-        for (int k = 0; k <= slides; ++k)
+        for (int k = 0; k <= slides; ++k) {
+            if (k == slides / 2)
+                apply(plot);
             plot.setData(history.mid(k, 600));
+            if (drawEach)
+                canvasPicture(plot);
+        }
         QVERIFY(plot.fusedRendering());
         const QImage fused = canvasPicture(plot);
+        if (drawEach) {
+            SpectroPlot scratch;
+            prepare(scratch, size);
+            apply(scratch);
+            scratch.setData(history.mid(slides, 600));
+            QVERIFY(canvasPicture(scratch) == fused);
+        }
         plot.setFusedRendering(false);
         const QImage separate = canvasPicture(plot);
         const double share = faithfulShare(fused, separate);

@@ -1,24 +1,24 @@
-#include "renderbands.h"
+#include "renderslices.h"
 
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
-void inRenderBands(int n, int threadCount, const std::function<void(int, int)> &work)
+void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work)
 {
     if (n <= 0)
         return;
     const int threads = qBound(1, threadCount > 0 ? threadCount : QThread::idealThreadCount(), n);
-    const int band = n / threads;
+    const int slice = n / threads;
     QSemaphore done;
     for (int t = 0; t < threads - 1; ++t) {
         auto job = [&, t] {
-            work(t * band, (t + 1) * band);
+            work(t * slice, (t + 1) * slice);
             done.release();
         };
         if (!QThreadPool::globalInstance()->tryStart(job))
             job();
     }
-    work((threads - 1) * band, n);
+    work((threads - 1) * slice, n);
     done.acquire(threads - 1);
 }
