@@ -1,29 +1,102 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running need,
-# only those that are missing; through sudo when not root.
+# Installs the Debian 12 packages one make target needs, only those that are
+# missing, in one apt-get call; through sudo when not root. Quick and silent
+# when everything is there already.
+#
+#   scripts/install-deps.sh GROUP...      e.g. scripts/install-deps.sh test
+#   scripts/install-deps.sh --list GROUP  prints the group's packages
+#
+# Groups (each includes `build`):
+#   build    compiler, CMake, Qt, Qwt and what the default build renders
+#   test     `make test`: the whole suite
+#   asan     `make test-asan`: the suite under AddressSanitizer and UBSan
+#   run      `make run`: the program and its emulator, firmware update included
+#   fuzz     `make fuzz`, `make fuzz-ci`: clang with libFuzzer
+#   package  `make package`: the .deb and its checks
+#   bench    `make bench`
+#   docs     scripts/make-screenshots.sh
+#   all      every group
 set -euo pipefail
 
-packages=(
+# Also renders the icons and writes the man pages, which are part of every
+# build (the install layout test checks them).
+build=(
   build-essential cmake ninja-build ccache pkg-config
   # qtbase5-dev brings Qt D-Bus as well (the Wi-Fi survey asks NetworkManager)
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
   libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle libnl-genl-3-dev
-  dfu-util xvfb xauth zlib1g-dev libx11-dev xdotool imagemagick
-  librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
-  libfile-mimeinfo-perl udev dpkg-dev lintian poppler-utils
-  clang clang-14 libclang-rt-14-dev
+  zlib1g-dev libx11-dev librsvg2-bin help2man
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
+# Programs the tests start; without them the test is skipped or fails.
+test=(
+  # the real program on a virtual X display (tst_app)
+  xvfb xauth
+  # the survey report's PDF, turned into pictures and text (tst_surveyreport)
+  poppler-utils
+  # the desktop's validators and MIME database (packaging_install)
+  desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
+  # message broker for the tests that publish to one: none yet
+)
 
-if [ ${#missing[@]} -eq 0 ]; then
+# gcc's sanitizer runtimes come with build-essential.
+asan=("${test[@]}")
+
+# The firmware update runs dfu-util.
+run=(dfu-util)
+
+fuzz=(clang clang-14 libclang-rt-14-dev)
+
+# dpkg-shlibdeps (with file) finds the package's dependencies; lintian
+# checks the .deb (lintian build/orvanel_*.deb).
+package=(dpkg-dev file lintian)
+
+# The benchmarks that measure the real window under Xvfb.
+bench=(xvfb xauth xdotool)
+
+docs=(xvfb xauth xdotool imagemagick)
+
+groups=(build test asan run fuzz package bench docs)
+
+usage() {
+  local IFS='|'
+  echo "usage: $0 [--list] {${groups[*]}|all}..." >&2
+  exit 2
+}
+
+list=0
+if [ "${1:-}" = --list ]; then
+  list=1
+  shift
+fi
+[ $# -gt 0 ] || usage
+
+wanted=("${build[@]}")
+for g in "$@"; do
+  [ "$g" = all ] && set -- "${groups[@]}" && break
+done
+for g in "$@"; do
+  case " ${groups[*]} " in
+  *" $g "*) ;;
+  *) usage ;;
+  esac
+  declare -n members=$g
+  wanted+=("${members[@]}")
+  unset -n members
+done
+mapfile -t wanted < <(printf '%s\n' "${wanted[@]}" | sort -u)
+
+if [ $list -eq 1 ]; then
+  printf '%s\n' "${wanted[@]}"
   exit 0
 fi
+
+# One dpkg-query for the whole group; packages it has never heard of print
+# nothing and count as missing.
+mapfile -t present < <(dpkg-query -W -f='${db:Status-Status} ${Package}\n' "${wanted[@]}" 2>/dev/null |
+  awk '$1 == "installed" { print $2 }')
+mapfile -t missing < <(comm -23 <(printf '%s\n' "${wanted[@]}") <(printf '%s\n' "${present[@]}" | sort -u))
+[ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
 SUDO=""
