@@ -16,6 +16,7 @@
 #   bench    `make bench`
 #   docs     scripts/make-screenshots.sh
 #   all      every group
+# shellcheck disable=SC2034 # the groups are read through a name reference
 set -euo pipefail
 
 # Also renders the icons and writes the man pages, which are part of every
