@@ -25,9 +25,17 @@ build=(
   build-essential cmake ninja-build ccache pkg-config
   # qtbase5-dev brings Qt D-Bus as well (the Wi-Fi survey asks NetworkManager)
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
-  libqwt-qt5-dev libqt5svg5-dev python3-qdarkstyle libnl-genl-3-dev
+  libqwt-qt5-dev libqt5svg5-dev libnl-genl-3-dev
   zlib1g-dev libx11-dev librsvg2-bin help2man
 )
+# The dark style sheet is only data, but installing python3-qdarkstyle brings
+# PyQt5 and some 50 packages along. When it is not installed, the package is
+# fetched and unpacked into a cache the build looks in (resources/).
+style_package=python3-qdarkstyle
+style_file=usr/lib/python3/dist-packages/qdarkstyle/dark/darkstyle.qrc
+style_root=/
+style_cache=${XDG_CACHE_HOME:-$HOME/.cache}/orvanel/qdarkstyle
+
 
 # Programs the tests start; without them the test is skipped or fails.
 test=(
@@ -97,13 +105,30 @@ fi
 mapfile -t present < <(dpkg-query -W -f='${db:Status-Status} ${Package}\n' "${wanted[@]}" 2>/dev/null |
   awk '$1 == "installed" { print $2 }')
 mapfile -t missing < <(comm -23 <(printf '%s\n' "${wanted[@]}") <(printf '%s\n' "${present[@]}" | sort -u))
-[ ${#missing[@]} -eq 0 ] && exit 0
+style_missing=0
+[ -f "$style_root$style_file" ] || [ -f "$style_cache/$style_file" ] || style_missing=1
+[ ${#missing[@]} -eq 0 ] && [ $style_missing -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ $style_missing -eq 1 ]; then
+  echo "Unpacking $style_package into $style_cache"
+  work=$(mktemp -d)
+  # apt fetches as a user of its own when run as root
+  if [ "$(id -u)" -eq 0 ] && id _apt > /dev/null 2>&1; then
+    chown _apt "$work"
+  fi
+  trap 'rm -rf "$work"' EXIT
+  (cd "$work" && apt-get download -qq "$style_package")
+  rm -rf "$style_cache"
+  mkdir -p "$style_cache"
+  dpkg-deb -x "$work"/"$style_package"_*.deb "$style_cache"
+fi
