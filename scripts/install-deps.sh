@@ -14,8 +14,8 @@
 #   fuzz     `make fuzz`, `make fuzz-ci`: clang with libFuzzer
 #   package  `make package`: the .deb and its checks
 #   bench    `make bench`
-#   docs     scripts/make-screenshots.sh
-#   all      every group
+#   docs     `make screenshots`: the manual's pictures
+#   all      every group (`make deps`)
 # shellcheck disable=SC2034 # the groups are read through a name reference
 set -euo pipefail
 
@@ -35,7 +35,6 @@ style_package=python3-qdarkstyle
 style_file=usr/lib/python3/dist-packages/qdarkstyle/dark/darkstyle.qrc
 style_root=/
 style_cache=${XDG_CACHE_HOME:-$HOME/.cache}/orvanel/qdarkstyle
-
 
 # Programs the tests start; without them the test is skipped or fails.
 test=(
