@@ -12,28 +12,33 @@ export CCACHE_MAXSIZE ?= 5G
 export CCACHE_BASEDIR ?= $(CURDIR)
 
 .PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci run bench format clean \
-	install package
+	install package screenshots
 
 all: build
 
+# Each target installs the packages it needs (scripts/install-deps.sh names
+# the groups); `make deps` installs them all.
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh all
+
+deps-%:
+	@scripts/install-deps.sh $*
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-configure: deps $(BUILD)/build.ninja
+configure: deps-build $(BUILD)/build.ninja
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: deps-test build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(BUILD_ASAN)/build.ninja:
 	cmake -S . -B $(BUILD_ASAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DORVANEL_SANITIZE=ON
 
-test-asan: deps $(BUILD_ASAN)/build.ninja
+test-asan: deps-asan $(BUILD_ASAN)/build.ninja
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	cd $(BUILD_ASAN) && ctest --output-on-failure -j $(JOBS)
 
@@ -45,7 +50,7 @@ $(BUILD_FUZZ)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(BUILD_FUZZ) $(CMAKE_GEN) \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANEL_FUZZ=ON
 
-fuzz-build: deps $(BUILD_FUZZ)/build.ninja
+fuzz-build: deps-fuzz $(BUILD_FUZZ)/build.ninja
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target fuzz-targets
 
 fuzz: fuzz-build
@@ -54,10 +59,10 @@ fuzz: fuzz-build
 fuzz-ci: fuzz-build
 	scripts/run-fuzz.sh $(BUILD_FUZZ) 20
 
-run: build
+run: deps-run build
 	@scripts/run-demo.sh $(BUILD)
 
-bench: build
+bench: deps-bench build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 # DESTDIR is honoured: make install PREFIX=/usr DESTDIR=/tmp/stage
@@ -65,8 +70,12 @@ install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 # A Debian package in $(BUILD)/, e.g. build/orvanel_0.1.0-1_amd64.deb
-package: build
+package: deps-package build
 	cd $(BUILD) && cpack -G DEB
+
+# The manual's pictures (doc/manual/images) from the running program.
+screenshots: deps-docs build
+	scripts/make-screenshots.sh $(BUILD)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,6 +1,7 @@
 #include "surveyreport.h"
 
 #include "analysislog.h"
+#include "savefile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -244,21 +244,9 @@ QString document(const SurveyReport &r, const std::function<QString(const char *
     return h;
 }
 
-bool commit(QSaveFile &file, const QString &path, QString *errorText)
+bool notWritten(const SaveFile &file, QString *errorText)
 {
-    if (file.error() != QFileDevice::NoError || !file.commit()) {
-        *errorText = tr("Could not write %1: %2").arg(path, file.errorString());
-        qCWarning(lcAnalysis) << "report not written:" << *errorText;
-        return false;
-    }
-    return true;
-}
-
-bool open(QSaveFile &file, const QString &path, QString *errorText)
-{
-    if (file.open(QIODevice::WriteOnly))
-        return true;
-    *errorText = tr("Could not write %1: %2").arg(path, file.errorString());
+    *errorText = file.errorText();
     qCWarning(lcAnalysis) << "report not written:" << *errorText;
     return false;
 }
@@ -317,11 +305,10 @@ QString html(const SurveyReport &report)
 
 bool writeHtml(const QString &path, const SurveyReport &report, QString *errorText)
 {
-    QSaveFile file(path);
-    if (!open(file, path, errorText))
-        return false;
-    file.write(html(report).toUtf8());
-    return commit(file, path, errorText);
+    SaveFile file(path);
+    if (!file.open() || !file.write(html(report).toUtf8()) || !file.commit())
+        return notWritten(file, errorText);
+    return true;
 }
 
 int pdfPageCount(const QByteArray &pdf)
@@ -338,9 +325,9 @@ int pdfPageCount(const QByteArray &pdf)
 
 bool writePdf(const QString &path, const SurveyReport &report, QString *errorText, int *pageCount)
 {
-    QSaveFile file(path);
-    if (!open(file, path, errorText))
-        return false;
+    SaveFile file(path);
+    if (!file.open())
+        return notWritten(file, errorText);
     QTextDocument doc;
     doc.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("report:density")),
                     report.density);
@@ -362,8 +349,9 @@ bool writePdf(const QString &path, const SurveyReport &report, QString *errorTex
     }
     if (pageCount)
         *pageCount = pdfPageCount(pdf);
-    file.write(pdf);
-    return commit(file, path, errorText);
+    if (!file.write(pdf) || !file.commit())
+        return notWritten(file, errorText);
+    return true;
 }
 
 } // namespace SurveyReportWriter

@@ -2,10 +2,10 @@
 
 #include "capturelog.h"
 #include "pointgrid.h"
+#include "savefile.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstring>
@@ -223,19 +223,20 @@ bool exportSamples(QIODevice &device, const RfSpectrumSampleList &samples,
 bool exportFile(const QString &filePath, const RfSpectrumSampleList &samples,
                 const QwtInterval &frequencyInterval, QString *errorText)
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    SaveFile file(filePath);
+    if (!file.open()) {
         if (errorText)
-            *errorText = file.errorString();
+            *errorText = file.reason();
         return false;
     }
-    if (!exportSamples(file, samples, frequencyInterval, errorText)) {
-        file.cancelWriting();
+    // exportSamples() says itself why it stopped.
+    if (!exportSamples(file.device(), samples, frequencyInterval, errorText)) {
+        file.cancel();
         return false;
     }
     if (!file.commit()) {
         if (errorText)
-            *errorText = file.errorString();
+            *errorText = file.reason();
         return false;
     }
     return true;

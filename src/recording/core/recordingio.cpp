@@ -2,11 +2,11 @@
 
 #include "recordinglog.h"
 #include "recordingstream.h"
+#include "savefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -142,24 +142,12 @@ bool read(QIODevice &device, RfSpectrumHistory &history, QString *errorText)
 
 bool saveFile(const QString &filePath, const RfSpectrumHistory &history, QString *errorText)
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
-    }
-    if (!write(file, history)) {
-        if (errorText)
-            *errorText = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
-    }
-    return true;
+    SaveFile file(filePath);
+    if (file.open() && write(file.device(), history) && file.commit())
+        return true;
+    if (errorText)
+        *errorText = file.reason();
+    return false;
 }
 
 Recording load(QIODevice &device)

@@ -3,11 +3,11 @@
 #include "dialogseam.h"
 #include "recordingio.h"
 #include "recordingui.h"
+#include "savefile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace Snapshot {
 
@@ -22,26 +22,17 @@ QString tr(const char *text)
 
 bool writePng(const QString &filePath, const QPixmap &picture, QString *errorText)
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
+    SaveFile file(filePath);
+    if (file.open()) {
+        QImageWriter writer(&file.device(), "png");
+        if (!writer.write(picture.toImage()))
+            file.cancel(writer.errorString());
+        else if (file.commit())
+            return true;
     }
-    QImageWriter writer(&file, "png");
-    if (!writer.write(picture.toImage())) {
-        if (errorText)
-            *errorText =
-                file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (errorText)
-            *errorText = file.errorString();
-        return false;
-    }
-    return true;
+    if (errorText)
+        *errorText = file.reason();
+    return false;
 }
 
 QString save(QWidget *parent, const QPixmap &picture, const QString &proposedBaseName)
