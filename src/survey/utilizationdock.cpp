@@ -1,5 +1,6 @@
 #include "utilizationdock.h"
 
+#include "analysislog.h"
 #include "utilizationmodel.h"
 
 #include <QCheckBox>
@@ -8,9 +9,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
@@ -44,6 +48,44 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
     m_lblRecommendation->setObjectName(QStringLiteral("lblRecommendation"));
     m_lblRecommendation->setWordWrap(true);
     layout->addWidget(m_lblRecommendation);
+
+    auto *counting = new QHBoxLayout;
+    m_lblCounting = new QLabel(this);
+    m_lblCounting->setObjectName(QStringLiteral("lblCounting"));
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("pbarCounting"));
+    m_progress->setRange(0, 1000);
+    m_pbCount = new QPushButton(tr("Cancel"), this);
+    m_pbCount->setObjectName(QStringLiteral("pbCount"));
+    counting->addWidget(m_lblCounting);
+    counting->addWidget(m_progress, 1);
+    counting->addWidget(m_pbCount);
+    layout->addLayout(counting);
+    m_lblCounting->hide();
+    m_progress->hide();
+    m_pbCount->hide();
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(100);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        // A short count ends before anyone would read a bar.
+        if (QDateTime::currentMSecsSinceEpoch() - m_countStartMs < ProgressDelayMs)
+            return;
+        const int total = m_total.load();
+        m_progress->setValue(total > 0 ? int(qint64(m_done.load()) * 1000 / total) : 0);
+        m_lblCounting->show();
+        m_progress->show();
+        m_pbCount->show();
+    });
+    connect(m_pbCount, &QPushButton::clicked, this, [this] {
+        if (m_counting) {
+            cancelCounting();
+            return;
+        }
+        m_paused = false;
+        m_pbCount->hide();
+        m_lblCounting->hide();
+        analyse();
+    });
 
     m_model = new UtilizationModel(this);
     m_proxy = new QSortFilterProxyModel(this);
@@ -100,6 +142,11 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
     });
 }
 
+UtilizationDock::~UtilizationDock()
+{
+    stopWorker();
+}
+
 double UtilizationDock::thresholdDbm() const
 {
     return m_cbAutoThreshold->isChecked() ? qQNaN() : m_dsbThreshold->value();
@@ -120,9 +167,11 @@ const UtilizationResult &UtilizationDock::result() const
 }
 
 void UtilizationDock::setSelection(const RfSpectrumSampleList &selection,
-                                   const QwtInterval &frequencyInterval, bool whole)
+                                   const QwtInterval &frequencyInterval, bool whole,
+                                   const RfSpectrumSampleList &history)
 {
     m_selection = selection;
+    m_history = whole ? RfSpectrumSampleList() : history;
     m_band = frequencyInterval;
     m_whole = whole;
     m_stale = true;
@@ -131,13 +180,86 @@ void UtilizationDock::setSelection(const RfSpectrumSampleList &selection,
 
 void UtilizationDock::clear()
 {
+    stopWorker();
+    m_paused = false;
+    m_lblCounting->hide();
+    m_progress->hide();
+    m_pbCount->hide();
     m_selection.clear();
+    m_history.clear();
     m_analyzer.clear();
     m_model->setResult(UtilizationResult());
     m_lblFloor->clear();
     m_lblRange->clear();
     m_lblRecommendation->clear();
     m_stale = false;
+}
+
+void UtilizationDock::cancelCounting()
+{
+    if (m_counting)
+        m_cancel = true;
+}
+
+void UtilizationDock::stopWorker()
+{
+    ++m_generation; // what the worker reports now is stale
+    m_cancel = true;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_counting = false;
+    m_progressTimer->stop();
+}
+
+void UtilizationDock::startCounting()
+{
+    m_counting = true;
+    m_cancel = false;
+    m_done = 0;
+    m_total = history().size();
+    m_countStartMs = QDateTime::currentMSecsSinceEpoch();
+    m_lblCounting->setText(tr("Counting %1 sweeps\u2026").arg(m_total.load()));
+    m_pbCount->setText(tr("Cancel"));
+    m_progress->setValue(0);
+    m_progressTimer->start();
+    qCInfo(lcAnalysis) << "utilization: counting" << m_total.load() << "sweeps in the background";
+    const int generation = ++m_generation;
+    // The worker holds its own copy of the list (shared storage) and is the
+    // only user of the analyzer until it reports back.
+    m_worker = std::thread([this, list = history(), generation] {
+        const bool complete = m_analyzer.follow(list, [this](int done, int total) {
+            m_done = done;
+            m_total = total;
+            return !m_cancel.load();
+        });
+        QMetaObject::invokeMethod(
+            this, [this, complete, generation] { countingEnded(generation, complete); },
+            Qt::QueuedConnection);
+    });
+}
+
+void UtilizationDock::countingEnded(int generation, bool complete)
+{
+    if (generation != m_generation)
+        return;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_counting = false;
+    m_progressTimer->stop();
+    m_progress->hide();
+    if (!complete) {
+        qCInfo(lcAnalysis) << "utilization: counting cancelled after" << m_done.load() << "of"
+                           << m_total.load() << "sweeps; the last result stays";
+        m_paused = true;
+        m_lblCounting->setText(tr("Cancelled: the result shown is the last one."));
+        m_lblCounting->show();
+        m_pbCount->setText(tr("Analyse"));
+        m_pbCount->show();
+        return;
+    }
+    m_lblCounting->hide();
+    m_pbCount->hide();
+    analyse();
 }
 
 void UtilizationDock::setKivoIdTicked(int kivoId, bool ticked)
@@ -153,10 +275,16 @@ void UtilizationDock::showEvent(QShowEvent *event)
 
 void UtilizationDock::analyse()
 {
-    if (!m_stale || !isVisible() || m_selection.isEmpty())
+    if (!m_stale || !isVisible() || m_selection.isEmpty() || m_counting || m_paused)
         return;
+    const RfSpectrumSampleList &list = history();
+    if (!list.isEmpty() && m_analyzer.pendingFor(list) >= BackgroundSweeps) {
+        startCounting();
+        return;
+    }
     m_stale = false;
-    const UtilizationResult r = m_analyzer.update(m_selection, m_band, thresholdDbm());
+    const UtilizationResult r =
+        m_analyzer.update(m_selection, m_band, thresholdDbm(), list.isEmpty() ? nullptr : &list);
     m_model->setResult(r);
     if (r.noiseFloorDbm == NoDataLevel)
         m_lblFloor->setText(tr("no data"));
@@ -172,4 +300,5 @@ void UtilizationDock::analyse()
                                  : tr("Range chosen on the time bar: %1 to %2, %3 sweeps"))
                             .arg(from, to)
                             .arg(m_selection.size()));
+    emit analysed();
 }
