@@ -1,6 +1,7 @@
 #include "utilizationdock.h"
 
 #include "analysislog.h"
+#include "burstsourcemodel.h"
 #include "utilizationmodel.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -100,7 +102,10 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    layout->addWidget(m_view, 1);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_view);
+    split->addWidget(buildSourcesPanel());
+    layout->addWidget(split, 1);
 
     // What Find bursts looks for; kept here beside the threshold it resembles.
     const BurstOptions defaults;
@@ -140,6 +145,147 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
         m_stale = true;
         analyse();
     });
+}
+
+QWidget *UtilizationDock::buildSourcesPanel()
+{
+    auto *panel = new QWidget(this);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_lblSources = new QLabel(tr("Find bursts lists what the bursts come from here."), panel);
+    m_lblSources->setObjectName(QStringLiteral("lblSources"));
+    m_lblSources->setWordWrap(true);
+    layout->addWidget(m_lblSources);
+
+    m_sources = new BurstSourceModel(this);
+    m_sourceFilter = new BurstSourceFilter(this);
+    m_sourceFilter->setSourceModel(m_sources);
+    m_sourceFilter->setSortRole(Qt::UserRole);
+    auto *filter = new QHBoxLayout;
+    m_sbMinLevel = new QSpinBox(panel);
+    m_sbMinLevel->setObjectName(QStringLiteral("sbSourceLevel"));
+    m_sbMinLevel->setRange(NoDataLevel, 127);
+    m_sbMinLevel->setSpecialValueText(tr("any"));
+    m_sbMinLevel->setValue(NoDataLevel);
+    m_sbMinLevel->setSuffix(tr(" dBm"));
+    m_dsbMinDuration = new QDoubleSpinBox(panel);
+    m_dsbMinDuration->setObjectName(QStringLiteral("dsbSourceDuration"));
+    m_dsbMinDuration->setRange(0, 86400);
+    m_dsbMinDuration->setDecimals(1);
+    m_dsbMinDuration->setSuffix(tr(" s"));
+    m_dsbSpanLow = new QDoubleSpinBox(panel);
+    m_dsbSpanLow->setObjectName(QStringLiteral("dsbSourceLow"));
+    m_dsbSpanHigh = new QDoubleSpinBox(panel);
+    m_dsbSpanHigh->setObjectName(QStringLiteral("dsbSourceHigh"));
+    for (QDoubleSpinBox *edge : {m_dsbSpanLow, m_dsbSpanHigh}) {
+        edge->setRange(0, 6000);
+        edge->setDecimals(1);
+        edge->setSuffix(tr(" MHz"));
+    }
+    m_dsbSpanHigh->setValue(6000);
+    filter->addWidget(new QLabel(tr("Level \u2265"), panel));
+    filter->addWidget(m_sbMinLevel);
+    filter->addWidget(new QLabel(tr("Duration \u2265"), panel));
+    filter->addWidget(m_dsbMinDuration);
+    filter->addWidget(new QLabel(tr("Span"), panel));
+    filter->addWidget(m_dsbSpanLow);
+    filter->addWidget(new QLabel(QStringLiteral("\u2013"), panel));
+    filter->addWidget(m_dsbSpanHigh);
+    filter->addStretch(1);
+    layout->addLayout(filter);
+    const auto refilter = [this] {
+        m_sourceFilter->setMinimumLevel(m_sbMinLevel->value());
+        m_sourceFilter->setMinimumDurationMs(qint64(m_dsbMinDuration->value() * 1000));
+        m_sourceFilter->setSpan(m_dsbSpanLow->value(), m_dsbSpanHigh->value());
+    };
+    connect(m_sbMinLevel, QOverload<int>::of(&QSpinBox::valueChanged), this, refilter);
+    for (QDoubleSpinBox *box : {m_dsbMinDuration, m_dsbSpanLow, m_dsbSpanHigh})
+        connect(box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this, refilter);
+
+    m_sourceView = new QTableView(panel);
+    m_sourceView->setObjectName(QStringLiteral("tvSources"));
+    m_sourceView->setModel(m_sourceFilter);
+    m_sourceView->setSortingEnabled(true);
+    m_sourceView->sortByColumn(BurstSourceModel::FromColumn, Qt::AscendingOrder);
+    m_sourceView->verticalHeader()->hide();
+    m_sourceView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_sourceView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_sourceView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_sourceView->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(m_sourceView, 1);
+
+    auto *buttons = new QHBoxLayout;
+    auto *add = new QPushButton(tr("Add as events"), panel);
+    add->setObjectName(QStringLiteral("pbSourcesAsEvents"));
+    add->setToolTip(tr("Mark the selected sources on the waterfall: occupied spectrum once, "
+                       "every burst of the others"));
+    auto *remove = new QPushButton(tr("Remove"), panel);
+    remove->setObjectName(QStringLiteral("pbSourcesRemove"));
+    remove->setToolTip(tr("Take the selected sources out of the list and out of the report"));
+    buttons->addStretch(1);
+    buttons->addWidget(add);
+    buttons->addWidget(remove);
+    layout->addLayout(buttons);
+    connect(add, &QPushButton::clicked, this, &UtilizationDock::addSelectedSourcesAsEvents);
+    connect(remove, &QPushButton::clicked, this, &UtilizationDock::removeSelectedSources);
+    return panel;
+}
+
+void UtilizationDock::setBurstSources(const QVector<BurstSource> &sources, int bursts,
+                                      const QwtInterval &band)
+{
+    const QVector<BurstSource> kept = keptSources(sources);
+    m_sources->setSources(kept);
+    {
+        // One filter pass for both edges, not one per edge.
+        const QSignalBlocker low(m_dsbSpanLow);
+        const QSignalBlocker high(m_dsbSpanHigh);
+        m_dsbSpanLow->setValue(band.isValid() ? band.minValue() : 0);
+        m_dsbSpanHigh->setValue(band.isValid() ? band.maxValue() : 6000);
+    }
+    m_sourceFilter->setSpan(m_dsbSpanLow->value(), m_dsbSpanHigh->value());
+    QString text = tr("%1 bursts from %2 sources.").arg(bursts).arg(kept.size());
+    if (kept.size() < sources.size())
+        text += QLatin1Char(' ') +
+                tr("%1 removed before are left out.").arg(sources.size() - kept.size());
+    m_lblSources->setText(text);
+}
+
+QList<int> UtilizationDock::selectedSourceRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_sourceView->selectionModel()->selectedRows())
+        rows.append(m_sourceFilter->mapToSource(index).row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void UtilizationDock::addSelectedSourcesAsEvents()
+{
+    QList<TimeEvent> events;
+    for (int row : selectedSourceRows())
+        events += m_sources->sources().at(row).timeEvents();
+    if (!events.isEmpty())
+        emit burstEventsAdded(events);
+}
+
+void UtilizationDock::removeSelectedSources()
+{
+    const QVector<BurstSource> removed = m_sources->takeRows(selectedSourceRows());
+    m_removed += removed;
+    if (!removed.isEmpty())
+        qCInfo(lcAnalysis) << "bursts:" << removed.size() << "sources removed from the list";
+}
+
+QVector<BurstSource> UtilizationDock::keptSources(const QVector<BurstSource> &sources) const
+{
+    QVector<BurstSource> kept;
+    for (const BurstSource &s : sources) {
+        if (std::none_of(m_removed.cbegin(), m_removed.cend(),
+                         [&](const BurstSource &r) { return sameSource(r, s); }))
+            kept.append(s);
+    }
+    return kept;
 }
 
 UtilizationDock::~UtilizationDock()
@@ -188,6 +334,8 @@ void UtilizationDock::clear()
     m_selection.clear();
     m_history.clear();
     m_analyzer.clear();
+    m_sources->setSources({});
+    m_lblSources->setText(tr("Find bursts lists what the bursts come from here."));
     m_model->setResult(UtilizationResult());
     m_lblFloor->clear();
     m_lblRange->clear();

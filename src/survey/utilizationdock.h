@@ -8,6 +8,8 @@
 #include <atomic>
 #include <thread>
 
+class BurstSourceFilter;
+class BurstSourceModel;
 class QCheckBox;
 class QProgressBar;
 class QPushButton;
@@ -40,6 +42,14 @@ public:
     const UtilizationResult &result() const;
     //! What "Find bursts" looks for, as set in the dock.
     BurstOptions burstOptions() const;
+    //! The sources of the last Find bursts, less those removed; sortable,
+    //! and filtered by level, duration and span.
+    BurstSourceModel *sourceModel() const { return m_sources; }
+    BurstSourceFilter *sourceFilter() const { return m_sourceFilter; }
+    QTableView *sourceView() const { return m_sourceView; }
+    //! `sources` less the ones the user removed from the list: what a
+    //! report of the same findings lists.
+    QVector<BurstSource> keptSources(const QVector<BurstSource> &sources) const;
     //! True while a long history is being counted.
     bool isCounting() const { return m_counting; }
     QProgressBar *progressBar() const { return m_progress; }
@@ -55,6 +65,8 @@ signals:
     void kivoIdTicked(int kivoId, bool ticked);
     //! A new result is shown.
     void analysed();
+    //! "Add as events": the chosen sources' events for the page.
+    void burstEventsAdded(const QList<TimeEvent> &events);
 
 public slots:
     //! The page's selection over its swept span; analysed now when the dock
@@ -67,6 +79,12 @@ public slots:
                       const RfSpectrumSampleList &history = RfSpectrumSampleList());
     //! Stops counting; the last result stays.
     void cancelCounting();
+    //! Lists what Find bursts found (`bursts` bursts over `band`); sources
+    //! removed before stay out.
+    void setBurstSources(const QVector<BurstSource> &sources, int bursts, const QwtInterval &band);
+    //! The selected rows of the sources list become events, or leave it.
+    void addSelectedSourcesAsEvents();
+    void removeSelectedSources();
     //! Forget the old page: a new one is about to be shown.
     void clear();
     void setKivoIdTicked(int kivoId, bool ticked);
@@ -81,6 +99,8 @@ private:
     void startCounting();
     void countingEnded(int generation, bool complete);
     void stopWorker();
+    QWidget *buildSourcesPanel();
+    QList<int> selectedSourceRows() const;
 
     QCheckBox *m_cbAutoThreshold = nullptr;
     QDoubleSpinBox *m_dsbThreshold = nullptr;
@@ -95,6 +115,15 @@ private:
     QLabel *m_lblCounting = nullptr;
     QTimer *m_progressTimer = nullptr;
     QTableView *m_view = nullptr;
+    BurstSourceModel *m_sources = nullptr;
+    BurstSourceFilter *m_sourceFilter = nullptr;
+    QTableView *m_sourceView = nullptr;
+    QLabel *m_lblSources = nullptr;
+    QSpinBox *m_sbMinLevel = nullptr;
+    QDoubleSpinBox *m_dsbMinDuration = nullptr;
+    QDoubleSpinBox *m_dsbSpanLow = nullptr;
+    QDoubleSpinBox *m_dsbSpanHigh = nullptr;
+    QVector<BurstSource> m_removed; //!< sources the user took out of the list
     UtilizationModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
     UtilizationAnalyzer m_analyzer;
