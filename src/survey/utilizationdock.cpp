@@ -84,6 +84,7 @@ UtilizationDock::UtilizationDock(QWidget *parent) : QWidget(parent)
             return;
         }
         m_paused = false;
+        m_stale = true;
         m_pbCount->hide();
         m_lblCounting->hide();
         analyse();
@@ -316,12 +317,25 @@ void UtilizationDock::setSelection(const RfSpectrumSampleList &selection,
                                    const QwtInterval &frequencyInterval, bool whole,
                                    const RfSpectrumSampleList &history)
 {
-    m_selection = selection;
-    m_history = whole ? RfSpectrumSampleList() : history;
     m_band = frequencyInterval;
     m_whole = whole;
     m_stale = true;
+    // A list held here shares the page's: every sweep the page appends
+    // would then copy the whole history. It is held only until analysed
+    // (or while counting); a hidden or paused dock asks again when needed.
+    if ((!isVisible() || m_paused) && !m_counting) {
+        releaseSelection();
+        return;
+    }
+    m_selection = selection;
+    m_history = whole ? RfSpectrumSampleList() : history;
     analyse();
+}
+
+void UtilizationDock::releaseSelection()
+{
+    m_selection.clear();
+    m_history.clear();
 }
 
 void UtilizationDock::clear()
@@ -331,8 +345,7 @@ void UtilizationDock::clear()
     m_lblCounting->hide();
     m_progress->hide();
     m_pbCount->hide();
-    m_selection.clear();
-    m_history.clear();
+    releaseSelection();
     m_analyzer.clear();
     m_sources->setSources({});
     m_lblSources->setText(tr("Find bursts lists what the bursts come from here."));
@@ -399,6 +412,7 @@ void UtilizationDock::countingEnded(int generation, bool complete)
         qCInfo(lcAnalysis) << "utilization: counting cancelled after" << m_done.load() << "of"
                            << m_total.load() << "sweeps; the last result stays";
         m_paused = true;
+        releaseSelection();
         m_lblCounting->setText(tr("Cancelled: the result shown is the last one."));
         m_lblCounting->show();
         m_pbCount->setText(tr("Analyse"));
@@ -423,8 +437,17 @@ void UtilizationDock::showEvent(QShowEvent *event)
 
 void UtilizationDock::analyse()
 {
-    if (!m_stale || !isVisible() || m_selection.isEmpty() || m_counting || m_paused)
+    if (!m_stale || !isVisible() || m_counting || m_paused)
         return;
+    if (m_selection.isEmpty()) {
+        // Answered (or not, for a page without sweeps) by setSelection().
+        if (!m_wanting) {
+            m_wanting = true;
+            emit selectionWanted();
+            m_wanting = false;
+        }
+        return;
+    }
     const RfSpectrumSampleList &list = history();
     if (!list.isEmpty() && m_analyzer.pendingFor(list) >= BackgroundSweeps) {
         startCounting();
@@ -448,5 +471,6 @@ void UtilizationDock::analyse()
                                  : tr("Range chosen on the time bar: %1 to %2, %3 sweeps"))
                             .arg(from, to)
                             .arg(m_selection.size()));
+    releaseSelection();
     emit analysed();
 }

@@ -65,12 +65,15 @@ signals:
     void kivoIdTicked(int kivoId, bool ticked);
     //! A new result is shown.
     void analysed();
+    //! The dock needs the page's selection again (shown, threshold changed,
+    //! Analyse pressed): answer with setSelection().
+    void selectionWanted();
     //! "Add as events": the chosen sources' events for the page.
     void burstEventsAdded(const QList<TimeEvent> &events);
 
 public slots:
     //! The page's selection over its swept span; analysed now when the dock
-    //! is on screen, else when it is shown.
+    //! is on screen, else asked for again (selectionWanted) when it is shown.
     //! `whole`: the selection is the page's whole history (else a range the
     //! user chose); the dock says which. `history`: the page's whole history
     //! a range was taken from, so its counts serve the range too.
@@ -96,6 +99,7 @@ private:
     void analyse();
     //! The history the selection belongs to; empty when unknown.
     const RfSpectrumSampleList &history() const { return m_whole ? m_selection : m_history; }
+    void releaseSelection();
     void startCounting();
     void countingEnded(int generation, bool complete);
     void stopWorker();
@@ -134,7 +138,8 @@ private:
     bool m_stale = false;
     bool m_counting = false;
     bool m_paused = false; //!< counting was cancelled: wait for the user
-    int m_generation = 0;  //!< counts started; an ended one of an older generation is stale
+    bool m_wanting = false;
+    int m_generation = 0; //!< counts started; an ended one of an older generation is stale
     qint64 m_countStartMs = 0;
     std::thread m_worker;
     std::atomic<bool> m_cancel{false};
