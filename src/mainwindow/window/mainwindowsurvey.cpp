@@ -35,8 +35,6 @@
 
 namespace {
 
-//! More rows than anyone ticks through; the rest are left out of the list.
-
 //! A report picture when neither plot is on screen (a page never shown).
 constexpr QSize UnshownPlotSize(1200, 600);
 
