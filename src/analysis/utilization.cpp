@@ -318,28 +318,57 @@ void attachNetworks(UtilizationResult &result, const QVector<HeardNetwork> &netw
 
 UtilizationResult UtilizationAnalyzer::update(const RfSpectrumSampleList &selection,
                                               const QwtInterval &frequencyInterval,
-                                              double thresholdDbm)
+                                              double thresholdDbm,
+                                              const RfSpectrumSampleList *history)
 {
-    if (!m_accumulator.updateHistograms(selection))
+    if (selection.isEmpty())
         return UtilizationResult();
-    const int columns = m_accumulator.columns();
+    m_usedIndex = false;
+    int columns = qMin(selection.first().spectrum.size(), MaxStatisticsColumns);
+    if (history && follow(*history)) {
+        // Short selections (the live window sliding) stay with the
+        // accumulator's incremental updates, cheaper than any block.
+        const int from = selection.size() >= m_index.blockSweeps()
+                             ? LevelCountIndex::locate(*history, selection)
+                             : -1;
+        m_usedIndex = from >= 0 && columns == m_index.columns() &&
+                      m_index.countRange(*history, from, from + selection.size(), m_rangeCounts);
+    }
+    if (m_usedIndex) {
+        // The accumulator would keep the whole list alive and go on
+        // comparing it; it starts afresh when a short selection comes back.
+        m_accumulator.clear();
+    } else {
+        m_accumulator.updateHistograms(selection);
+        columns = m_accumulator.columns();
+    }
     if (!(frequencyInterval == m_band) || columns != m_points) {
         m_band = frequencyInterval;
         m_points = columns;
         m_grid = BinGrid::forHistory(frequencyInterval, columns);
         m_channels = surveyChannels(frequencyInterval);
     }
+    const qint32 *counts =
+        m_usedIndex ? m_rangeCounts.constData() : m_accumulator.levelHistograms().constData();
     UtilizationResult r =
-        computeUtilization(LevelHistogramView{m_accumulator.levelHistograms().constData(), columns},
-                           m_grid, m_channels, thresholdDbm);
+        computeUtilization(LevelHistogramView{counts, columns}, m_grid, m_channels, thresholdDbm);
     r.sampleCount = selection.size();
     attachNetworks(r, heardNetworks(selection));
     return r;
 }
 
+bool UtilizationAnalyzer::follow(const RfSpectrumSampleList &history,
+                                 const LevelCountIndex::Progress &progress)
+{
+    return m_index.follow(history, progress);
+}
+
 void UtilizationAnalyzer::clear()
 {
     m_accumulator.clear();
+    m_index.clear();
+    m_rangeCounts.clear();
+    m_usedIndex = false;
     m_band = QwtInterval();
     m_points = -1;
 }

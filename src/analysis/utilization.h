@@ -1,5 +1,6 @@
 #pragma once
 
+#include "levelcountindex.h"
 #include "spectrumstatistics.h"
 #include "surveychannels.h"
 
@@ -114,19 +115,45 @@ void attachNetworks(UtilizationResult &result, const QVector<HeardNetwork> &netw
 int wifiChannelOf(int frequencyMHz);
 
 //! Keeps the histograms of the page's selection up to date (incrementally, as
-//! the plots do) and answers the utilization of each new selection.
+//! the plots do) and answers the utilization of each new selection. Given
+//! the history the selection was taken from, it also keeps that history's
+//! level counts as sweeps arrive, and a long selection reads them instead of
+//! its sweeps: the whole capture of hours, or any range of it, costs a few
+//! blocks of counts. Both ways give the same counts, hence the same result.
 class UtilizationAnalyzer
 {
 public:
+    explicit UtilizationAnalyzer(int blockSweeps = LevelCountIndex::DefaultBlockSweeps)
+        : m_index(blockSweeps)
+    {
+    }
     //! The result for `selection` over `frequencyInterval`; an empty
-    //! selection gives an empty result.
+    //! selection gives an empty result. `history`, when given, is the page's
+    //! whole list the selection is a run of (the selection itself when it is
+    //! the whole capture).
     UtilizationResult update(const RfSpectrumSampleList &selection,
-                             const QwtInterval &frequencyInterval, double thresholdDbm = qQNaN());
+                             const QwtInterval &frequencyInterval, double thresholdDbm = qQNaN(),
+                             const RfSpectrumSampleList *history = nullptr);
+    //! Counts the sweeps of `history` the index lacks, the long part of a
+    //! first update after a recording is opened; may run on another thread
+    //! while nothing else uses the analyzer. False when `progress` stopped it.
+    bool follow(const RfSpectrumSampleList &history,
+                const LevelCountIndex::Progress &progress = LevelCountIndex::Progress());
+    //! Sweeps follow() would count for `history`.
+    int pendingFor(const RfSpectrumSampleList &history) const
+    {
+        return m_index.pendingFor(history);
+    }
     const SpectrumStatisticsAccumulator &accumulator() const { return m_accumulator; }
+    //! True when the last update read the index, false when it counted.
+    bool lastUsedIndex() const { return m_usedIndex; }
     void clear();
 
 private:
     SpectrumStatisticsAccumulator m_accumulator;
+    LevelCountIndex m_index;
+    QVector<qint32> m_rangeCounts; //!< counts of the last selection read from the index
+    bool m_usedIndex = false;
     QwtInterval m_band;
     int m_points = -1;
     BinGrid m_grid;

@@ -43,36 +43,61 @@ void TstUtilization::dutyCycleEqualsPlainLoop_data()
 {
     QTest::addColumn<double>("threshold");
     QTest::addColumn<int>("noDataPercent");
-    QTest::newRow("default threshold") << qQNaN() << 0;
-    QTest::newRow("-60 dBm, gaps") << -60.0 << 5;
-    QTest::newRow("-59.5 dBm, many gaps") << -59.5 << 40;
-    QTest::newRow("above every level") << 200.0 << 10;
+    QTest::addColumn<int>("blockSweeps"); // > 0: given the history, counts kept in blocks
+    QTest::newRow("default threshold") << qQNaN() << 0 << 0;
+    QTest::newRow("-60 dBm, gaps") << -60.0 << 5 << 0;
+    QTest::newRow("-59.5 dBm, many gaps") << -59.5 << 40 << 0;
+    QTest::newRow("above every level") << 200.0 << 10 << 0;
+    QTest::newRow("history's counts, blocks of 64") << -60.0 << 5 << 64;
+    QTest::newRow("history's counts, blocks of 1") << qQNaN() << 5 << 1;
+    QTest::newRow("history's counts, blocks of 37") << -75.0 << 40 << 37;
 }
 
 void TstUtilization::dutyCycleEqualsPlainLoop()
 {
     QFETCH(double, threshold);
     QFETCH(int, noDataPercent);
+    QFETCH(int, blockSweeps);
     QRandomGenerator rng(1207);
     RfSpectrumHistory h = history(2400, 2500);
     const int n = bins(h);
-    for (int s = 0; s < 600; ++s) {
-        RfSpectrumScan scan(n);
-        for (int i = 0; i < n; ++i) {
-            const int r = int(rng.bounded(100));
-            scan[i] = r < noDataPercent
-                          ? NoDataLevel
-                          : qint8(r < 70 ? rng.bounded(-100, -90) : rng.bounded(-85, -30));
+    const auto grow = [&](int sweeps) {
+        for (int s = 0; s < sweeps; ++s) {
+            // Now and then a shorter sweep, never first in a selection: its
+            // missing points are no data.
+            RfSpectrumScan scan(h.samples.size() % 2 == 1 && rng.bounded(25) == 0 ? n - 7 : n);
+            for (qint8 &v : scan) {
+                const int r = int(rng.bounded(100));
+                v = r < noDataPercent
+                        ? NoDataLevel
+                        : qint8(r < 70 ? rng.bounded(-100, -90) : rng.bounded(-85, -30));
+            }
+            h.samples.append(RfSpectrumSample(h.samples.size() * 50, scan));
         }
-        h.samples.append(RfSpectrumSample(s * 50, scan));
-    }
+    };
+    grow(300);
     const BinGrid grid = BinGrid::forHistory(h.frequencyInterval, n);
-    UtilizationAnalyzer analyzer; // one analyzer for all windows: incremental updates
+    // One analyzer for all windows: incremental updates, and with the
+    // history its counts kept as the history grows.
+    UtilizationAnalyzer analyzer(qMax(1, blockSweeps));
+    const RfSpectrumSampleList *given = blockSweeps > 0 ? &h.samples : nullptr;
+    if (given) { // an opened recording's counting, stopped: nothing is kept
+        QVERIFY(!analyzer.follow(h.samples, [](int, int) { return false; }));
+        QCOMPARE(analyzer.pendingFor(h.samples), h.samples.size());
+    }
+    int fromCounts = 0;
     for (int round = 0; round < 25; ++round) {
-        const int lo = int(rng.bounded(550));
-        const int hi = lo + 1 + int(rng.bounded(600 - lo));
-        const RfSpectrumSampleList sel = h.samples.mid(lo, hi - lo);
-        const UtilizationResult r = analyzer.update(sel, h.frequencyInterval, threshold);
+        if (round == 12 && given) { // another page's history: counted afresh
+            h.samples.clear();
+            grow(300);
+        }
+        grow(12);
+        const int size = h.samples.size();
+        const int lo = round % 4 == 0 ? 0 : 2 * int(rng.bounded(size / 2 - 25));
+        const int hi = round % 4 == 0 ? size : lo + 1 + int(rng.bounded(size - lo));
+        const RfSpectrumSampleList sel = hi - lo == size ? h.samples : h.samples.mid(lo, hi - lo);
+        const UtilizationResult r = analyzer.update(sel, h.frequencyInterval, threshold, given);
+        fromCounts += analyzer.lastUsedIndex();
 
         QVector<int> levels;
         for (const RfSpectrumSample &s : sel)
@@ -94,7 +119,7 @@ void TstUtilization::dutyCycleEqualsPlainLoop()
                     continue;
                 int with = 0, above = 0;
                 for (const RfSpectrumSample &s : sel) {
-                    const qint8 v = s.spectrum.at(i);
+                    const qint8 v = s.spectrum.value(i, NoDataLevel);
                     with += v != NoDataLevel;
                     above += v != NoDataLevel && v >= thr;
                 }
@@ -112,6 +137,7 @@ void TstUtilization::dutyCycleEqualsPlainLoop()
             QVERIFY2(u.peak == peak, qPrintable(u.channel.name()));
         }
     }
+    QVERIFY2(blockSweeps == 0 || fromCounts > 10, qPrintable(QString::number(fromCounts)));
 }
 
 void TstUtilization::channelAtSpanEdge_data()

@@ -8,6 +8,8 @@
 
 #include <QVector>
 
+#include <cmath>
+
 namespace reference {
 
 inline SpectrumStatistics computeSpectrumStatistics(const RfSpectrumSampleList &selection,
@@ -32,6 +34,10 @@ inline SpectrumStatistics computeSpectrumStatistics(const RfSpectrumSampleList &
     s.averageTrace = QVector<double>(n, 0.0);
     s.maxHoldTrace = RfSpectrumScan(n, -128);
     s.peak = -128;
+    // Hits are counted and turned into 2^-(h-1) at the end: halving the
+    // cell at every hit reaches 0 after 1075 hits, and a cell at 0 looks
+    // unhit, so the next hit would start it again at 1.
+    QVector<int> hits(rows * n, 0);
 
     for (const RfSpectrumSample &sample : selection) {
         for (int i = 0; i < n; ++i) {
@@ -42,16 +48,16 @@ inline SpectrumStatistics computeSpectrumStatistics(const RfSpectrumSampleList &
                 s.densityMatrix[i + r * n] += 1.0 / k;
             if (low <= v && v < high) {
                 const int r = j - 1;
-                if (r >= 0 && r < rows) {
-                    double &cell = s.hitMatrix[i + r * n];
-                    cell = cell == 0.0 ? 1.0 : cell / 2;
-                }
+                if (r >= 0 && r < rows)
+                    ++hits[i + r * n];
             }
             s.averageTrace[i] += double(v) / k;
             s.maxHoldTrace[i] = qint8(qMax<int>(s.maxHoldTrace.at(i), v));
             s.peak = qint8(qMax<int>(s.peak, v));
         }
     }
+    for (int c = 0; c < rows * n; ++c)
+        s.hitMatrix[c] = hits.at(c) > 0 ? std::ldexp(1.0, 1 - hits.at(c)) : 0.0;
     const RfSpectrumScan &last = selection.last().spectrum;
     s.currentTrace = RfSpectrumScan(n, -128);
     for (int i = 0; i < n && i < last.size(); ++i)

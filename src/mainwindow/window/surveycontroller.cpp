@@ -34,9 +34,6 @@
 
 namespace {
 
-//! More rows than anyone ticks through; the rest are left out of the list.
-constexpr int MaxListedBursts = 2000;
-
 //! A report picture when neither plot is on screen (a page never shown).
 constexpr QSize UnshownPlotSize(1200, 600);
 
@@ -149,24 +146,32 @@ SurveyController::SurveyController(QMainWindow *window, ShownPage *shown, KivoId
     };
     connect(m_kivoIdPanel, &KivoIdPanel::kivoIdSelected, this, syncTicks);
     connect(m_kivoIdPanel, &KivoIdPanel::kivoIdDeselected, this, syncTicks);
+    // The sources list belongs to the page shown (it is cleared with it).
+    connect(m_utilizationDock, &UtilizationDock::burstEventsAdded, this,
+            [this](const QList<TimeEvent> &events) {
+                if (TabPage *page = m_shown->page())
+                    page->addTimeEvents(events);
+            });
 }
 
 void SurveyController::follow(TabPage *page)
 {
     disconnect(m_follow);
+    disconnect(m_utilizationDock, &UtilizationDock::selectionWanted, nullptr, nullptr);
     m_utilizationDock->clear();
     if (!page)
         return;
     // The dock works on the page's survey range (the whole history unless
     // the user chose a range), redone no more often than the plots are drawn.
-    m_follow = connect(page, &TabPage::selectionDrawn, m_utilizationDock, [this, page] {
+    // The history goes along so a range reads the history's counts.
+    const auto feed = [this, page] {
         m_utilizationDock->setSelection(page->analysisSelection(),
                                         page->bandHistory().frequencyInterval(),
-                                        page->analysisIsWhole());
-    });
-    m_utilizationDock->setSelection(page->analysisSelection(),
-                                    page->bandHistory().frequencyInterval(),
-                                    page->analysisIsWhole());
+                                        page->analysisIsWhole(), page->bandHistory().samples());
+    };
+    m_follow = connect(page, &TabPage::selectionDrawn, m_utilizationDock, feed);
+    connect(m_utilizationDock, &UtilizationDock::selectionWanted, page, feed);
+    feed();
 }
 
 RfSpectrumSampleList SurveyController::shownSelection(TabPage **page, const QString &title,
@@ -204,35 +209,12 @@ void SurveyController::findBursts()
         DialogSeam::information(title, tr("No bursts in the surveyed range."));
         return;
     }
-    // Thousands of bursts mean little one by one: they are listed by what
-    // they come from, and a ticked source becomes its events.
-    const QVector<BurstSource> sources = classifyBursts(bursts, selection.size());
-    DialogSeam::Request r;
-    r.kind = DialogSeam::Request::CheckItems;
-    r.title = title;
-    const int listed = qMin(sources.size(), MaxListedBursts);
-    r.text = tr("%1 bursts from %2 sources. Tick those to keep as time events.")
-                 .arg(bursts.size())
-                 .arg(sources.size());
-    if (listed < sources.size())
-        r.text += QLatin1Char(' ') + tr("The first %1 are listed.").arg(listed);
-    for (int i = 0; i < listed; ++i) {
-        const BurstSource &source = sources.at(i);
-        r.items.append(QDateTime::fromMSecsSinceEpoch(source.startMs)
-                           .toString(QStringLiteral("hh:mm:ss.zzz  ")) +
-                       source.text());
-    }
-    const QVariant answer = DialogSeam::ask(r);
-    if (!answer.isValid())
-        return;
-    QList<TimeEvent> events;
-    for (const QVariant &v : answer.toList()) {
-        const int i = v.toInt();
-        if (i >= 0 && i < listed)
-            events += sources.at(i).timeEvents();
-    }
-    if (!events.isEmpty())
-        page->addTimeEvents(events);
+    // Thousands of bursts mean little one by one: the dock lists what they
+    // come from, to sort, filter, mark as events or remove.
+    m_utilizationDock->setBurstSources(classifyBursts(bursts, selection.size()), bursts.size(),
+                                       page->bandHistory().frequencyInterval());
+    m_form.dockWidgetUtilization->show();
+    m_form.dockWidgetUtilization->raise();
 }
 
 void SurveyController::exportReport()
@@ -290,6 +272,7 @@ void SurveyController::exportReport()
         surveyProgress(title, &cancelled));
     if (cancelled)
         return;
+    report.sources = m_utilizationDock->keptSources(report.sources);
     report.generatedBy = QStringLiteral("Orvanel ") + QLatin1String(orvanelApplicationVersion);
     report.notes = settings.value(QStringLiteral("Report/Notes"))
                        .toString()

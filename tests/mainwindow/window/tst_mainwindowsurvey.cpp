@@ -1,3 +1,4 @@
+#include "burstsourcemodel.h"
 #include "dialogseam.h"
 #include "kivoidpanel.h"
 #include "mainwindow.h"
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -97,10 +99,10 @@ void tst_MainWindowSurvey::surveyOfRecording()
     w.form()->actionFind_Bursts->trigger();
     QCOMPARE(m_asked.last().kind, DialogSeam::Request::Message);
     sweeps->setValue(2);
-    m_answers = {QVariant(QVariantList{0})};
     w.form()->actionFind_Bursts->trigger();
-    QCOMPARE(m_asked.last().kind, DialogSeam::Request::CheckItems);
-    QCOMPARE(m_asked.last().items.size(), 1);
+    QCOMPARE(dock->sourceModel()->rowCount(), 1);
+    dock->sourceView()->selectAll();
+    dock->addSelectedSourcesAsEvents();
     const QList<TimeEvent> events = page->history().timeEvents;
     QCOMPARE(events.size(), 1);
     QCOMPARE(events.first().time.toMSecsSinceEpoch(), 1765000000000 + 100 * 50);
@@ -164,6 +166,15 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QVERIFY(m_asked.last().text.contains(QStringLiteral("survey.pdf")));
     QVERIFY(other.open(QIODevice::ReadOnly));
     QCOMPARE(other.readAll(), QByteArray("another survey"));
+
+    // A source removed from the list is out of the report too.
+    const QByteArray burstRow = QStringLiteral("2480.0\u20132481.0 MHz").toUtf8();
+    QVERIFY(text.contains(burstRow));
+    dock->removeSelectedSources();
+    exported(QStringLiteral("removed.html"));
+    QFile removed(m_home.filePath(QStringLiteral("removed.html")));
+    QVERIFY(removed.open(QIODevice::ReadOnly));
+    QVERIFY(!removed.readAll().contains(burstRow));
 
     const int asked = m_asked.size();
     m_answers = {m_home.filePath(QStringLiteral("gone/survey.html"))};
