@@ -213,8 +213,8 @@ void SurveyController::findBursts()
     // come from, to sort, filter, mark as events or remove.
     m_utilizationDock->setBurstSources(classifyBursts(bursts, selection.size()), bursts.size(),
                                        page->bandHistory().frequencyInterval());
-    m_form.dockWidgetUtilization->show();
-    m_form.dockWidgetUtilization->raise();
+    m_dock->show();
+    m_dock->raise();
 }
 
 void SurveyController::exportReport()
