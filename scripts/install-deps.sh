@@ -12,6 +12,7 @@ packages=(
   librsvg2-bin help2man desktop-file-utils appstream shared-mime-info xdg-utils
   libfile-mimeinfo-perl udev dpkg-dev lintian poppler-utils
   clang clang-14 libclang-rt-14-dev
+  mosquitto mosquitto-clients libmosquitto-dev prometheus
 )
 
 missing=()

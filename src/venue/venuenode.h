@@ -1,0 +1,54 @@
+#pragma once
+
+#include "channelwatch.h"
+#include "metricsserver.h"
+#include "nodestatus.h"
+#include "venuepublisher.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+//! What a scanner's computer offers the venue: its sweeps to the broker, the
+//! channels' load each minute, and its figures to Prometheus. Both parts are
+//! optional; sweeps are taken on the caller's thread and handed on without
+//! waiting for the network.
+class VenueNode : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VenueNode(const QString &node, QObject *parent = nullptr);
+    ~VenueNode() override;
+
+    bool startPublishing(const MqttSettings &settings, QString *error);
+    bool startMetrics(const QHostAddress &address, quint16 port, QString *error);
+    //! Says "offline" and stops serving.
+    void stop();
+
+    //! The plan being swept: 900 or 2400, point 0's frequency and the step.
+    void setPlan(int band, double firstMHz, double stepKHz, int points);
+    void setDevice(const QString &device);
+    void setState(NodeStatus::State state);
+    //! One sweep as the scanner gave it.
+    void addSweep(qint64 timeStamp, const QVector<qint8> &levels);
+
+    NodeMetrics metrics();
+    VenuePublisher *publisher() const { return m_publisher.get(); }
+    MetricsServer *metricsServer() const { return m_metrics.get(); }
+    //! How often utilization is published; a minute unless a test says so.
+    void setUtilizationIntervalMs(int ms) { m_utilizationTimer.setInterval(ms); }
+
+private:
+    void publishStatus();
+    void publishUtilization();
+
+    QString m_node;
+    NodeStatus m_status;
+    SweepPayload m_template;
+    ChannelWatch m_watch;
+    quint64 m_sweeps = 0;
+    std::unique_ptr<VenuePublisher> m_publisher;
+    std::unique_ptr<MetricsServer> m_metrics;
+    QTimer m_utilizationTimer;
+};
