@@ -149,6 +149,8 @@ bool MqttLink::open(QString *error)
     mosquitto_reconnect_delay_set(
         m_mosq, unsigned(qMax(1, m_settings.reconnectMinS)),
         unsigned(qMax(m_settings.reconnectMinS, m_settings.reconnectMaxS)), true);
+    // Sweeps are small and wanted now, not gathered for a fuller packet.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     int rc = MOSQ_ERR_SUCCESS;
     if (!m_settings.user.isEmpty()) {
         rc = mosquitto_username_pw_set(
