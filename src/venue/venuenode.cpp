@@ -17,6 +17,25 @@ VenueNode::~VenueNode()
     stop();
 }
 
+bool VenueNode::start(const VenueNodeOptions &options, const QProcessEnvironment &environment,
+                      QString *error)
+{
+    if (!options.metricsAddress.isEmpty()) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!parseListenAddress(options.metricsAddress, &address, &port, error) ||
+            !startMetrics(address, port, error))
+            return false;
+    }
+    if (options.publishUrl.isEmpty())
+        return true;
+    MqttSettings settings;
+    return MqttSettings::parseUrl(options.publishUrl, &settings, error) &&
+           settings.loadCredentials(options.userFile, options.passwordFile, options.caFile,
+                                    environment, error) &&
+           startPublishing(settings, error);
+}
+
 bool VenueNode::startPublishing(const MqttSettings &settings, QString *error)
 {
     m_publisher = std::make_unique<VenuePublisher>(settings, m_node);

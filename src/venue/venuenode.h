@@ -10,6 +10,16 @@
 
 #include <memory>
 
+//! How a node was asked to take part, as a command line gives it.
+struct VenueNodeOptions
+{
+    QString publishUrl; //!< empty: no broker
+    QString userFile;
+    QString passwordFile;
+    QString caFile;
+    QString metricsAddress; //!< empty: no metrics
+};
+
 //! What a scanner's computer offers the venue: its sweeps to the broker, the
 //! channels' load each minute, and its figures to Prometheus. Both parts are
 //! optional; sweeps are taken on the caller's thread and handed on without
@@ -21,6 +31,10 @@ public:
     explicit VenueNode(const QString &node, QObject *parent = nullptr);
     ~VenueNode() override;
 
+    //! Both parts as `options` ask, secrets from files or `environment`.
+    //! False with a message when an address, a file or the port is unusable.
+    bool start(const VenueNodeOptions &options, const QProcessEnvironment &environment,
+               QString *error);
     bool startPublishing(const MqttSettings &settings, QString *error);
     bool startMetrics(const QHostAddress &address, quint16 port, QString *error);
     //! Says "offline" and stops serving.
