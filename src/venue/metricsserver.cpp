@@ -60,20 +60,27 @@ QByteArray NodeMetrics::exposition() const
         out += "orvanel_sweeps_unpublished_total{" + nodeLabel + "} " +
                QByteArray::number(sweepsNotPublished) + '\n';
     }
+    if (!alarms.isEmpty()) {
+        family(out, "orvanel_alarm_active", "gauge",
+               "Whether a limit line or channel watch alarm is raised (1) or not (0).");
+        for (const Alarm &a : alarms)
+            out += "orvanel_alarm_active{" + nodeLabel + ",source=" + label(a.source) +
+                   ",name=" + label(a.name) + "} " + (a.active ? "1" : "0") + '\n';
+    }
     if (channels.isEmpty())
         return out;
-    const auto channelLabels = [&](const ChannelWatch::Channel &c) {
+    const auto channelLabels = [&](const ChannelLoad::Channel &c) {
         const bool wifi = c.channel.kind == SurveyChannel::Wifi;
         return nodeBand + ",kind=\"" + (wifi ? "wifi" : "kivo") + "\",channel=\"" +
                QByteArray::number(c.channel.number) + '"';
     };
     family(out, "orvanel_channel_duty_cycle", "gauge",
            "Share of the last minute a Wi-Fi channel or KiVo ID was on air, 0 to 1.");
-    for (const ChannelWatch::Channel &c : channels)
+    for (const ChannelLoad::Channel &c : channels)
         out += "orvanel_channel_duty_cycle{" + channelLabels(c) + "} " + number(c.dutyCycle) + '\n';
     family(out, "orvanel_channel_peak_dbm", "gauge",
            "Strongest level in a Wi-Fi channel or KiVo ID over the last minute, dBm.");
-    for (const ChannelWatch::Channel &c : channels)
+    for (const ChannelLoad::Channel &c : channels)
         out += "orvanel_channel_peak_dbm{" + channelLabels(c) + "} " + number(c.peakDbm) + '\n';
     return out;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "channelwatch.h"
+#include "channelload.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -22,7 +22,14 @@ struct NodeMetrics
     int brokerUp = -1; //!< 1/0 when publishing, -1 when not
     quint64 sweepsPublished = 0;
     quint64 sweepsNotPublished = 0;
-    QVector<ChannelWatch::Channel> channels;
+    QVector<ChannelLoad::Channel> channels;
+    struct Alarm
+    {
+        QString source; //!< "limit" or "watch"
+        QString name;
+        bool active = false;
+    };
+    QVector<Alarm> alarms; //!< every alarm raised since the start
 
     //! The text exposition format (version 0.0.4), one HELP and TYPE per
     //! family, labels escaped.

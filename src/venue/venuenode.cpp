@@ -3,12 +3,14 @@
 #include "appversion.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 VenueNode::VenueNode(const QString &node, QObject *parent) : QObject(parent), m_node(node)
 {
     m_status.node = node;
     m_status.version = QString::fromLatin1(orvanelApplicationVersion);
-    m_utilizationTimer.setInterval(int(ChannelWatch::WindowMs));
+    m_utilizationTimer.setInterval(int(ChannelLoad::WindowMs));
     connect(&m_utilizationTimer, &QTimer::timeout, this, &VenueNode::publishUtilization);
 }
 
@@ -75,7 +77,7 @@ void VenueNode::setPlan(int band, double firstMHz, double stepKHz, int points)
     m_template.band = band == 900 ? SweepPayload::Band900 : SweepPayload::Band2400;
     m_template.firstHz = quint32(qRound64(firstMHz * 1e6));
     m_template.stepHz = quint32(qRound64(stepKHz * 1e3));
-    m_watch.setBand(band == 900 ? 915 : 2450);
+    m_load.setBand(band == 900 ? 915 : 2450);
     publishStatus();
 }
 
@@ -103,7 +105,7 @@ void VenueNode::publishStatus()
 void VenueNode::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
 {
     ++m_sweeps;
-    m_watch.addSweep(timeStamp, levels);
+    m_load.addSweep(timeStamp, levels);
     if (!m_publisher)
         return;
     m_template.timeStamp = timeStamp;
@@ -113,9 +115,35 @@ void VenueNode::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
 
 void VenueNode::publishUtilization()
 {
-    if (m_publisher && m_watch.sweepsInWindow() > 0)
+    if (m_publisher && m_load.sweepsInWindow() > 0)
         m_publisher->publishUtilization(
-            m_watch.utilizationJson(m_node, m_status.band, QDateTime::currentMSecsSinceEpoch()));
+            m_load.utilizationJson(m_node, m_status.band, QDateTime::currentMSecsSinceEpoch()));
+}
+
+QByteArray VenueNode::alarmJson(const QString &node, const AlarmEvent &event)
+{
+    QJsonObject o{
+        {QStringLiteral("node"), node},
+        {QStringLiteral("state"),
+         event.state == AlarmEvent::Start ? QStringLiteral("start") : QStringLiteral("end")},
+        {QStringLiteral("source"),
+         event.source == AlarmEvent::Limit ? QStringLiteral("limit") : QStringLiteral("watch")},
+        {QStringLiteral("name"), event.name},
+        {QStringLiteral("frequencyMHz"), event.frequencyMHz},
+        {QStringLiteral("levelDbm"), event.levelDbm},
+        {QStringLiteral("time"), double(event.timeMs)}};
+    if (event.state == AlarmEvent::End)
+        o.insert(QStringLiteral("durationMs"), double(event.durationMs));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+void VenueNode::addAlarmEvents(const QVector<AlarmEvent> &events)
+{
+    for (const AlarmEvent &e : events) {
+        m_alarms.insert(qMakePair(int(e.source), e.name), e.state == AlarmEvent::Start);
+        if (m_publisher)
+            m_publisher->publishAlarm(alarmJson(m_node, e));
+    }
 }
 
 NodeMetrics VenueNode::metrics()
@@ -130,6 +158,10 @@ NodeMetrics VenueNode::metrics()
         m.sweepsPublished = m_publisher->sweepsPublished();
         m.sweepsNotPublished = m_publisher->sweepsNotPublished();
     }
-    m.channels = m_watch.channels();
+    m.channels = m_load.channels();
+    for (auto it = m_alarms.cbegin(); it != m_alarms.cend(); ++it)
+        m.alarms.append({it.key().first == AlarmEvent::Limit ? QStringLiteral("limit")
+                                                             : QStringLiteral("watch"),
+                         it.key().second, it.value()});
     return m;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
-#include "channelwatch.h"
+#include "channelload.h"
 #include "metricsserver.h"
 #include "nodestatus.h"
 #include "venuepublisher.h"
 
+#include "alarmevaluator.h"
+
+#include <QMap>
 #include <QObject>
+#include <QPair>
 #include <QTimer>
 
 #include <memory>
@@ -47,6 +51,13 @@ public:
     //! One sweep as the scanner gave it.
     void addSweep(qint64 timeStamp, const QVector<qint8> &levels);
 
+    //! Alarms that started or ended, from whoever evaluates the limits:
+    //! published on PREFIX/NODE/alarms and kept as states for the metrics.
+    void addAlarmEvents(const QVector<AlarmEvent> &events);
+    //! {"node", "state" ("start"|"end"), "source" ("limit"|"watch"), "name",
+    //! "frequencyMHz", "levelDbm", "time", "durationMs" (ends only)}.
+    static QByteArray alarmJson(const QString &node, const AlarmEvent &event);
+
     NodeMetrics metrics();
     VenuePublisher *publisher() const { return m_publisher.get(); }
     MetricsServer *metricsServer() const { return m_metrics.get(); }
@@ -60,8 +71,9 @@ private:
     QString m_node;
     NodeStatus m_status;
     SweepPayload m_template;
-    ChannelWatch m_watch;
+    ChannelLoad m_load;
     quint64 m_sweeps = 0;
+    QMap<QPair<int, QString>, bool> m_alarms; //!< (source, name) -> active
     std::unique_ptr<VenuePublisher> m_publisher;
     std::unique_ptr<MetricsServer> m_metrics;
     QTimer m_utilizationTimer;

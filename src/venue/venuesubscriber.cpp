@@ -10,6 +10,7 @@ VenueSubscriber::VenueSubscriber(const MqttSettings &settings, QObject *parent)
     m_link.addSubscription(settings.prefix + QStringLiteral("/+/status"), 1);
     m_link.addSubscription(settings.prefix + QStringLiteral("/+/sweeps"), 0);
     m_link.addSubscription(settings.prefix + QStringLiteral("/+/utilization"), 1);
+    m_link.addSubscription(settings.prefix + QStringLiteral("/+/alarms"), 1);
     connect(&m_link, &MqttLink::connectedChanged, this, &VenueSubscriber::connectedChanged);
     connect(&m_link, &MqttLink::messageReceived, this, &VenueSubscriber::onMessage);
 }
@@ -68,5 +69,7 @@ void VenueSubscriber::onMessage(const QString &topic, const QByteArray &payload,
         emit nodeStatusChanged(node, status);
     } else if (kind == QLatin1String("utilization")) {
         emit utilizationReceived(node, payload);
+    } else if (kind == QLatin1String("alarms")) {
+        emit alarmReceived(node, payload);
     }
 }

@@ -34,6 +34,7 @@ signals:
     //! `delayMs`: from the node's time stamp to this program's receipt.
     void sweepReceived(const QString &node, const SweepPayload &sweep, qint64 delayMs);
     void utilizationReceived(const QString &node, const QByteArray &json);
+    void alarmReceived(const QString &node, const QByteArray &json);
     void payloadRefused(const QString &node, const QString &reason);
 
 private:

@@ -256,6 +256,13 @@ void TestVenue::brokerRoundTrip()
         }
     };
     sendAndReceive(0);
+    QSignalSpy alarms(&watcher, &VenueSubscriber::alarmReceived);
+    AlarmEvent alarm;
+    alarm.name = QStringLiteral("stage mics");
+    alarm.frequencyMHz = 2437;
+    node.addAlarmEvents({alarm});
+    QTRY_COMPARE_WITH_TIMEOUT(alarms.size(), 1, 10000);
+    QCOMPARE(alarms.first().at(1).toByteArray(), VenueNode::alarmJson("north", alarm));
     QTRY_VERIFY_WITH_TIMEOUT(!utilization.isEmpty(), 10000);
     QVERIFY(utilization.last().at(1).toByteArray().contains("\"kind\":\"wifi\",\"lowMHz\":2427"));
 
@@ -325,6 +332,10 @@ void TestVenue::metrics()
     node.setState(NodeStatus::Scanning);
     for (int i = 0; i < 50; ++i)
         node.addSweep(1765238400000 + i * 50, sweep(i));
+    AlarmEvent alarm;
+    alarm.source = AlarmEvent::Watch;
+    alarm.name = QStringLiteral("Wi-Fi 6 busy");
+    node.addAlarmEvents({alarm});
     QString error;
     QVERIFY2(node.startMetrics(QHostAddress::LocalHost, 0, &error), qPrintable(error));
 
@@ -353,6 +364,8 @@ void TestVenue::metrics()
     QVERIFY(body.contains("orvanel_channel_peak_dbm{node=\"gate \\\"3\\\"\",band=\"2400\","
                           "kind=\"wifi\",channel=\"6\"} -40\n"));
     QVERIFY(body.contains(",kind=\"kivo\","));
+    QVERIFY(body.contains("orvanel_alarm_active{node=\"gate \\\"3\\\"\",source=\"watch\","
+                          "name=\"Wi-Fi 6 busy\"} 1\n"));
 
     const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
     if (promtool.isEmpty())

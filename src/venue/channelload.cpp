@@ -1,4 +1,4 @@
-#include "channelwatch.h"
+#include "channelload.h"
 
 #include "pointgrid.h"
 
@@ -6,13 +6,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-void ChannelWatch::setBand(double frequencyMHz)
+void ChannelLoad::setBand(double frequencyMHz)
 {
     clear();
     m_band = PointGrid::forBandContaining(frequencyMHz).bandInterval();
 }
 
-void ChannelWatch::clear()
+void ChannelLoad::clear()
 {
     m_window.clear();
     m_analyzer.clear();
@@ -22,7 +22,7 @@ void ChannelWatch::clear()
     m_threshold = qQNaN();
 }
 
-void ChannelWatch::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
+void ChannelLoad::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
 {
     if (!m_window.isEmpty() && m_window.first().spectrum.size() != levels.size())
         clear();
@@ -32,7 +32,7 @@ void ChannelWatch::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
     ++m_added;
 }
 
-QVector<ChannelWatch::Channel> ChannelWatch::channels()
+QVector<ChannelLoad::Channel> ChannelLoad::channels()
 {
     if (m_computedFor == m_added)
         return m_result;
@@ -59,7 +59,7 @@ QVector<ChannelWatch::Channel> ChannelWatch::channels()
     return m_result;
 }
 
-QByteArray ChannelWatch::utilizationJson(const QString &node, const QString &band, qint64 time)
+QByteArray ChannelLoad::utilizationJson(const QString &node, const QString &band, qint64 time)
 {
     QJsonArray list;
     for (const Channel &c : channels()) {

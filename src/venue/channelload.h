@@ -10,7 +10,7 @@
 //! The channels' load over the last minute of one node's sweeps: what the
 //! utilization topic and the metrics report. Wi-Fi channels and KiVo IDs
 //! of the band, as the site survey finds them.
-class ChannelWatch
+class ChannelLoad
 {
 public:
     static constexpr qint64 WindowMs = 60000;
