@@ -1,12 +1,10 @@
 #pragma once
 
+#include "rfspectrumscan.h"
+
 #include <QMetaType>
 #include <QVector>
 #include <QtGlobal>
-
-//! One sweep: a signed dBm level per frequency point, lowest frequency first;
-//! -128 means "no data". Handed on exactly as the scanner sent it.
-using RfSpectrumScan = QVector<qint8>;
 
 //! One selectable resolution bandwidth of the radio.
 struct RfParamsEntry
