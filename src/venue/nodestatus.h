@@ -10,7 +10,8 @@
 //!    "version": "1.0.0", "state": "scanning", "time": 1765238400000}
 //!
 //! "state" is "scanning", "connected" (the scanner is there but not
-//! sweeping) or "offline" (the node's last will, or its clean exit).
+//! sweeping) or "offline" (no scanner, the node's clean exit, or its last
+//! will).
 struct NodeStatus
 {
     enum State
