@@ -24,10 +24,12 @@ void ChannelLoad::clear()
 
 void ChannelLoad::addSweep(qint64 timeStamp, const QVector<qint8> &levels)
 {
-    if (!m_window.isEmpty() && m_window.first().spectrum.size() != levels.size())
+    if (!m_window.isEmpty() && (m_window.first().spectrum.size() != levels.size() ||
+                                timeStamp < m_window.last().timeStamp))
         clear();
     m_window.append(RfSpectrumSample(timeStamp, levels));
-    while (m_window.size() > 1 && timeStamp - m_window.first().timeStamp > WindowMs)
+    while (m_window.size() > MaxSweeps ||
+           (m_window.size() > 1 && timeStamp - m_window.first().timeStamp > WindowMs))
         m_window.removeFirst();
     ++m_added;
 }

@@ -14,6 +14,9 @@ class ChannelLoad
 {
 public:
     static constexpr qint64 WindowMs = 60000;
+    //! A minute at 100 sweeps/s; a faster (or misbehaving) source shortens
+    //! the window rather than growing it.
+    static constexpr int MaxSweeps = 6000;
 
     struct Channel
     {
@@ -25,7 +28,8 @@ public:
     //! Starts over for the band whose interval contains `frequencyMHz`.
     void setBand(double frequencyMHz);
     //! Takes one sweep of the band's point count; sweeps of another length
-    //! (a different plan) start the window over.
+    //! (a different plan) or from before the last one (a clock set back)
+    //! start the window over.
     void addSweep(qint64 timeStamp, const QVector<qint8> &levels);
     void clear();
 

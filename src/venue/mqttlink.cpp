@@ -245,6 +245,13 @@ void MqttLink::onMessage(mosquitto *, void *self, const mosquitto_message *messa
 {
     auto *link = static_cast<MqttLink *>(self);
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    // Nothing this program reads comes near this; a flood of huge messages
+    // should not be copied again on its way to being refused.
+    if (message->payloadlen > MqttLink::MaxMessageBytes) {
+        qCWarning(lcVenue, "dropped a message of %d bytes on %s", message->payloadlen,
+                  message->topic);
+        return;
+    }
     emit link->messageReceived(
         QString::fromUtf8(message->topic),
         QByteArray(static_cast<const char *>(message->payload), message->payloadlen), now,

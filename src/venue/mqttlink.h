@@ -51,6 +51,8 @@ class MqttLink : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int MaxMessageBytes = 1 << 20;
+
     MqttLink(const MqttSettings &settings, const QString &clientId, QObject *parent = nullptr);
     ~MqttLink() override;
 

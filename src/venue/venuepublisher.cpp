@@ -62,7 +62,9 @@ void VenuePublisher::setStatus(const NodeStatus &status)
 
 bool VenuePublisher::publishSweep(const SweepPayload &sweep)
 {
-    const bool ok = m_started && m_link.publish(topic("sweeps"), sweep.encode(), 0, false);
+    const QByteArray payload = sweep.encode();
+    const bool ok =
+        m_started && !payload.isEmpty() && m_link.publish(topic("sweeps"), payload, 0, false);
     ++(ok ? m_published : m_notPublished);
     return ok;
 }
