@@ -5,6 +5,7 @@
 #include "dialogseam.h"
 #include "instancechannel.h"
 #include "projectinfodialog.h"
+#include "scansession.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -28,6 +29,8 @@ const char *const MainWindow::expectedHostVersion = "1.0.0.9.0.69";
 MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(parent)
 {
     m_device = new DeviceComms(this);
+    // Before the window's own listeners: they read the scan's state updated.
+    m_session = new ScanSession(m_device, this);
     buildForm();
     buildDataActions();
     m_form.dockWidgetWifiList->hide();
@@ -43,9 +46,6 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_channel->listen();
 
     buildReconnect();
-    m_restartTimer.setSingleShot(true);
-    m_restartTimer.setInterval(750);
-    connect(&m_restartTimer, &QTimer::timeout, this, &MainWindow::onRestartTimeout);
 
     if (qApp) {
         connect(qApp, &QCoreApplication::aboutToQuit, m_device, &DeviceComms::shutdown);
@@ -56,8 +56,9 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::scanningChanged, this, &MainWindow::onDcScanningChanged);
     connect(m_device, &DeviceComms::scanningChanged, m_form.actionUpdate_Firmware,
             &QAction::setDisabled);
-    connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
-            &MainWindow::onDcNewSpecScanAvailable);
+    connect(m_session, &ScanSession::sweep, this, &MainWindow::onScanSweep);
+    connect(m_session, &ScanSession::stateChanged, this, &MainWindow::updateActionStates);
+    connect(m_session, &ScanSession::ready, this, &MainWindow::onScanReady);
     connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
     connect(m_device, &DeviceComms::rfsaGetRfParamsDone, this, &MainWindow::onRfParams);
     connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
@@ -168,8 +169,6 @@ void MainWindow::onDcBusyChanged(bool busy)
     else
         statusBar()->clearMessage();
     updateSessionState();
-    if (!busy)
-        disconnectOnceScanEnded();
 }
 
 void MainWindow::onNewLocalConnection(const QStringList &arguments)
