@@ -16,8 +16,51 @@ class TestVenueCapture : public QObject
 {
     Q_OBJECT
 private slots:
+    void refusedOptions_data();
+    void refusedOptions();
     void publishWhileRecording();
 };
+
+// What a node refuses before it touches a scanner or a broker: exit code 2
+// and the reason, never an echo of a secret.
+void TestVenueCapture::refusedOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+    const QStringList port = {"--port", "/nonexistent"};
+    QTest::newRow("password on the command line")
+        << QStringList{"--mqtt-password", "hunter2", "--publish", "mqtt://h/v", "--node", "n"}
+        << "use --mqtt-password-file or the environment variable ORVANEL_MQTT_PASSWORD";
+    QTest::newRow("no node") << QStringList{"--publish", "mqtt://h/v"}
+                             << "--publish needs --node NAME";
+    QTest::newRow("wildcard node")
+        << QStringList{"--publish", "mqtt://h/v", "--node", "a/#"} << "bad value for --node";
+    QTest::newRow("not mqtt") << port + QStringList{"--publish", "http://h/v", "--node", "n"}
+                              << "is not mqtt[s]://HOST[:PORT]/PREFIX";
+    QTest::newRow("missing password file")
+        << port + QStringList{"--publish", "mqtt://h/v",           "--node",
+                              "n",         "--mqtt-password-file", "/nonexistent/pw"}
+        << "cannot read /nonexistent/pw";
+    QTest::newRow("metrics address")
+        << port + QStringList{"--metrics", "localhost:http"} << "is not ADDRESS:PORT";
+}
+
+void TestVenueCapture::refusedOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+    const QString exe =
+        QProcessEnvironment::systemEnvironment().value(QStringLiteral("ORVANEL_CAPTURE"));
+    if (exe.isEmpty())
+        QSKIP("ORVANEL_CAPTURE not set");
+    QProcess capture;
+    capture.start(exe, args);
+    QVERIFY(capture.waitForFinished(20000));
+    const QString err = QString::fromLocal8Bit(capture.readAllStandardError());
+    QCOMPARE(capture.exitCode(), 2);
+    QVERIFY2(err.contains(reason), qPrintable(err));
+    QVERIFY(!err.contains(QLatin1String("hunter2")));
+}
 
 void TestVenueCapture::publishWhileRecording()
 {
