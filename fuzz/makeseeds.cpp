@@ -6,6 +6,7 @@
 #include "recordingtestdata.h"
 #include "rfsaframe.h"
 #include "scanjournal.h"
+#include "sweeppayload.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -132,6 +133,11 @@ void captureSeeds()
         "2024-05-01, 12:00:00, 2400000000, 2405000000, 1000000.00, 10, -50.1, -49.3, -60.0, "
         "-61.5, -70\n2024-05-01, 12:00:00, 2405000000, 2410000000, 1000000.00, 10, -52, -53, "
         "-54, -55, -56\n");
+    SweepPayload sweep{SweepPayload::Band900, 902000000, 103250, 1714566605000LL,
+                       RfSpectrumScan(252, -90)};
+    put("fuzz_sweeppayload", "sweep900", sweep.encode());
+    put("fuzz_sweeppayload", "status",
+        R"({"node":"north","band":"2400","state":"scanning","plan":{"points":501}})");
 }
 
 void recordingSeeds()

@@ -25,7 +25,7 @@ build=(
   build-essential cmake ninja-build ccache pkg-config
   # qtbase5-dev brings Qt D-Bus as well (the Wi-Fi survey asks NetworkManager)
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qtwebengine5-dev
-  libqwt-qt5-dev libqt5svg5-dev libnl-genl-3-dev
+  libqwt-qt5-dev libqt5svg5-dev libnl-genl-3-dev libmosquitto-dev
   zlib1g-dev libx11-dev librsvg2-bin help2man
 )
 # The dark style sheet is only data, but installing python3-qdarkstyle brings
@@ -44,7 +44,9 @@ test=(
   poppler-utils
   # the desktop's validators and MIME database (packaging_install)
   desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
-  # message broker for the tests that publish to one: none yet
+  # a message broker and its clients (tst_venue, tst_venuecapture), and
+  # promtool for the metrics and the alert rules (packaging_venue)
+  mosquitto mosquitto-clients prometheus
 )
 
 # gcc's sanitizer runtimes come with build-essential.

@@ -17,7 +17,9 @@ for f in usr/bin/orvanel usr/bin/orvanel-scanner-sim \
   usr/share/icons/hicolor/scalable/apps/orvanel.svg \
   usr/share/man/man1/orvanel.1.gz usr/share/man/man1/orvanel-scanner-sim.1.gz \
   usr/bin/orvanel-capture usr/share/man/man1/orvanel-capture.1.gz \
-  usr/lib/udev/rules.d/60-orvanel.rules usr/share/doc/orvanel/copyright; do
+  usr/lib/udev/rules.d/60-orvanel.rules usr/share/doc/orvanel/copyright \
+  usr/lib/systemd/system/orvanel-capture@.service \
+  usr/share/doc/orvanel/examples/orvanel-alerts.rules.yml; do
   [ -f "$root/$f" ] || fail "missing $f"
 done
 for f in usr/bin/orvanel usr/bin/orvanel-scanner-sim; do

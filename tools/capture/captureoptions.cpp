@@ -58,6 +58,29 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             project.scanLocation = v;
         } else if (opt == QLatin1String("--technician")) {
             project.technicianName = v;
+        } else if (opt == QLatin1String("--publish")) {
+            publishUrl = v;
+        } else if (opt == QLatin1String("--node")) {
+            node = v;
+            // One topic level and one metrics label: no '/', '+', '#', quotes.
+            static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+            ok = name.match(v).hasMatch();
+        } else if (opt == QLatin1String("--mqtt-user-file")) {
+            mqttUserFile = v;
+        } else if (opt == QLatin1String("--mqtt-password-file")) {
+            mqttPasswordFile = v;
+        } else if (opt == QLatin1String("--mqtt-ca-file")) {
+            mqttCaFile = v;
+        } else if (opt == QLatin1String("--metrics")) {
+            metricsAddress = v;
+        } else if (opt == QLatin1String("--mqtt-user") || opt == QLatin1String("--mqtt-password")) {
+            // Every user of the machine can read a command line.
+            *error = QStringLiteral("%1 is not taken on the command line: use %1-file or the "
+                                    "environment variable %2")
+                         .arg(opt, opt == QLatin1String("--mqtt-user")
+                                       ? QStringLiteral("ORVANEL_MQTT_USER")
+                                       : QStringLiteral("ORVANEL_MQTT_PASSWORD"));
+            return false;
         } else {
             *error = QStringLiteral("unknown option %1").arg(opt);
             return false;
@@ -74,8 +97,12 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
         }
         return true;
     }
-    if (outPath.isEmpty()) {
-        *error = QStringLiteral("--out FILE.vozi is required");
+    if (!publishUrl.isEmpty() && node.isEmpty()) {
+        *error = QStringLiteral("--publish needs --node NAME");
+        return false;
+    }
+    if (outPath.isEmpty() && !isNode()) {
+        *error = QStringLiteral("--out FILE.vozi is required (or --publish, --metrics)");
         return false;
     }
     return true;
@@ -127,6 +154,18 @@ QString CaptureOptions::helpText()
         "  --report FILE.html also write the survey report (HTML, without pictures)\n"
         "  --project NAME, --project-id ID, --location TEXT, --technician NAME\n"
         "                     project information stored in the recording\n"
+        "  --publish mqtt[s]://HOST[:PORT]/PREFIX\n"
+        "                     publish status, sweeps and channel load to an MQTT broker\n"
+        "                     under PREFIX/NODE/ (--out is then optional)\n"
+        "  --node NAME        this scanner's name under the prefix (letters, digits, -_.)\n"
+        "  --mqtt-user-file F, --mqtt-password-file F\n"
+        "                     broker credentials, first line of each file (or the\n"
+        "                     environment: ORVANEL_MQTT_USER, ORVANEL_MQTT_PASSWORD)\n"
+        "  --mqtt-ca-file F   CA certificate for mqtts:// (or ORVANEL_MQTT_CA_FILE;\n"
+        "                     default: the system's)\n"
+        "  --metrics [ADDR:]PORT\n"
+        "                     serve Prometheus metrics on http://ADDR:PORT/metrics\n"
+        "                     (ADDR defaults to 127.0.0.1)\n"
         "Exit codes: 0 done, 1 device or file error (what was captured is still\n"
         "written; a file to survey that cannot be read), 2 bad options.\n");
 }

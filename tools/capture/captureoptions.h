@@ -20,7 +20,16 @@ struct CaptureOptions
     bool survey = false;     //!< print channel utilization, the recommendation, bursts
     QString reportPath;      //!< also the survey report as HTML when set
     QString inputPath;       //!< a recording or CSV to survey instead of capturing
+    QString publishUrl;      //!< mqtt[s]://HOST[:PORT]/PREFIX to publish to
+    QString node;            //!< this node's name under the prefix
+    QString mqttUserFile;    //!< secrets come from files or the environment only
+    QString mqttPasswordFile;
+    QString mqttCaFile;
+    QString metricsAddress; //!< [ADDR:]PORT to serve /metrics on
     bool help = false;
+
+    //! A node publishes or serves metrics; it need not record.
+    bool isNode() const { return !publishUrl.isEmpty() || !metricsAddress.isEmpty(); }
 
     //! False with a message on a bad or missing option.
     bool parse(const QStringList &arguments, QString *error);

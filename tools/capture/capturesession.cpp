@@ -34,6 +34,8 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
     m_history.frequencyInterval = grid.bandInterval();
     m_history.amplitudeInterval = QwtInterval(-100, -30); // what a live page shows
     m_history.projectInfo = options.project;
+    // A node left running for days must not hold every sweep in memory.
+    m_keepHistory = !options.outPath.isEmpty() || options.survey || !options.reportPath.isEmpty();
 
     m_durationTimer.setSingleShot(true);
     connect(&m_durationTimer, &QTimer::timeout, this, &CaptureSession::requestStop);
@@ -131,6 +133,10 @@ void CaptureSession::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
     // session has dropped sweeps of the wrong length.
     if (m_done)
         return;
+    ++m_taken;
+    emit sweepTaken(timeStamp, spectrum);
+    if (!m_keepHistory)
+        return;
     m_history.samples.append(RfSpectrumSample(timeStamp, spectrum));
     m_bytes += 8 + 4 + spectrum.size() + 4;
 }
@@ -171,6 +177,10 @@ void CaptureSession::writeAndFinish()
     std::fflush(stdout);
 
     int code = m_failure.isEmpty() ? 0 : 1;
+    if (!m_keepHistory) {
+        emit finished(code);
+        return;
+    }
     if (m_history.samples.isEmpty()) {
         say(QStringLiteral("no sweep was captured; nothing written"));
         emit finished(1);

@@ -26,7 +26,7 @@ public:
     //! A failure the session reported (through its message boxes).
     void deviceFailed(const QString &text);
 
-    int sweepCount() const { return m_history.samples.size(); }
+    int sweepCount() const { return m_taken; }
 
     //! --survey and --report of `history`: the table, the recommendation and
     //! the sources on stdout, the report file; false when it could not be
@@ -38,6 +38,8 @@ public:
 
 signals:
     void finished(int exitCode);
+    //! Each sweep taken, as it is recorded.
+    void sweepTaken(qint64 timeStamp, const RfSpectrumScan &spectrum);
 
 private:
     void onConnectedChanged(bool connected);
@@ -61,4 +63,6 @@ private:
     QTimer m_reportTimer;
     QTimer m_stopGrace; //!< a scan that does not end after stop is left behind
     qint64 m_bytes = 0;
+    int m_taken = 0;
+    bool m_keepHistory = true; //!< a node that only publishes keeps nothing
 };

@@ -3,10 +3,13 @@
 #include "capturesession.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
+#include "pointgrid.h"
 #include "rfspectrumhistory.h"
+#include "venuenode.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QSysInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -40,6 +43,28 @@ QString findPort(QString *error)
                  : QStringLiteral("several scanners found (%1): choose one with --port")
                        .arg(ports.join(QStringLiteral(", ")));
     return QString();
+}
+
+//! The node's broker and metrics parts as the options ask; null with a
+//! message when an address or a secret file is unusable.
+std::unique_ptr<VenueNode> startNode(const CaptureOptions &options, const QString &port,
+                                     QString *error)
+{
+    QString name = options.node;
+    if (name.isEmpty())
+        name = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+    if (!isValidNodeName(name))
+        name = QStringLiteral("orvanel");
+    auto node = std::make_unique<VenueNode>(name);
+    const QVariantMap p = options.scanParameters();
+    node->setPlan(options.band, p.value(QStringLiteral("FStart")).toDouble(),
+                  p.value(QStringLiteral("FStep")).toDouble(), PointGrid::pointCount(p));
+    node->setDevice(port);
+    const VenueNodeOptions v{options.publishUrl, options.mqttUserFile, options.mqttPasswordFile,
+                             options.mqttCaFile, options.metricsAddress};
+    if (!node->start(v, QProcessEnvironment::systemEnvironment(), error))
+        return nullptr;
+    return node;
 }
 
 } // namespace
@@ -110,6 +135,24 @@ int main(int argc, char *argv[])
             exitCode = code;
             QCoreApplication::quit();
         });
+        std::unique_ptr<VenueNode> venue;
+        if (options.isNode()) {
+            venue = startNode(options, port, &error);
+            if (!venue) {
+                fail(error);
+                return 2;
+            }
+            VenueNode *node = venue.get();
+            QObject::connect(&device, &DeviceComms::connectedChanged, node, [node](bool c) {
+                node->setState(c ? NodeStatus::Connected : NodeStatus::Offline);
+            });
+            QObject::connect(&device, &DeviceComms::scanningChanged, node, [node, &device](bool s) {
+                node->setState(s                    ? NodeStatus::Scanning
+                               : device.connected() ? NodeStatus::Connected
+                                                    : NodeStatus::Offline);
+            });
+            QObject::connect(&session, &CaptureSession::sweepTaken, node, &VenueNode::addSweep);
+        }
         std::fprintf(stdout, "capturing %d MHz from %s\n", options.band, qPrintable(port));
         std::fflush(stdout);
         QMetaObject::invokeMethod(&session, &CaptureSession::start, Qt::QueuedConnection);
@@ -117,6 +160,8 @@ int main(int argc, char *argv[])
         DialogSeam::setHandler(nullptr);
         // Leaves the scanner idle: one disconnect, then the thread ends.
         device.shutdown();
+        if (venue)
+            venue->stop(); // "offline", in place of the last will
     }
     return exitCode;
 }

@@ -1,0 +1,3 @@
+#include "venuelog.h"
+
+Q_LOGGING_CATEGORY(lcVenue, "orvanel.venue", QtInfoMsg)

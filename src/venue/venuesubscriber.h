@@ -1,0 +1,48 @@
+#pragma once
+
+#include "mqttlink.h"
+#include "nodestatus.h"
+#include "sweeppayload.h"
+
+#include <QMap>
+#include <QMetaType>
+#include <QObject>
+
+Q_DECLARE_METATYPE(NodeStatus)
+Q_DECLARE_METATYPE(SweepPayload)
+
+//! A watcher's side of the broker: the nodes under a prefix (from their
+//! retained status) and their sweeps, decoded. A payload that does not decode
+//! is refused with a log line and never reaches a page.
+class VenueSubscriber : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VenueSubscriber(const MqttSettings &settings, QObject *parent = nullptr);
+
+    bool start(QString *error);
+    void stop();
+    bool isConnected() const { return m_link.isConnected(); }
+
+    //! Every node heard of, by name, with its newest status.
+    const QMap<QString, NodeStatus> &nodes() const { return m_nodes; }
+    quint64 refusedCount() const { return m_refused; }
+
+signals:
+    void connectedChanged(bool connected);
+    void nodeStatusChanged(const QString &node, const NodeStatus &status);
+    //! `delayMs`: from the node's time stamp to this program's receipt.
+    void sweepReceived(const QString &node, const SweepPayload &sweep, qint64 delayMs);
+    void utilizationReceived(const QString &node, const QByteArray &json);
+    void alarmReceived(const QString &node, const QByteArray &json);
+    void payloadRefused(const QString &node, const QString &reason);
+
+private:
+    void onMessage(const QString &topic, const QByteArray &payload, qint64 receivedMs);
+    void refuse(const QString &node, const QString &what, const QString &reason);
+
+    MqttLink m_link;
+    QMap<QString, NodeStatus> m_nodes;
+    QMap<QString, quint64> m_refusedPerNode;
+    quint64 m_refused = 0;
+};
