@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class AlarmController;
 class DebugWindow;
 class AutosaveJournal;
 class DeviceComms;
@@ -103,6 +104,7 @@ public:
     UtilizationDock *utilizationDock() const { return m_utilizationDock; }
     MarkerTable *markerTable() const { return m_markerTable; }
     FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
+    AlarmController *alarmController() const { return m_alarms; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -185,6 +187,7 @@ private:
     void buildHelpMenu();
     void installWifiList();
     void buildPages();
+    void buildAlarms();
     void buildOverloadWarning();
     void buildProjectInfo();
     void syncViewToggleText();
@@ -287,6 +290,7 @@ private:
     UtilizationDock *m_utilizationDock = nullptr;
     QMetaObject::Connection m_surveyFollow; //!< the shown page's selections to the dock
     MarkerTable *m_markerTable = nullptr;   //!< lists the shown page's markers
+    AlarmController *m_alarms = nullptr;
 
     // Scan control. The session scans one band at a time; these keep what the
     // window asked for, so sweeps are checked against what was really sent.

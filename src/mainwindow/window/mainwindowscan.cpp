@@ -4,6 +4,7 @@
 // guessing from the tab that happens to be shown.
 #include "mainwindow.h"
 
+#include "alarmcontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "tabpage2400.h"
@@ -303,6 +304,7 @@ void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spect
     if (spectrum.size() != m_scanPointCount)
         return;
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
+    m_alarms->onSweep(bandPage(band), timeStamp, spectrum);
     // A sweep still in flight after Stop (or Quit) was not asked for: the
     // question (or the Save) covered the recording as it stood.
     if (m_scanWanted)
