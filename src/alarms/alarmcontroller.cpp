@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QSettings>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -78,7 +79,11 @@ AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage
     m_button->setPopupMode(QToolButton::InstantPopup);
     m_button->setMenu(menu);
 
-    connect(&m_monitor, &AlarmMonitor::alarm, this, &AlarmController::report);
+    // The device thread waits while a sweep is handed over: the event, the
+    // dock row and the notification follow once it is free again.
+    connect(&m_monitor, &AlarmMonitor::alarm, this, [this](const AlarmEvent &e, LimitBand band) {
+        QTimer::singleShot(0, this, [this, e, band] { report(e, band); });
+    });
     for (LimitLineItems *items : m_items)
         if (items)
             connect(

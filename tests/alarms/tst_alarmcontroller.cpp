@@ -1,6 +1,7 @@
 #include "alarmcontroller.h"
 #include "alarmsdock.h"
 #include "desktopnotifier.h"
+#include "limitsdialog.h"
 #include "spectroplot.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -43,6 +44,8 @@ private slots:
     void cleanupTestCase();
     void sweepsRaiseAndClear_data();
     void sweepsRaiseAndClear();
+    void limitTable_data();
+    void limitTable();
 
 private:
     QTemporaryDir m_home;
@@ -140,6 +143,7 @@ void tst_AlarmController::sweepsRaiseAndClear()
         page->onNewSpecScan(t0 + i * 500, sweep);
         alarms.onSweep(page, t0 + i * 500, sweep);
     }
+    QCoreApplication::processEvents();
 
     QStringList rows;
     for (const AlarmEvent &e : alarms.alarmsDock()->events()) {
@@ -168,6 +172,49 @@ void tst_AlarmController::sweepsRaiseAndClear()
     QCOMPARE(AlarmsDock::toCsv(alarms.alarmsDock()->events()).count('\n'), rows.size() + 1);
     AlarmController restarted(&window, nullptr, nullptr);
     QCOMPARE(restarted.limits(), lines);
+}
+
+void tst_AlarmController::limitTable_data()
+{
+    // A row of the table as typed: band, trace, hold, clear, points.
+    QTest::addColumn<QStringList>("row");
+    QTest::addColumn<QString>("problem"); //!< empty: the row is read back as written
+    QTest::newRow("mask") << QStringList{"2400", "current", "2", "2",
+                                         "2400 -50; 2450 -60; 2500 -50"}
+                          << "";
+    QTest::newRow("max trace, step")
+        << QStringList{"900", "max 5", "0.5", "10", "902 -70; 915 -70; 915 -40; 928 -40"} << "";
+    QTest::newRow("point without level")
+        << QStringList{"2400", "current", "2", "2", "2400 -50; 2500"} << "\"2500\"";
+    QTest::newRow("hold not a number")
+        << QStringList{"2400", "current", "soon", "2", "2400 -50; 2500 -50"} << "seconds";
+    QTest::newRow("point outside the band")
+        << QStringList{"900", "current", "2", "2", "2400 -50; 2500 -50"} << "points";
+    QTest::newRow("unknown trace")
+        << QStringList{"2400", "peak", "2", "2", "2400 -50; 2500 -50"} << "trace";
+}
+
+void tst_AlarmController::limitTable()
+{
+    QFETCH(QStringList, row);
+    QFETCH(QString, problem);
+    LimitsDialog dialog;
+    dialog.addRow();
+    for (int c = 0; c < row.size(); ++c)
+        dialog.table()->item(0, 2 + c)->setText(row.at(c));
+    QVector<LimitLine> lines;
+    QString error;
+    QCOMPARE(dialog.limits(&lines, &error), problem.isEmpty());
+    if (!problem.isEmpty()) {
+        QVERIFY2(error.contains(problem), qPrintable(error));
+        return;
+    }
+    // What the table shows of the line it read is what was typed.
+    dialog.setLimits(lines);
+    QStringList shown;
+    for (int c = 2; c < 7; ++c)
+        shown << dialog.table()->item(0, c)->text();
+    QCOMPARE(shown, row);
 }
 
 QTEST_MAIN(tst_AlarmController)
