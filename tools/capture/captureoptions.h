@@ -1,5 +1,6 @@
 #pragma once
 
+#include "limitline.h"
 #include "projectinfodata.h"
 
 #include <QString>
@@ -9,17 +10,20 @@
 //! orvanel-capture's command line.
 struct CaptureOptions
 {
-    QString port;            //!< empty: find the scanner as the program does
-    int band = 2400;         //!< 2400 or 900
-    qint64 durationMs = 0;   //!< 0: until SIGINT or SIGTERM
-    int rbw = -1;            //!< register value, used when 32..255
-    double fStepKHz = -1;    //!< used when positive
-    QString outPath;         //!< the recording, ".vozi" appended when missing
-    QString csvPath;         //!< also rtl_power CSV when set
-    ProjectInfoData project; //!< stored in the recording
-    bool survey = false;     //!< print channel utilization, the recommendation, bursts
-    QString reportPath;      //!< also the survey report as HTML when set
-    QString inputPath;       //!< a recording or CSV to survey instead of capturing
+    QString port;              //!< empty: find the scanner as the program does
+    int band = 2400;           //!< 2400 or 900
+    qint64 durationMs = 0;     //!< 0: until SIGINT or SIGTERM
+    int rbw = -1;              //!< register value, used when 32..255
+    double fStepKHz = -1;      //!< used when positive
+    QString outPath;           //!< the recording, ".vozi" appended when missing
+    QString csvPath;           //!< also rtl_power CSV when set
+    ProjectInfoData project;   //!< stored in the recording
+    bool survey = false;       //!< print channel utilization, the recommendation, bursts
+    QString reportPath;        //!< also the survey report as HTML when set
+    QString inputPath;         //!< a recording or CSV to survey instead of capturing
+    QString limitsPath;        //!< limit lines to raise alarms from
+    QVector<LimitLine> limits; //!< read from limitsPath while parsing
+    QString onAlarm;           //!< command run for every alarm start and end
     bool help = false;
 
     //! False with a message on a bad or missing option.
