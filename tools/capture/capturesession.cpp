@@ -1,6 +1,7 @@
 #include "capturesession.h"
 
 #include "bursts.h"
+#include "capturealarms.h"
 #include "devicecomms.h"
 #include "pointgrid.h"
 #include "recordingio.h"
@@ -32,6 +33,9 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
     m_history.frequencyInterval = grid.bandInterval();
     m_history.amplitudeInterval = QwtInterval(-100, -30); // what a live page shows
     m_history.projectInfo = options.project;
+    if (!options.limits.isEmpty())
+        m_alarms = new CaptureAlarms(options, m_history.frequencyInterval.minValue(),
+                                     m_history.frequencyInterval.maxValue(), progressLine, this);
 
     m_durationTimer.setSingleShot(true);
     connect(&m_durationTimer, &QTimer::timeout, this, &CaptureSession::requestStop);
@@ -134,6 +138,8 @@ void CaptureSession::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
         return;
     m_history.samples.append(RfSpectrumSample(timeStamp, spectrum));
     m_bytes += 8 + 4 + spectrum.size() + 4;
+    if (m_alarms)
+        m_alarms->onSweep(timeStamp, spectrum);
 }
 
 qint64 CaptureSession::estimatedFileSize() const

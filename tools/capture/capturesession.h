@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+class CaptureAlarms;
 class DeviceComms;
 
 //! One headless capture: connect, program the band, collect sweeps until
@@ -58,6 +59,7 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_durationTimer;
     QTimer m_reportTimer;
-    QTimer m_stopGrace; //!< a scan that does not end after stop is left behind
+    CaptureAlarms *m_alarms = nullptr; //!< with --limits
+    QTimer m_stopGrace;                //!< a scan that does not end after stop is left behind
     qint64 m_bytes = 0;
 };
