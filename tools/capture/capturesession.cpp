@@ -6,6 +6,7 @@
 #include "pointgrid.h"
 #include "recordingio.h"
 #include "rtlpowercsv.h"
+#include "scansession.h"
 #include "surveyreport.h"
 
 #include <cstdio>
@@ -25,10 +26,11 @@ void say(const QString &text)
 
 CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *device,
                                bool progressLine, QObject *parent)
-    : QObject(parent), m_options(options), m_device(device), m_progressLine(progressLine)
+    : QObject(parent), m_options(options), m_device(device), m_scan(new ScanSession(device, this)),
+      m_progressLine(progressLine)
 {
-    const QVariantMap parameters = options.scanParameters();
-    m_expectedPoints = PointGrid::pointCount(parameters);
+    m_scan->setRbwOverride(options.rbw);
+    m_scan->setFStepOverride(options.fStepKHz);
     const PointGrid grid = PointGrid::forBandContaining(options.band == 900 ? 915 : 2450);
     m_history.frequencyInterval = grid.bandInterval();
     m_history.amplitudeInterval = QwtInterval(-100, -30); // what a live page shows
@@ -46,7 +48,14 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
 
     connect(device, &DeviceComms::connectedChanged, this, &CaptureSession::onConnectedChanged);
     connect(device, &DeviceComms::scanningChanged, this, &CaptureSession::onScanningChanged);
-    connect(device, &DeviceComms::rfsaGetSpecNoInitDone, this, &CaptureSession::onSweep);
+    connect(m_scan, &ScanSession::sweep, this,
+            [this](qint64 timeStamp, ScanPlan::Band, const RfSpectrumScan &levels) {
+                onSweep(timeStamp, levels);
+            });
+    connect(m_scan, &ScanSession::ready, this, [this] {
+        if (!m_stopping)
+            m_scan->start(m_options.band == 900 ? ScanPlan::Band900 : ScanPlan::Band2400);
+    });
     // The program would offer a firmware recovery here; a capture can only say so.
     connect(device, &DeviceComms::shouldTryBootload, this, [this] {
         deviceFailed(QStringLiteral("the scanner does not answer; if this persists, let the "
@@ -66,8 +75,10 @@ void CaptureSession::requestStop()
     if (m_stopping || m_done)
         return;
     m_stopping = true;
-    if (m_device->scanning()) {
-        emit m_device->stopScanning();
+    const bool scanning = m_device->scanning();
+    // Also keeps a scan whose setup still runs from going on once it starts.
+    m_scan->stop();
+    if (scanning) {
         m_stopGrace.start(StopGraceMs);
     } else if (!m_device->busy()) {
         writeAndFinish();
@@ -86,17 +97,6 @@ void CaptureSession::deviceFailed(const QString &text)
 
 void CaptureSession::onConnectedChanged(bool connected)
 {
-    if (connected && !m_stopping) {
-        // The session clears busy right after announcing the connection.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_device->connected() && !m_stopping)
-                    m_device->sendRfSetupAndScan(m_options.scanParameters());
-            },
-            Qt::QueuedConnection);
-        return;
-    }
     if (!connected) {
         if (m_failure.isEmpty())
             m_failure = QStringLiteral("the device was lost");
@@ -107,10 +107,8 @@ void CaptureSession::onConnectedChanged(bool connected)
 void CaptureSession::onScanningChanged(bool scanning)
 {
     if (scanning) {
-        if (m_stopping) {
-            emit m_device->stopScanning();
-            return;
-        }
+        if (m_stopping)
+            return; // the scan session stops it: it was not wanted any more
         if (!m_scanStarted) {
             m_scanStarted = true;
             m_elapsed.restart();
@@ -133,8 +131,9 @@ void CaptureSession::onScanningChanged(bool scanning)
 
 void CaptureSession::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
 {
-    // The communication thread waits for this: append and return.
-    if (m_done || spectrum.size() != m_expectedPoints)
+    // The communication thread waits for this: append and return. The scan
+    // session has dropped sweeps of the wrong length.
+    if (m_done)
         return;
     m_history.samples.append(RfSpectrumSample(timeStamp, spectrum));
     m_bytes += 8 + 4 + spectrum.size() + 4;

@@ -9,6 +9,7 @@
 
 class CaptureAlarms;
 class DeviceComms;
+class ScanSession;
 
 //! One headless capture: connect, program the band, collect sweeps until
 //! the duration ends, a stop is asked for or the device fails, then write the
@@ -49,9 +50,9 @@ private:
 
     CaptureOptions m_options;
     DeviceComms *m_device;
+    ScanSession *m_scan; //!< what is scanned, as the program scans it
     bool m_progressLine;
     RfSpectrumHistory m_history;
-    int m_expectedPoints = 0;
     QString m_failure;
     bool m_scanStarted = false;
     bool m_stopping = false;

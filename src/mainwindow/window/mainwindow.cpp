@@ -6,6 +6,7 @@
 #include "dialogseam.h"
 #include "instancechannel.h"
 #include "projectinfodialog.h"
+#include "scansession.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -31,6 +32,8 @@ const char *const MainWindow::expectedHostVersion = "1.0.0.9.0.69";
 MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(parent)
 {
     m_device = new DeviceComms(this);
+    // Before the window's own listeners: they read the scan's state updated.
+    m_session = new ScanSession(m_device, this);
     buildForm();
     buildDataActions();
     m_form.dockWidgetWifiList->hide();
@@ -46,9 +49,6 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     m_channel->listen();
 
     buildReconnect();
-    m_restartTimer.setSingleShot(true);
-    m_restartTimer.setInterval(750);
-    connect(&m_restartTimer, &QTimer::timeout, this, &MainWindow::onRestartTimeout);
 
     if (qApp) {
         connect(qApp, &QCoreApplication::aboutToQuit, m_device, &DeviceComms::shutdown);
@@ -59,8 +59,9 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::scanningChanged, this, &MainWindow::onDcScanningChanged);
     connect(m_device, &DeviceComms::scanningChanged, m_form.actionUpdate_Firmware,
             &QAction::setDisabled);
-    connect(m_device, &DeviceComms::rfsaGetSpecNoInitDone, this,
-            &MainWindow::onDcNewSpecScanAvailable);
+    connect(m_session, &ScanSession::sweep, this, &MainWindow::onScanSweep);
+    connect(m_session, &ScanSession::stateChanged, this, &MainWindow::updateActionStates);
+    connect(m_session, &ScanSession::ready, this, &MainWindow::onScanReady);
     connect(m_device, &DeviceComms::shouldTryBootload, this, &MainWindow::startBootloader);
     connect(m_device, &DeviceComms::rfsaGetRfParamsDone, this, &MainWindow::onRfParams);
     connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
@@ -183,8 +184,6 @@ void MainWindow::onDcBusyChanged(bool busy)
     else
         statusBar()->clearMessage();
     updateSessionState();
-    if (!busy)
-        disconnectOnceScanEnded();
 }
 
 void MainWindow::onNewLocalConnection(const QStringList &arguments)

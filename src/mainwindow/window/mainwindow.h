@@ -6,7 +6,6 @@
 #include "projectinfodata.h"
 #include "rfspectrumhistory.h"
 #include "scanplan.h"
-#include "sweeprate.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -23,6 +22,7 @@ class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
 class KivoIdPanel;
+class ScanSession;
 class MarkerTable;
 class ProjectInfoDialog;
 class QAction;
@@ -97,6 +97,8 @@ public:
 
     const MainWindowForm *form() const { return &m_form; }
     DeviceComms *deviceComms() const { return m_device; }
+    //! What is scanned and how; the window only asks it and shows its sweeps.
+    ScanSession *scanSession() const { return m_session; }
     InstanceChannel *instanceChannel() const { return m_channel; }
     TabPage2400 *page2400() const { return m_page2400; }
     TabPage900 *page900() const { return m_page900; }
@@ -119,18 +121,18 @@ public:
 
     bool debugMode() const { return m_debugMode; }
     bool qcMode() const { return m_qcMode; }
-    int rbwOverride() const { return m_rbwOverride; }
-    int amplitudeOffset() const { return m_amplitudeOffset; }
-    double fStepOverride() const { return m_fStepOverride; }
+    int rbwOverride() const;
+    int amplitudeOffset() const;
+    double fStepOverride() const;
     QString portOverride() const { return m_portOverride; }
     //! True from Scan until Stop, across the pause of a tab switch.
-    bool scanWanted() const { return m_scanWanted; }
-    bool restartPending() const { return m_restartTimer.isActive(); }
+    bool scanWanted() const;
+    bool restartPending() const;
     //! The device went away while scanning and is waited for.
     bool waitingForDevice() const { return m_returnTimer.isActive(); }
     //! The band the window scans and shows on Scan; a tab is only the
     //! user's choice of band when the user selected it.
-    ScanPlan::Band lastBandShown() const { return m_lastBandShown; }
+    ScanPlan::Band lastBandShown() const;
     ProjectInfoData projectInfo() const { return m_projectInfo; }
     //! The newest debug window ("-debug"), null before one or once closed.
     DebugWindow *debugWindow() const;
@@ -194,11 +196,13 @@ private:
     void restoreWindowGeometry();
     void updateActionStates();
     void setBandTabsEnabled(bool enabled);
-    void onRestartTimeout();
-    void sendScan(ScanPlan::Band band, const QVariantMap &parameters);
+    //! A band tab was shown: during a scan the session restarts on its band.
+    void followBandTab(int index);
+    //! Connected and idle: the scan starts (or the lost device's resumes).
+    void onScanReady();
+    void onScanSweep(qint64 timeStamp, ScanPlan::Band band, const RfSpectrumScan &spectrum);
     void onRfParams(const RfParams &params);
     void showScanSettings();
-    void endScanIntent();
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
@@ -212,7 +216,6 @@ private:
     bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
-    void disconnectOnceScanEnded();
     // Waiting for a lost device and resuming (mainwindowreconnect.cpp).
     void buildReconnect();
     void rememberDeviceIdentity();
@@ -270,7 +273,6 @@ private:
     QLabel *m_lblOverload = nullptr;     //!< the scanned page's overload warning
     QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
     QElapsedTimer m_clock;
-    SweepRate m_sweepRate;
     bool m_deviceLost = false; //!< the last session ended with the device gone
     ProjectInfoDialog *m_projectInfoDialog = nullptr;
     ProjectInfoData m_projectInfo;
@@ -279,9 +281,6 @@ private:
     QStringList m_receivedArguments;
     bool m_debugMode = false;
     bool m_qcMode = false;
-    int m_rbwOverride = -1;
-    int m_amplitudeOffset = 0;
-    double m_fStepOverride = -1.0;
     QString m_portOverride; //!< "-port": used as is, no discovery
 
     TabPage2400 *m_page2400 = nullptr;
@@ -292,18 +291,9 @@ private:
     MarkerTable *m_markerTable = nullptr;   //!< lists the shown page's markers
     AlarmController *m_alarms = nullptr;
 
-    // Scan control. The session scans one band at a time; these keep what the
-    // window asked for, so sweeps are checked against what was really sent.
-    bool m_scanWanted = false;
-    ScanPlan::Band m_lastBandShown = ScanPlan::Band2400; //!< band of the last band tab shown
-    int m_scanBand = -1;          //!< band of the last setup sent, -1 before any
-    int m_scanPointCount = -1;    //!< points a sweep of that setup has
-    QVariantMap m_scanParameters; //!< that setup
-    RfParams m_rfParams[2];       //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them
-    int m_rfParamsSeen = 0;       //!< tables the running connect has reported
-    bool m_otherBandTabDisabled = false;
-    bool m_disconnectAfterScan = false;         //!< Disconnect came during a scan
-    QTimer m_restartTimer;                      //!< the one pending restart after a tab switch
+    ScanSession *m_session = nullptr;
+    RfParams m_rfParams[2]; //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them
+    int m_rfParamsSeen = 0; //!< tables the running connect has reported
     PortDiscovery::PortRecord m_deviceIdentity; //!< the port of the last connection
     QTimer m_returnTimer;                       //!< looks for a lost device while it is away
     int m_resumeBand = -1;                      //!< band to resume once the lost device is back

@@ -3,6 +3,7 @@
 
 #include "commandline.h"
 #include "devicecomms.h"
+#include "scansession.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
 
@@ -31,13 +32,13 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
             ++debugWindows;
             break;
         case CommandLine::Step::Rbw:
-            m_rbwOverride = step.intValue;
+            m_session->setRbwOverride(step.intValue);
             break;
         case CommandLine::Step::Ampl:
-            m_amplitudeOffset = step.intValue;
+            m_session->setAmplitudeOffset(step.intValue);
             break;
         case CommandLine::Step::FStep:
-            m_fStepOverride = step.doubleValue;
+            m_session->setFStepOverride(step.doubleValue);
             break;
         case CommandLine::Step::Qc:
             m_qcMode = true;

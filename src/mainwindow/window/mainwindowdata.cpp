@@ -12,6 +12,7 @@
 #include "recordingui.h"
 #include "rtlpowercsv.h"
 #include "scanjournal.h"
+#include "scansession.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -63,7 +64,7 @@ bool MainWindow::addHistoryPage(const RfSpectrumHistory &history, const QString 
     }
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
-    if (m_scanWanted)
+    if (m_session->scanWanted())
         m_form.tabWidget->setTabEnabled(index, false); // Stop enables it
     else
         m_form.tabWidget->setCurrentIndex(index);
@@ -123,7 +124,7 @@ void MainWindow::autosaveSweep(ScanPlan::Band band, qint64 timeStamp,
         // A sweep in flight after the scan was ended (and its journal
         // answered for) must not start a journal that the next start
         // would offer as a lost scan.
-        if (!m_scanWanted)
+        if (!m_session->scanWanted())
             return;
         RfSpectrumHistory header = bandPage(band)->history();
         header.samples.clear(); // the sweeps follow in batches
@@ -143,7 +144,7 @@ void MainWindow::onPageSaved(TabPage *page)
 {
     discardPageJournal(page);
     // A saved live page needs its journal no more, unless it still scans.
-    if (page && page->isLive() && !m_scanWanted) {
+    if (page && page->isLive() && !m_session->scanWanted()) {
         AutosaveJournal *journal = m_autosave[page == m_page900 ? 1 : 0];
         if (journal)
             journal->finish(true);

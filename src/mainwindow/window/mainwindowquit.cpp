@@ -7,6 +7,7 @@
 #include "mainwindowlog.h"
 #include "recordingio.h"
 #include "recordingui.h"
+#include "scansession.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 
@@ -92,7 +93,7 @@ bool MainWindow::confirmQuit()
     }
     // Answered: nothing is left for the next start to offer, and sweeps
     // still arriving while the program ends belong to no recording.
-    endScanIntent();
+    m_session->stop();
     endAutosave(true);
     return true;
 }
@@ -111,7 +112,7 @@ void MainWindow::quitOnSignal()
         return;
     // Nobody is there to answer the save question: the journal is closed
     // and kept, so the next start offers the scan as it does after a crash.
-    endScanIntent();
+    m_session->stop();
     endAutosave(false);
     QCoreApplication::exit(0);
 }

@@ -6,6 +6,7 @@
 
 #include "devicecomms.h"
 #include "mainwindowlog.h"
+#include "scansession.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
 
@@ -74,12 +75,9 @@ bool MainWindow::resumeAfterReconnect()
     // switch restarts nothing.
     if (m_form.tabWidget->currentIndex() != int(band))
         m_form.tabWidget->setCurrentIndex(int(band));
-    m_lastBandShown = band;
     bandPage(band)->fillMissingHist();
-    m_scanWanted = true;
     m_reconnectedAtMs = m_clock.elapsed();
-    sendScan(band, ScanPlan::withOverrides(ScanPlan::defaultParameters(band), m_rbwOverride,
-                                           m_fStepOverride));
+    m_session->start(band);
     updateActionStates();
     updateSessionState();
     return true;

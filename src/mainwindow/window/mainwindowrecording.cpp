@@ -7,6 +7,7 @@
 #include "recordingio.h"
 #include "recordingui.h"
 #include "rtlpowercsv.h"
+#include "scansession.h"
 #include "snapshot.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
@@ -32,7 +33,7 @@ bool MainWindow::openRecordingFile(const QString &path)
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
     qCDebug(lcMainWindow) << "Opened recording" << path << "as tab" << index;
-    if (m_scanWanted)
+    if (m_session->scanWanted())
         m_form.tabWidget->setTabEnabled(index, false); // Stop enables it
     else
         m_form.tabWidget->setCurrentIndex(index);

@@ -1,12 +1,12 @@
-// Connecting, scanning and routing sweeps. The session runs one sequence at a
-// time on one port, so nothing here starts a sequence while it is busy, and
-// the window remembers what it asked for (band, points per sweep) instead of
-// guessing from the tab that happens to be shown.
+// Connecting, scanning and routing sweeps. What is scanned and how is the
+// scan session's; the window asks it, shows its state and puts the sweeps it
+// passes on into the page of their band.
 #include "mainwindow.h"
 
 #include "alarmcontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
+#include "scansession.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
@@ -16,10 +16,6 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QStatusBar>
-
-// How soon a restart looks again when the session is still finishing the
-// stopped scan.
-static constexpr int RestartRetryMs = 50;
 
 TabPage *MainWindow::bandPage(ScanPlan::Band band) const
 {
@@ -48,18 +44,19 @@ void MainWindow::updateActionStates()
     const bool connected = m_device->connected();
     const bool locked = m_device->updateLocked(); // a firmware update owns the port
     m_form.actionConnect->setEnabled(!connected && !locked);
-    m_form.actionDisconnect->setEnabled(connected && !m_scanWanted && !locked);
-    m_form.actionRecord->setEnabled(!m_scanWanted && !locked);
-    m_form.actionStop->setEnabled(m_scanWanted || waitingForDevice());
-    m_form.actionOpen->setEnabled(!m_scanWanted);
-    if (!connected) {
-        m_otherBandTabDisabled = false;
+    const bool wanted = m_session->scanWanted();
+    m_form.actionDisconnect->setEnabled(connected && !wanted && !locked);
+    m_form.actionRecord->setEnabled(!wanted && !locked);
+    m_form.actionStop->setEnabled(wanted || waitingForDevice());
+    m_form.actionOpen->setEnabled(!wanted);
+    // During a band switch the other band's tab stays off until the new
+    // band's first sweep.
+    if (!connected)
         setBandTabsEnabled(false);
-    } else if (!m_otherBandTabDisabled) {
+    else if (!m_session->switching())
         setBandTabsEnabled(true);
-    }
     for (int i = 2; i < m_form.tabWidget->count(); ++i)
-        m_form.tabWidget->setTabEnabled(i, !m_scanWanted);
+        m_form.tabWidget->setTabEnabled(i, !wanted);
 }
 
 void MainWindow::on_actionConnect_triggered()
@@ -115,12 +112,12 @@ void MainWindow::on_actionConnect_triggered()
 
 void MainWindow::on_actionDisconnect_triggered()
 {
-    if (m_scanWanted || m_device->scanning()) {
+    if (m_session->scanWanted() || m_device->scanning()) {
         // The session runs one sequence at a time: the scan ends first, as
         // with Stop (which also offers to save it), and the disconnect follows.
-        m_disconnectAfterScan = true;
+        m_session->disconnectAfterScan();
         on_actionStop_triggered();
-        disconnectOnceScanEnded();
+        m_session->disconnectOnceScanEnded();
         return;
     }
     if (m_device->busy())
@@ -128,87 +125,38 @@ void MainWindow::on_actionDisconnect_triggered()
     m_device->disconnectFromDevice();
 }
 
-void MainWindow::disconnectOnceScanEnded()
-{
-    if (!m_disconnectAfterScan || m_device->busy() || m_device->scanning())
-        return;
-    // Queued: the session is still inside the end of the scan sequence.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_disconnectAfterScan || m_device->busy() || m_device->scanning())
-                return;
-            m_disconnectAfterScan = false;
-            m_device->disconnectFromDevice();
-        },
-        Qt::QueuedConnection);
-}
-
 void MainWindow::onDcConnectedChanged(bool connected)
 {
     if (!connected) {
-        m_disconnectAfterScan = false;
         m_lblRadioVersion->setText(QStringLiteral("R: v---"));
         m_lblHostVersion->setText(QStringLiteral("H: v---"));
-        endScanIntent();
     }
     if (connected) {
         m_deviceLost = false;
         rememberDeviceIdentity();
     }
     updateActionStates();
-    if (connected) {
-        // The session clears its busy flag right after announcing the
-        // connection; scanning starts once it has.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                // Not under an open firmware update: it is about to use the port.
-                if (!m_device->connected() || m_scanWanted || firmwareDialogShown())
-                    return;
-                if (!resumeAfterReconnect())
-                    m_form.actionRecord->trigger();
-            },
-            Qt::QueuedConnection);
-    }
 }
 
-void MainWindow::endScanIntent()
+void MainWindow::onScanReady()
 {
-    m_restartTimer.stop();
-    m_scanWanted = false;
-    m_otherBandTabDisabled = false;
+    // Not under an open firmware update: it is about to use the port.
+    if (!m_device->connected() || m_session->scanWanted() || firmwareDialogShown())
+        return;
+    if (!resumeAfterReconnect())
+        m_form.actionRecord->trigger();
 }
 
 void MainWindow::onDcScanningChanged(bool scanning)
 {
-    if (scanning) {
-        // A stop or a tab switch came while the setup ran: the scan that the
-        // setup starts is not wanted (any more) for this band.
-        if (!m_scanWanted || m_restartTimer.isActive())
-            emit m_device->stopScanning();
-    } else if (m_scanWanted && !m_restartTimer.isActive()) {
-        // The scan ended without Stop (time-out, error, lost device).
-        endScanIntent();
-    }
+    // The scan session has already stopped an unwanted scan or ended the
+    // wish for one that ended by itself.
     updateActionStates();
     if (scanning)
         m_stateTimer.start();
     else
         m_stateTimer.stop();
     updateSessionState();
-    if (!scanning)
-        disconnectOnceScanEnded();
-}
-
-void MainWindow::sendScan(ScanPlan::Band band, const QVariantMap &parameters)
-{
-    m_scanBand = band;
-    m_scanParameters = parameters;
-    m_scanPointCount = ScanPlan::pointCount(parameters);
-    m_sweepRate.clear();
-    qCDebug(lcMainWindow) << "Scanning band" << band << "expecting" << m_scanPointCount << "points";
-    m_device->sendRfSetupAndScan(parameters);
 }
 
 void MainWindow::onRfParams(const RfParams &params)
@@ -224,9 +172,9 @@ void MainWindow::showScanSettings()
 {
     for (const ScanPlan::Band band : {ScanPlan::Band2400, ScanPlan::Band900}) {
         QString text;
-        if (m_device->scanning() && m_scanBand == band) {
-            const double rate = m_sweepRate.perSecond(m_clock.elapsed());
-            text = ScanPlan::settingsText(m_scanParameters, m_rfParams[band],
+        if (m_device->scanning() && m_session->scanBand() == band) {
+            const double rate = m_session->sweepsPerSecond();
+            text = ScanPlan::settingsText(m_session->parameters(), m_rfParams[band],
                                           rate > 0 ? 1000.0 / rate : 0.0);
         }
         bandPage(band)->setScanSettings(text);
@@ -235,14 +183,15 @@ void MainWindow::showScanSettings()
 
 void MainWindow::on_actionRecord_triggered()
 {
-    if (!m_device->connected() || m_device->busy() || m_scanWanted || m_device->scanning())
+    if (!m_session->canStart())
         return;
 
     // Scanning always programs a band: the one last shown. Show it, so the
     // live view is what the user looks at.
     // Nothing is scanning yet, so the switch restarts nothing.
-    if (m_form.tabWidget->currentIndex() != int(m_lastBandShown))
-        m_form.tabWidget->setCurrentIndex(int(m_lastBandShown));
+    const ScanPlan::Band band = m_session->band();
+    if (m_form.tabWidget->currentIndex() != int(band))
+        m_form.tabWidget->setCurrentIndex(int(band));
 
     m_page2400->clearHist();
     m_page900->clearHist();
@@ -250,9 +199,7 @@ void MainWindow::on_actionRecord_triggered()
     endAutosave(true); // what they held is discarded
     setProjectInfoToHist();
 
-    m_scanWanted = true;
-    sendScan(m_lastBandShown, ScanPlan::withOverrides(ScanPlan::defaultParameters(m_lastBandShown),
-                                                      m_rbwOverride, m_fStepOverride));
+    m_session->start(band);
     updateActionStates();
 
     if (m_projectInfo.projectName.isEmpty() || !m_projectInfoConfirmed)
@@ -261,12 +208,10 @@ void MainWindow::on_actionRecord_triggered()
 
 void MainWindow::on_actionStop_triggered()
 {
-    const bool wasWanted = m_scanWanted || waitingForDevice();
+    const bool wasWanted = m_session->scanWanted() || waitingForDevice();
     stopWaitingForDevice();
-    endScanIntent();
+    m_session->stop();
     updateSessionState();
-    if (m_device->scanning())
-        emit m_device->stopScanning();
     updateActionStates();
     // Only unsaved sweeps make the question: Stop right after a Save has
     // nothing more to offer.
@@ -282,32 +227,17 @@ void MainWindow::on_actionStop_triggered()
 
 void MainWindow::onDcNewSpecScanAvailable(qint64 timeStamp, RfSpectrumScan spectrum)
 {
+    m_session->takeSweep(timeStamp, spectrum);
+}
+
+void MainWindow::onScanSweep(qint64 timeStamp, ScanPlan::Band band, const RfSpectrumScan &spectrum)
+{
     // The communication thread waits for this slot: keep it short.
-    //
-    // A stop emitted before the scan sequence existed on its thread (Stop
-    // during the setup, or a switch right as scanning began) reached nothing;
-    // a sweep proves the sequence listens now, so say it again.
-    if ((!m_scanWanted || m_restartTimer.isActive()) && m_device->scanning())
-        emit m_device->stopScanning();
-    m_sweepRate.addSweep(m_clock.elapsed());
-    // A sweep of the old band still in flight after a switch must not bring
-    // its tab back: only the new band's first sweep does.
-    if (m_otherBandTabDisabled && !m_restartTimer.isActive() && m_device->connected()) {
-        m_otherBandTabDisabled = false;
-        setBandTabsEnabled(true);
-    }
-    if (m_scanBand < 0)
-        return;
-    const auto band = ScanPlan::Band(m_scanBand);
-    if (band == ScanPlan::Band2400 && m_amplitudeOffset != 0)
-        ScanPlan::applyAmplitudeOffset(spectrum, m_amplitudeOffset);
-    if (spectrum.size() != m_scanPointCount)
-        return;
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
     m_alarms->onSweep(bandPage(band), timeStamp, spectrum);
     // A sweep still in flight after Stop (or Quit) was not asked for: the
     // question (or the Save) covered the recording as it stood.
-    if (m_scanWanted)
+    if (m_session->scanWanted())
         countSweepTaken(band);
     autosaveSweep(band, timeStamp, spectrum);
 }
@@ -318,38 +248,50 @@ void MainWindow::on_tabWidget_currentChanged(int index)
     if (qobject_cast<TabPage2400 *>(page))
         m_form.dockWidgetWifiList->setVisible(m_form.actionToggle_Wifi_List->isChecked());
 
-    if (index == 0 || index == 1) {
-        m_lastBandShown = ScanPlan::Band(index);
-        if (m_scanWanted) {
-            if (m_device->scanning())
-                emit m_device->stopScanning();
-            bandPage(m_lastBandShown)->fillMissingHist();
-            // One pending restart; a newer switch replaces it, and it reads
-            // the band shown when it fires. The overrides belong to Scan only.
-            m_restartTimer.start(750);
-            m_form.tabWidget->tabBar()->setTabEnabled(index ^ 1, false);
-            m_otherBandTabDisabled = true;
-        }
-    }
+    followBandTab(index);
     if (auto *tab = qobject_cast<TabPage *>(page))
         m_projectInfo = tab->history().projectInfo;
 }
 
-void MainWindow::onRestartTimeout()
+void MainWindow::followBandTab(int index)
 {
-    if (!m_scanWanted)
+    if (index != 0 && index != 1)
         return;
-    if (!m_device->connected()) {
-        endScanIntent();
-        updateActionStates();
+    const auto band = ScanPlan::Band(index);
+    if (!m_session->chooseBand(band))
         return;
-    }
-    if (m_device->scanning() || m_device->busy()) {
-        // The stopped scan has not ended yet (or its setup still runs).
-        if (m_device->scanning())
-            emit m_device->stopScanning();
-        m_restartTimer.start(RestartRetryMs);
-        return;
-    }
-    sendScan(m_lastBandShown, ScanPlan::defaultParameters(m_lastBandShown));
+    // The scan restarts on this band: the page shows the pause as a gap, and
+    // the other band's tab stays off until this band's first sweep.
+    bandPage(band)->fillMissingHist();
+    m_form.tabWidget->tabBar()->setTabEnabled(index ^ 1, false);
+}
+
+int MainWindow::rbwOverride() const
+{
+    return m_session->rbwOverride();
+}
+
+int MainWindow::amplitudeOffset() const
+{
+    return m_session->amplitudeOffset();
+}
+
+double MainWindow::fStepOverride() const
+{
+    return m_session->fStepOverride();
+}
+
+bool MainWindow::scanWanted() const
+{
+    return m_session->scanWanted();
+}
+
+bool MainWindow::restartPending() const
+{
+    return m_session->restartPending();
+}
+
+ScanPlan::Band MainWindow::lastBandShown() const
+{
+    return m_session->band();
 }

@@ -4,6 +4,7 @@
 
 #include "devicecomms.h"
 #include "dialogseam.h"
+#include "scansession.h"
 #include "serialcomms.h"
 
 #include <QAction>
@@ -15,9 +16,10 @@ void MainWindow::updateSessionState()
 {
     const QString port = m_device->currentPortName();
     QString text;
-    if (m_device->scanning() && m_scanBand >= 0) {
-        const QString band = m_scanBand == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz");
-        const int rate = qRound(m_sweepRate.perSecond(m_clock.elapsed()));
+    if (m_device->scanning() && m_session->scanBand() >= 0) {
+        const QString band =
+            m_session->scanBand() == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz");
+        const int rate = qRound(m_session->sweepsPerSecond());
         text = tr("Scanning %1 on %2, %3 sweeps/s").arg(band, port).arg(rate);
         if (recentlyReconnected())
             text = tr("Reconnected") + QStringLiteral(". ") + text;
@@ -59,10 +61,11 @@ void MainWindow::onDcDeviceLost(const QString &text)
     // A port that went away comes back when the cable is plugged in again;
     // a device that stopped sending on a port still there is another fault.
     const bool portGone = text.startsWith(SerialComms::deviceLostText());
-    if (portGone && m_scanWanted && !m_qcMode && m_scanBand >= 0 && !waitingForDevice()) {
+    if (portGone && m_session->scanWanted() && !m_qcMode && m_session->scanBand() >= 0 &&
+        !waitingForDevice()) {
         // A loose cable must not end a survey: wait for the device instead
         // of asking to save. Stop ends the wait (and asks then).
-        waitForDeviceReturn(ScanPlan::Band(m_scanBand));
+        waitForDeviceReturn(ScanPlan::Band(m_session->scanBand()));
         QMetaObject::invokeMethod(
             this,
             [this, text] {
@@ -77,7 +80,7 @@ void MainWindow::onDcDeviceLost(const QString &text)
     }
     if (waitingForDevice())
         return; // a failed attempt to reconnect: keep waiting quietly
-    const bool capturing = m_scanWanted && !m_qcMode;
+    const bool capturing = m_session->scanWanted() && !m_qcMode;
     // The session lowers its flags right after this signal: speak once it
     // has, so the window behind the box already shows the device gone (and
     // the scanned page, which stays current, can be saved from the box).

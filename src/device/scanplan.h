@@ -2,6 +2,7 @@
 
 #include "devicetypes.h"
 
+#include <QMetaType>
 #include <QVariantMap>
 
 // What a scan sends and what its sweeps must look like, apart from the window
@@ -41,3 +42,5 @@ double rbwKHz(const RfParams &table, int rbwRegister);
 QString settingsText(const QVariantMap &parameters, const RfParams &table, double sweepMs);
 
 } // namespace ScanPlan
+
+Q_DECLARE_METATYPE(ScanPlan::Band)
