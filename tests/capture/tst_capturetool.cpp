@@ -4,6 +4,7 @@
 #include "recordingio.h"
 #include "simprocess.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,6 +169,50 @@ private slots:
         QVERIFY2(out.contains(says), qPrintable(out));
         if (exitCode != 0)
             QVERIFY(err.contains(QStringLiteral("cannot read")));
+    }
+
+    // A limit over an emitter that comes and goes: every alarm start and end
+    // is a log line and runs the command with the facts in its environment.
+    void alarms()
+    {
+        const QString scene = m_dir.filePath(QStringLiteral("alarm-scene.json"));
+        const QString limits = m_dir.filePath(QStringLiteral("alarm-limits.json"));
+        const QString script = m_dir.filePath(QStringLiteral("on-alarm.sh"));
+        const QString seen = m_dir.filePath(QStringLiteral("alarms.txt"));
+        const QList<QPair<QString, QByteArray>> files = {
+            {scene, R"({"emitters": [{"type": "carrier", "centreMHz": 2441, "levelDbm": -45,
+                        "onSweeps": 20, "offSweeps": 40}]})"},
+            {limits, R"({"limits": [{"name": "Stage mask", "band": "2400",
+                         "points": [[2400, -60], [2500, -60]], "trace": "current",
+                         "holdSeconds": 0.3, "clearSeconds": 0.3}]})"},
+            {script, "#!/bin/sh\necho \"$ORVANEL_ALARM_STATE $ORVANEL_ALARM_LIMIT "
+                     "$ORVANEL_ALARM_FREQUENCY_MHZ\" >> \"$1\"\n"}};
+        for (const auto &f : files) {
+            QFile file(f.first);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(f.second);
+        }
+        QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        SimProcess sim;
+        if (!sim.start(
+                {QStringLiteral("--rate"), QStringLiteral("20"), QStringLiteral("--scene"), scene}))
+            QFAIL(qPrintable(sim.errorText()));
+        QProcess capture;
+        startCapture(capture, {"--port", sim.ptyPath(), "--out", m_dir.filePath("alarms"),
+                               "--duration", "5s", "--limits", limits, "--on-alarm",
+                               QStringLiteral("\"%1\" \"%2\"").arg(script, seen)});
+        QVERIFY(capture.waitForFinished(60000));
+        QCOMPARE(capture.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(capture.readAllStandardOutput());
+        QVERIFY2(out.contains(QLatin1String("alarm start \"Stage mask\" 2441.")), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("alarm end \"Stage mask\" 2441.")), qPrintable(out));
+        QFile file(seen);
+        QTRY_VERIFY(file.exists() && file.size() > 0);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+        QVERIFY2(lines.startsWith("start Stage mask 2441.") &&
+                     lines.contains("\nend Stage mask 2441."),
+                 lines.constData());
     }
 
     void secondUserOfAPortIsRefused()

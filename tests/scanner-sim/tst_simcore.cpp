@@ -202,6 +202,14 @@ void TestSimCore::sceneErrors_data()
         << "levelDbm";
     QTest::newRow("missing level")
         << QByteArray(R"({"emitters": [{"type": "carrier", "centreMHz": 915}]})") << "levelDbm";
+    QTest::newRow("off sweeps fraction")
+        << QByteArray(
+               R"({"emitters": [{"type": "carrier", "centreMHz": 915, "levelDbm": -60, "offSweeps": 1.5}]})")
+        << "offSweeps";
+    QTest::newRow("no on sweeps")
+        << QByteArray(
+               R"({"emitters": [{"type": "narrow", "centreMHz": 915, "widthMHz": 1, "levelDbm": -60, "onSweeps": 0}]})")
+        << "onSweeps";
     QTest::newRow("typo key")
         << QByteArray(R"({"emitters": [{"type": "carrier", "centerMHz": 915, "levelDbm": -60}]})")
         << "centerMHz";

@@ -1,5 +1,6 @@
 #include "captureoptions.h"
 
+#include "alarmcommand.h"
 #include "bandparameters.h"
 
 #include <QRegularExpression>
@@ -50,6 +51,21 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             csvPath = v;
         } else if (opt == QLatin1String("--report")) {
             reportPath = v;
+        } else if (opt == QLatin1String("--limits")) {
+            limitsPath = v;
+            QString reason;
+            if (!LimitFile::load(v, &limits, &reason)) {
+                *error = QStringLiteral("the limit file %1 cannot be used: %2").arg(v, reason);
+                return false;
+            }
+        } else if (opt == QLatin1String("--on-alarm")) {
+            onAlarm = v;
+            QString reason;
+            AlarmCommand check;
+            if (!check.setCommandLine(v, &reason)) {
+                *error = QStringLiteral("bad value for --on-alarm: %1").arg(reason);
+                return false;
+            }
         } else if (opt == QLatin1String("--project")) {
             project.projectName = v;
         } else if (opt == QLatin1String("--project-id")) {
@@ -89,6 +105,10 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
             *error = QStringLiteral("bad value for %1: %2").arg(opt, v);
             return false;
         }
+    }
+    if (!onAlarm.isEmpty() && limitsPath.isEmpty()) {
+        *error = QStringLiteral("--on-alarm needs --limits FILE.json");
+        return false;
     }
     if (!inputPath.isEmpty()) {
         if (!survey && reportPath.isEmpty()) {
@@ -152,6 +172,13 @@ QString CaptureOptions::helpText()
         "  --csv FILE.csv     also write rtl_power CSV\n"
         "  --survey           print channel utilization, the channels to use and bursts\n"
         "  --report FILE.html also write the survey report (HTML, without pictures)\n"
+        "  --limits FILE.json limit lines: each alarm start and end is a log line\n"
+        "  --on-alarm COMMAND run COMMAND (split into words, no shell) for each alarm\n"
+        "                     start and end, without waiting; its environment holds\n"
+        "                     ORVANEL_ALARM_STATE (start|end), ORVANEL_ALARM_LIMIT,\n"
+        "                     ORVANEL_ALARM_FREQUENCY_MHZ, ORVANEL_ALARM_LEVEL_DBM,\n"
+        "                     ORVANEL_ALARM_TIME (ISO 8601) and, on end,\n"
+        "                     ORVANEL_ALARM_DURATION_S; killed after 10 s\n"
         "  --project NAME, --project-id ID, --location TEXT, --technician NAME\n"
         "                     project information stored in the recording\n"
         "  --publish mqtt[s]://HOST[:PORT]/PREFIX\n"

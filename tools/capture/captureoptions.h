@@ -1,5 +1,6 @@
 #pragma once
 
+#include "limitline.h"
 #include "projectinfodata.h"
 
 #include <QString>
@@ -25,7 +26,10 @@ struct CaptureOptions
     QString mqttUserFile;    //!< secrets come from files or the environment only
     QString mqttPasswordFile;
     QString mqttCaFile;
-    QString metricsAddress; //!< [ADDR:]PORT to serve /metrics on
+    QString metricsAddress;    //!< [ADDR:]PORT to serve /metrics on
+    QString limitsPath;        //!< limit lines to raise alarms from
+    QVector<LimitLine> limits; //!< read from limitsPath while parsing
+    QString onAlarm;           //!< command run for every alarm start and end
     bool help = false;
 
     //! A node publishes or serves metrics; it need not record.

@@ -1,6 +1,7 @@
 #include "capturesession.h"
 
 #include "bursts.h"
+#include "capturealarms.h"
 #include "devicecomms.h"
 #include "pointgrid.h"
 #include "recordingio.h"
@@ -36,6 +37,9 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
     m_history.projectInfo = options.project;
     // A node left running for days must not hold every sweep in memory.
     m_keepHistory = !options.outPath.isEmpty() || options.survey || !options.reportPath.isEmpty();
+    if (!options.limits.isEmpty())
+        m_alarms = new CaptureAlarms(options, m_history.frequencyInterval.minValue(),
+                                     m_history.frequencyInterval.maxValue(), progressLine, this);
 
     m_durationTimer.setSingleShot(true);
     connect(&m_durationTimer, &QTimer::timeout, this, &CaptureSession::requestStop);
@@ -135,6 +139,8 @@ void CaptureSession::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
         return;
     ++m_taken;
     emit sweepTaken(timeStamp, spectrum);
+    if (m_alarms)
+        m_alarms->onSweep(timeStamp, spectrum);
     if (!m_keepHistory)
         return;
     m_history.samples.append(RfSpectrumSample(timeStamp, spectrum));

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+class CaptureAlarms;
 class DeviceComms;
 class ScanSession;
 
@@ -61,7 +62,8 @@ private:
     QElapsedTimer m_elapsed;
     QTimer m_durationTimer;
     QTimer m_reportTimer;
-    QTimer m_stopGrace; //!< a scan that does not end after stop is left behind
+    CaptureAlarms *m_alarms = nullptr; //!< with --limits
+    QTimer m_stopGrace;                //!< a scan that does not end after stop is left behind
     qint64 m_bytes = 0;
     int m_taken = 0;
     bool m_keepHistory = true; //!< a node that only publishes keeps nothing

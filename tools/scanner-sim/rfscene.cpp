@@ -18,6 +18,7 @@ constexpr double MaxMHz = 10000;
 constexpr double MinDbm = -127;
 constexpr double MaxDbm = 30;
 constexpr int MaxHops = 1000;
+constexpr int MaxCycleSweeps = 1000000;
 constexpr int MaxEmitters = 256;
 
 class Reader
@@ -109,11 +110,14 @@ bool readEmitter(const QJsonObject &o, const QString &where, SimEmitter *e, QStr
     if (type == QLatin1String("narrow")) {
         e->type = SimEmitter::Type::Narrow;
         e->duty = 1;
-        return r.onlyKeys({"type", "centreMHz", "widthMHz", "levelDbm", "duty"}) &&
+        return r.onlyKeys({"type", "centreMHz", "widthMHz", "levelDbm", "duty", "onSweeps",
+                           "offSweeps"}) &&
                r.number("centreMHz", MinMHz, MaxMHz, &e->centreMHz) &&
                r.number("widthMHz", 0.01, 200, &e->widthMHz) &&
                r.number("levelDbm", MinDbm, MaxDbm, &e->levelDbm) &&
-               r.number("duty", 0, 1, &e->duty, false);
+               r.number("duty", 0, 1, &e->duty, false) &&
+               r.integer("onSweeps", 1, MaxCycleSweeps, &e->onSweeps, false) &&
+               r.integer("offSweeps", 0, MaxCycleSweeps, &e->offSweeps, false);
     }
     if (type == QLatin1String("hopper")) {
         e->type = SimEmitter::Type::Hopper;
@@ -131,9 +135,11 @@ bool readEmitter(const QJsonObject &o, const QString &where, SimEmitter *e, QStr
     if (type == QLatin1String("carrier")) {
         e->type = SimEmitter::Type::Carrier;
         e->widthMHz = 0;
-        return r.onlyKeys({"type", "centreMHz", "levelDbm"}) &&
+        return r.onlyKeys({"type", "centreMHz", "levelDbm", "onSweeps", "offSweeps"}) &&
                r.number("centreMHz", MinMHz, MaxMHz, &e->centreMHz) &&
-               r.number("levelDbm", MinDbm, MaxDbm, &e->levelDbm);
+               r.number("levelDbm", MinDbm, MaxDbm, &e->levelDbm) &&
+               r.integer("onSweeps", 1, MaxCycleSweeps, &e->onSweeps, false) &&
+               r.integer("offSweeps", 0, MaxCycleSweeps, &e->offSweeps, false);
     }
     return r.fail(QStringLiteral("\"type\" must be one of wifi, narrow, hopper, carrier"));
 }

@@ -22,6 +22,15 @@ struct SimEmitter
     double levelDbm = -60; //!< level at the top of the shape
     double duty = 1;       //!< share of the time on air, 0..1 (Wifi, Narrow)
     int hopsPerSweep = 0;  //!< Hopper: bursts seen in one sweep
+    //! Narrow, Carrier: on the air for onSweeps sweeps, then off for
+    //! offSweeps, over and over; offSweeps 0 keeps it on.
+    int onSweeps = 1;
+    int offSweeps = 0;
+
+    bool onAirIn(quint64 sweepIndex) const
+    {
+        return offSweeps <= 0 || sweepIndex % quint64(onSweeps + offSweeps) < quint64(onSweeps);
+    }
 };
 
 //! The emulated air: a noise floor and a list of emitters.

@@ -214,6 +214,8 @@ void SweepSynth::render(const SweepGrid &grid, quint64 sweepIndex, QByteArray *o
     for (const Placed &p : qAsConst(m_placed)) {
         const SimEmitter &e = m_scene.emitters.at(p.emitter);
         const int top = static_cast<int>(std::lround(e.levelDbm));
+        if (!e.onAirIn(sweepIndex))
+            continue;
         switch (e.type) {
         case SimEmitter::Type::Wifi:
             draw(p, p.first, top, rng, 16, static_cast<quint32>(e.duty * 4294967295.0));

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "alarmcontroller.h"
 #include "appversion.h"
 #include "autosavecontroller.h"
 #include "devicecomms.h"
@@ -25,6 +26,8 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 
 const char *const MainWindow::applicationVersion = orvanelApplicationVersion;
@@ -91,6 +94,7 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
 
     buildPages();
     m_autosave = new AutosaveController(m_page2400, m_page900, this);
+    buildAlarms();
     buildOverloadWarning();
     m_survey->follow(m_shownPage->page()); // the tabs went in unannounced
     m_markers->follow(m_shownPage->page());
@@ -184,6 +188,17 @@ void MainWindow::buildPages()
         m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::LeftSide, nullptr);
         m_form.tabWidget->tabBar()->setTabButton(i, QTabBar::RightSide, nullptr);
     }
+}
+
+void MainWindow::buildAlarms()
+{
+    m_alarms = new AlarmController(this, m_page2400, m_page900);
+    // After the project's texts, before Help.
+    const QList<QAction *> bar = m_form.toolBar->actions();
+    const int at = bar.indexOf(m_form.actionProject_Info) + 2;
+    QAction *before = at > 1 && at < bar.size() ? bar.at(at) : nullptr;
+    m_form.toolBar->insertWidget(before, m_alarms->toolButton());
+    m_form.toolBar->insertSeparator(before);
 }
 
 void MainWindow::buildOverloadWarning()

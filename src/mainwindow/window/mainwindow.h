@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class AlarmController;
 class AutosaveController;
 class DebugWindow;
 class DeviceComms;
@@ -108,6 +109,7 @@ public:
     UtilizationDock *utilizationDock() const;
     MarkerTable *markerTable() const;
     FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
+    AlarmController *alarmController() const { return m_alarms; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -191,6 +193,7 @@ private:
     void buildForm();
     void buildHelpMenu();
     void buildPages();
+    void buildAlarms();
     void buildOverloadWarning();
     void buildProjectInfo();
     //! One action serves every page, but each page keeps its own view: the
@@ -279,6 +282,7 @@ private:
     SurveyController *m_survey = nullptr;
     MarkersController *m_markers = nullptr;
     AutosaveController *m_autosave = nullptr;
+    AlarmController *m_alarms = nullptr;
 
     ScanSession *m_session = nullptr;
     RfParams m_rfParams[2]; //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them

@@ -3,6 +3,7 @@
 // passes on into the page of their band.
 #include "mainwindow.h"
 
+#include "alarmcontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "scansession.h"
@@ -234,6 +235,7 @@ void MainWindow::onScanSweep(qint64 timeStamp, ScanPlan::Band band, const RfSpec
 {
     // The communication thread waits for this slot: keep it short.
     bandPage(band)->onNewSpecScan(timeStamp, spectrum);
+    m_alarms->onSweep(bandPage(band), timeStamp, spectrum);
     // A sweep still in flight after Stop (or Quit) was not asked for: the
     // question (or the Save) covered the recording as it stood.
     if (m_session->scanWanted())

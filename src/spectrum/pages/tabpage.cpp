@@ -1,5 +1,6 @@
 #include "tabpage.h"
 
+#include "heldtraces.h"
 #include "plotaids.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
@@ -58,6 +59,7 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_spectroPlot);
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
+    m_held = new HeldTraces(m_spectroPlot, this);
     m_lblOverload = new QLabel(this);
     m_lblOverload->setObjectName(QStringLiteral("lblOverload"));
     m_lblOverload->setStyleSheet(QStringLiteral(
@@ -123,6 +125,7 @@ void TabPage::buildLayout(bool live)
     if (m_actions.kivoIds)
         m_toolBar->addAction(m_actions.kivoIds);
     m_aids->addActions(m_toolBar);
+    m_held->addActions(m_toolBar);
     if (m_actions.markers)
         m_toolBar->addAction(m_actions.markers);
     if (!live) {
@@ -229,6 +232,7 @@ void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &ampl
     m_waterfallPlot->setDataInterval(Qt::XAxis, frequency);
     m_waterfallPlot->setDataInterval(Qt::ZAxis, amplitude);
     m_aids->setBand(frequency);
+    m_held->setBand(frequency);
     m_spectroPlot->updateAxes();
     m_waterfallPlot->updateAxes();
 }
@@ -255,6 +259,8 @@ void TabPage::initRecorded(const RfSpectrumHistory &recorded)
     buildLayout(false);
     m_history = BandHistory(recorded);
     setIntervals(recorded.frequencyInterval, recorded.amplitudeInterval);
+    for (const RfSpectrumSample &sample : recorded.samples)
+        m_held->add(sample.spectrum);
 
     // The range is drawn once, below.
     applyTimeBar(m_history.recordedView());
@@ -330,6 +336,7 @@ void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
     m_streamIdle.start(qMax(StreamIdleMs, int(qMin(4 * m_history.meanSampleInterval(), 60000.0))));
     applyTimeBar(followed(update));
     watchOverload(spectrumSample.spectrum);
+    m_held->add(spectrumSample.spectrum);
 }
 
 void TabPage::setScanSettings(const QString &text)

@@ -10,6 +10,7 @@
 #include <QVariantMap>
 #include <QWidget>
 
+class HeldTraces;
 class PlotAids;
 class QAction;
 class QLabel;
@@ -109,6 +110,7 @@ public:
     int currentView() const; //!< 0 spectrum, 1 waterfall
     const KivoIdOverlay &kivoIdOverlay() const { return m_kivoIdOverlay; }
     PlotAids *plotAids() const { return m_aids; }
+    HeldTraces *heldTraces() const { return m_held; }
 
     //! The samples of the time bar's range, as the plots show it.
     RfSpectrumSampleList currentSelection() const
@@ -224,7 +226,8 @@ private:
     QStackedWidget *m_stack = nullptr;
     SpectroPlot *m_spectroPlot = nullptr;
     WaterfallPlot *m_waterfallPlot = nullptr;
-    PlotAids *m_aids = nullptr; //!< zoom, traces, grids, scales
+    PlotAids *m_aids = nullptr;   //!< zoom, traces, grids, scales
+    HeldTraces *m_held = nullptr; //!< traces over every sweep taken
     QToolButton *m_tbStop = nullptr;
     QToolButton *m_tbRecord = nullptr;
     RangeSlider *m_timeBar = nullptr;

@@ -261,13 +261,18 @@ private slots:
         QTest::addColumn<double>("from"); // NaN: peak, else next peak from there
         QTest::addColumn<double>("level");
         QTest::addColumn<double>("expected"); // NaN: none
+        QTest::addColumn<bool>("tie");
         const double none = qQNaN();
-        QTest::newRow("peak, whole band") << 2400.0 << none << 0.0 << 2410.5;
-        QTest::newRow("peak, zoomed past it") << 2420.0 << none << 0.0 << 2437.5;
-        QTest::newRow("next below -40") << 2420.0 << 2437.5 << -40.0 << 2480.5;
-        QTest::newRow("next below -50") << 2420.0 << 2480.5 << -50.0 << 2460.5;
-        QTest::newRow("flat top counts once") << 2420.0 << 2460.5 << -60.0 << none;
-        QTest::newRow("shoulder is no peak") << 2436.0 << 2410.5 << -30.0 << 2437.5;
+        QTest::newRow("peak, whole band") << 2400.0 << none << 0.0 << 2410.5 << false;
+        QTest::newRow("peak, zoomed past it") << 2420.0 << none << 0.0 << 2437.5 << false;
+        QTest::newRow("next below -40") << 2420.0 << 2437.5 << -40.0 << 2480.5 << false;
+        QTest::newRow("next below -50") << 2420.0 << 2480.5 << -50.0 << 2460.5 << false;
+        QTest::newRow("flat top counts once") << 2420.0 << 2460.5 << -60.0 << none << false;
+        QTest::newRow("shoulder is no peak") << 2436.0 << 2410.5 << -30.0 << 2437.5 << false;
+        // Levels are whole dB, so equal peaks are common: from either, the next
+        // is the other (bin 90 made as strong as bin 80).
+        QTest::newRow("tie, to the right") << 2420.0 << 2480.5 << -50.0 << 2490.5 << true;
+        QTest::newRow("tie, to the left") << 2420.0 << 2490.5 << -50.0 << 2480.5 << true;
     }
     void markerPeaks()
     {
@@ -275,7 +280,10 @@ private slots:
         QFETCH(double, from);
         QFETCH(double, level);
         QFETCH(double, expected);
-        const SpectrumStatistics s = handBuilt();
+        QFETCH(bool, tie);
+        SpectrumStatistics s = handBuilt();
+        if (tie)
+            s.maxHoldTrace[90] = -50;
         const QwtInterval cells(2400, 2500);
         const QwtInterval view(viewLow, 2500);
         const std::optional<double> f = std::isnan(from)

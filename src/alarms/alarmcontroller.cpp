@@ -1,0 +1,166 @@
+#include "alarmcontroller.h"
+
+#include "alarmsdock.h"
+#include "desktopnotifier.h"
+#include "dialogseam.h"
+#include "limitlineitem.h"
+#include "limitsdialog.h"
+#include "limitslog.h"
+#include "spectroplot.h"
+#include "tabpage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDateTime>
+#include <QDockWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QSettings>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+const QString linesKey = QStringLiteral("limits/lines");
+const QString soundKey = QStringLiteral("limits/sound");
+const QString dockKey = QStringLiteral("limits/alarmsDock");
+
+QString facts(const AlarmEvent &e)
+{
+    return QStringLiteral("%1 MHz, %2 dBm")
+        .arg(e.frequencyMHz, 0, 'f', 3)
+        .arg(e.levelDbm, 0, 'f', 0);
+}
+} // namespace
+
+AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage *page900)
+    : QObject(window), m_pages{page2400, page900}
+{
+    m_notifier = new DesktopNotifier(this);
+    for (int b = 0; b < 2; ++b)
+        if (m_pages[b])
+            m_items[b] = new LimitLineItems(m_pages[b]->spectroPlot(),
+                                            b ? LimitBand::Band900 : LimitBand::Band2400, this);
+
+    m_dock = new QDockWidget(tr("Alarms"), window);
+    m_dock->setObjectName(QStringLiteral("dockWidgetAlarms"));
+    m_dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    m_alarmsDock = new AlarmsDock(m_dock);
+    m_dock->setWidget(m_alarmsDock);
+    window->addDockWidget(Qt::BottomDockWidgetArea, m_dock);
+
+    m_limitsAction = new QAction(tr("Limit Lines..."), this);
+    m_limitsAction->setObjectName(QStringLiteral("actionLimits"));
+    connect(m_limitsAction, &QAction::triggered, this, &AlarmController::editLimits);
+    m_dockAction = new QAction(tr("Alarms"), this);
+    m_dockAction->setObjectName(QStringLiteral("actionAlarms"));
+    m_dockAction->setCheckable(true);
+    m_dockAction->setChecked(QSettings().value(dockKey, false).toBool());
+    m_dock->setVisible(m_dockAction->isChecked());
+    connect(m_dockAction, &QAction::toggled, this, [this](bool on) {
+        m_dock->setVisible(on);
+        if (on)
+            m_dock->raise();
+        QSettings().setValue(dockKey, on);
+    });
+    m_soundAction = new QAction(tr("Sound on Alarm"), this);
+    m_soundAction->setObjectName(QStringLiteral("actionAlarmSound"));
+    m_soundAction->setCheckable(true);
+    m_soundAction->setChecked(QSettings().value(soundKey, false).toBool());
+    connect(m_soundAction, &QAction::toggled, this,
+            [](bool on) { QSettings().setValue(soundKey, on); });
+
+    auto *menu = new QMenu(window);
+    menu->addAction(m_limitsAction);
+    menu->addAction(m_dockAction);
+    menu->addAction(m_soundAction);
+    m_button = new QToolButton(window);
+    m_button->setObjectName(QStringLiteral("limitsButton"));
+    m_button->setText(tr("Limits") + QStringLiteral("  "));
+    m_button->setPopupMode(QToolButton::InstantPopup);
+    m_button->setMenu(menu);
+
+    // The device thread waits while a sweep is handed over: the event, the
+    // dock row and the notification follow once it is free again.
+    connect(&m_monitor, &AlarmMonitor::alarm, this, [this](const AlarmEvent &e, LimitBand band) {
+        QTimer::singleShot(0, this, [this, e, band] { report(e, band); });
+    });
+    for (LimitLineItems *items : m_items)
+        if (items)
+            connect(
+                items, &LimitLineItems::lineEdited, this,
+                [this](int index, const LimitLine &line) {
+                    QVector<LimitLine> lines = m_limits;
+                    if (index >= 0 && index < lines.size())
+                        lines[index] = line;
+                    setLimits(lines);
+                },
+                // after the plot's mouse event, whose curves the new lines replace
+                Qt::QueuedConnection);
+
+    QVector<LimitLine> saved;
+    QString error;
+    const QByteArray json = QSettings().value(linesKey).toByteArray();
+    if (!json.isEmpty() && !LimitFile::fromJson(json, &saved, &error))
+        qCWarning(lcLimits) << "saved limit lines ignored:" << error;
+    setLimits(saved);
+}
+
+AlarmController::~AlarmController() = default;
+
+void AlarmController::setLimits(const QVector<LimitLine> &limits)
+{
+    const bool changed = limits != m_limits;
+    m_limits = limits;
+    m_monitor.setLimits(limits);
+    for (LimitLineItems *items : m_items)
+        if (items)
+            items->setLimits(limits);
+    if (changed)
+        QSettings().setValue(linesKey, LimitFile::toJson(limits));
+}
+
+void AlarmController::editLimits()
+{
+    LimitsDialog dialog(qobject_cast<QWidget *>(parent()));
+    dialog.setLimits(m_limits);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QVector<LimitLine> lines;
+    QString error;
+    if (dialog.limits(&lines, &error))
+        setLimits(lines);
+}
+
+int AlarmController::bandIndex(const TabPage *page) const
+{
+    return page == m_pages[0] ? 0 : page == m_pages[1] ? 1 : -1;
+}
+
+void AlarmController::onSweep(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum)
+{
+    const int band = bandIndex(page);
+    if (band < 0)
+        return;
+    const QwtInterval range = page->bandHistory().frequencyInterval();
+    m_monitor.onSweep(band ? LimitBand::Band900 : LimitBand::Band2400, range.minValue(),
+                      range.maxValue(), spectrum, timeStamp);
+}
+
+void AlarmController::report(const AlarmEvent &event, LimitBand band)
+{
+    const bool start = event.state == AlarmEvent::Start;
+    const QString text =
+        start ? tr("Alarm %1: %2").arg(event.name, facts(event))
+              : tr("Alarm %1 ended after %2 s (worst %3)")
+                    .arg(event.name, QString::number(event.durationMs / 1000.0, 'f', 1),
+                         facts(event));
+    qCInfo(lcLimits).noquote() << text;
+    if (TabPage *page = m_pages[band == LimitBand::Band900 ? 1 : 0])
+        page->addTimeEvents({TimeEvent(QDateTime::fromMSecsSinceEpoch(event.timeMs), text)});
+    m_alarmsDock->addEvent(event);
+    m_notifier->notify(
+        start ? tr("Alarm: %1").arg(event.name) : tr("Alarm ended: %1").arg(event.name), text);
+    if (start && m_soundAction->isChecked())
+        QApplication::beep();
+    emit alarm(event);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "alarmmonitor.h"
+#include "rfspectrumscan.h"
+
+#include <QObject>
+#include <QVector>
+
+class AlarmsDock;
+class DesktopNotifier;
+class LimitLineItems;
+class QAction;
+class QDockWidget;
+class QMainWindow;
+class QToolButton;
+class TabPage;
+
+//! The window's limit lines and alarms: draws the lines on both band pages,
+//! evaluates every sweep a live page receives, and turns each alarm start
+//! and end into a waterfall time event, a row of the Alarms dock, a desktop
+//! notification and, when chosen, a beep. Sweeps reach it through the event
+//! loop, so it keeps working while the window is minimised or a dialog is
+//! open; it never waits on anything it starts.
+class AlarmController : public QObject
+{
+    Q_OBJECT
+public:
+    //! `pages`: the live 2.4 GHz and 900 MHz pages. Adds the Alarms dock to
+    //! `window` and a "Limits" button to `toolBarHost`'s tool bar.
+    AlarmController(QMainWindow *window, TabPage *page2400, TabPage *page900);
+    ~AlarmController() override;
+
+    //! The button with the limit and alarm actions, for the window's tool bar.
+    QToolButton *toolButton() const { return m_button; }
+    QDockWidget *dock() const { return m_dock; }
+    AlarmsDock *alarmsDock() const { return m_alarmsDock; }
+    DesktopNotifier *notifier() const { return m_notifier; }
+    QAction *limitsAction() const { return m_limitsAction; }
+    QAction *soundAction() const { return m_soundAction; }
+    QAction *dockAction() const { return m_dockAction; }
+
+    const QVector<LimitLine> &limits() const { return m_limits; }
+    //! Replaces the lines (saved in the settings); alarms of lines that went
+    //! away end now.
+    void setLimits(const QVector<LimitLine> &limits);
+    //! Opens the table of limit lines.
+    void editLimits();
+
+public slots:
+    //! A sweep the live `page` has just taken.
+    void onSweep(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum);
+
+signals:
+    void alarm(AlarmEvent event);
+
+private:
+    int bandIndex(const TabPage *page) const;
+    void report(const AlarmEvent &event, LimitBand band);
+
+    TabPage *m_pages[2] = {nullptr, nullptr};
+    AlarmMonitor m_monitor;
+    LimitLineItems *m_items[2] = {nullptr, nullptr};
+    QVector<LimitLine> m_limits;
+    AlarmsDock *m_alarmsDock = nullptr;
+    QDockWidget *m_dock = nullptr;
+    DesktopNotifier *m_notifier = nullptr;
+    QToolButton *m_button = nullptr;
+    QAction *m_limitsAction = nullptr;
+    QAction *m_soundAction = nullptr;
+    QAction *m_dockAction = nullptr;
+};

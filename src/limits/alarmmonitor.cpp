@@ -1,0 +1,33 @@
+#include "alarmmonitor.h"
+
+AlarmMonitor::AlarmMonitor(QObject *parent) : QObject(parent) {}
+
+void AlarmMonitor::setLimits(const QVector<LimitLine> &limits)
+{
+    m_limits = limits;
+    for (int b = 0; b < 2; ++b) {
+        m_events.clear();
+        m_evaluators[b].setLimits(limits, &m_events);
+        for (const AlarmEvent &e : qAsConst(m_events))
+            emit alarm(e, b ? LimitBand::Band900 : LimitBand::Band2400);
+    }
+}
+
+void AlarmMonitor::onSweep(LimitBand band, double lowMHz, double highMHz,
+                           const QVector<qint8> &levels, qint64 timeMs)
+{
+    if (levels.isEmpty() || m_limits.isEmpty() || !(highMHz > lowMHz))
+        return;
+    const double step = (highMHz - lowMHz) / levels.size();
+    AlarmSweep sweep;
+    sweep.band = band;
+    sweep.firstMHz = lowMHz + step / 2;
+    sweep.stepMHz = step;
+    sweep.levels = levels.constData();
+    sweep.count = levels.size();
+    sweep.timeMs = timeMs;
+    m_events.clear();
+    m_evaluators[band == LimitBand::Band900 ? 1 : 0].evaluate(sweep, m_events);
+    for (const AlarmEvent &e : qAsConst(m_events))
+        emit alarm(e, band);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "alarmevaluator.h"
+
+#include <QObject>
+#include <QVector>
+
+//! Evaluates the sweeps of both bands as a scan delivers them, for the window
+//! and the capture tool alike: a sweep's points are spread evenly over its
+//! band's range, point i covering [low + i step, low + (i + 1) step) and
+//! measured at its centre. Every alarm start and end is emitted once.
+class AlarmMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AlarmMonitor(QObject *parent = nullptr);
+
+    //! Replaces the lines; alarms of lines that went away end now (emitted).
+    void setLimits(const QVector<LimitLine> &limits);
+    const QVector<LimitLine> &limits() const { return m_limits; }
+
+    //! One sweep of `band` whose points span lowMHz..highMHz.
+    void onSweep(LimitBand band, double lowMHz, double highMHz, const QVector<qint8> &levels,
+                 qint64 timeMs);
+
+signals:
+    //! `band`: the band of the sweep (or of the line, for an alarm ended by setLimits).
+    void alarm(AlarmEvent event, LimitBand band);
+
+private:
+    QVector<LimitLine> m_limits;
+    AlarmEvaluator m_evaluators[2]; //!< 2.4 GHz, 900 MHz: each keeps its own grid
+    QVector<AlarmEvent> m_events;   //!< reused for every sweep
+};
