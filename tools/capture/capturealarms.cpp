@@ -31,4 +31,5 @@ void CaptureAlarms::onAlarm(const AlarmEvent &event)
                  qPrintable(AlarmCommand::logLine(event)));
     std::fflush(stdout);
     m_command.run(event);
+    emit alarmRaised(event);
 }

@@ -23,6 +23,10 @@ public:
     //! command follow from the event loop.
     void onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
 
+signals:
+    //! After the line and the command: a publishing node sends it on.
+    void alarmRaised(const AlarmEvent &event);
+
 private:
     void onAlarm(const AlarmEvent &event);
 

@@ -37,6 +37,9 @@ public:
     //! the file cannot be read or the report not written.
     static int surveyFile(const CaptureOptions &options);
 
+    //! The limits being checked; null without --limits.
+    CaptureAlarms *alarms() const { return m_alarms; }
+
 signals:
     void finished(int exitCode);
     //! Each sweep taken, as it is recorded.

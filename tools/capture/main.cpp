@@ -1,5 +1,6 @@
 // orvanel-capture: records the scanner's sweeps without a display, for a
 // scanner left at a venue or a capture started from a script.
+#include "capturealarms.h"
 #include "capturesession.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
@@ -152,6 +153,9 @@ int main(int argc, char *argv[])
                                                     : NodeStatus::Offline);
             });
             QObject::connect(&session, &CaptureSession::sweepTaken, node, &VenueNode::addSweep);
+            if (CaptureAlarms *alarms = session.alarms())
+                QObject::connect(alarms, &CaptureAlarms::alarmRaised, node,
+                                 [node](const AlarmEvent &e) { node->addAlarmEvents({e}); });
         }
         std::fprintf(stdout, "capturing %d MHz from %s\n", options.band, qPrintable(port));
         std::fflush(stdout);
