@@ -1,12 +1,10 @@
 #include "scanplan.h"
 
 #include "bandparameters.h"
+#include "pointgrid.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-
-#include <cmath>
-#include <limits>
 
 namespace ScanPlan {
 
@@ -22,20 +20,6 @@ QVariantMap withOverrides(QVariantMap parameters, int rbwOverride, double fStepO
     if (fStepOverride > 0)
         parameters.insert(QStringLiteral("FStep"), fStepOverride);
     return parameters;
-}
-
-int pointCount(const QVariantMap &parameters)
-{
-    bool okSpan = false;
-    bool okStep = false;
-    const double span = parameters.value(QStringLiteral("Span")).toDouble(&okSpan);
-    const double step = parameters.value(QStringLiteral("FStep")).toDouble(&okStep);
-    if (!okSpan || !okStep || !(step > 0) || !std::isfinite(span) || !std::isfinite(step))
-        return -1;
-    const double points = span * 1000.0 / step + 1.0;
-    if (!(points >= 0) || points > double(std::numeric_limits<int>::max()))
-        return -1;
-    return int(points);
 }
 
 void applyAmplitudeOffset(RfSpectrumScan &scan, int offset)
@@ -69,7 +53,7 @@ QString settingsText(const QVariantMap &parameters, const RfParams &table, doubl
     parts << tr("step %1 kHz")
                  .arg(
                      QString::number(parameters.value(QStringLiteral("FStep")).toDouble(), 'g', 6));
-    parts << tr("%1 points").arg(pointCount(parameters));
+    parts << tr("%1 points").arg(PointGrid::pointCount(parameters));
     if (sweepMs > 0)
         parts << tr("sweep %1 ms").arg(qRound(sweepMs));
     return parts.join(QStringLiteral(" \u00b7 "));

@@ -23,10 +23,6 @@ QVariantMap defaultParameters(Band band);
 //! "RBW" when `rbwOverride` >= 32, "FStep" (kHz) when `fStepOverride` > 0.
 QVariantMap withOverrides(QVariantMap parameters, int rbwOverride, double fStepOverride);
 
-//! Points per sweep for `parameters`: Span * 1000 / FStep + 1, truncated.
-//! -1 when the map has no usable span or step (no sweep can match then).
-int pointCount(const QVariantMap &parameters);
-
 //! Adds the low 8 bits of `offset` to every level, wrapping at 8 bits; the
 //! no-data level -128 stays -128 (it is not a level to shift).
 void applyAmplitudeOffset(RfSpectrumScan &scan, int offset);

@@ -2,6 +2,7 @@
 
 #include "devicecomms.h"
 #include "devicelog.h"
+#include "pointgrid.h"
 
 ScanSession::ScanSession(DeviceComms *device, QObject *parent) : QObject(parent), m_device(device)
 {
@@ -80,7 +81,7 @@ void ScanSession::takeSweep(qint64 timeStamp, RfSpectrumScan levels)
     const auto band = ScanPlan::Band(m_scanBand);
     if (band == ScanPlan::Band2400 && m_amplitudeOffset != 0)
         ScanPlan::applyAmplitudeOffset(levels, m_amplitudeOffset);
-    if (m_pointCount <= 0 || levels.size() != m_pointCount)
+    if (m_pointCount == 0 || levels.size() != m_pointCount)
         return;
     emit sweep(timeStamp, band, levels);
 }
@@ -171,7 +172,7 @@ void ScanSession::sendScan(ScanPlan::Band band, const QVariantMap &parameters)
 {
     m_scanBand = band;
     m_parameters = parameters;
-    m_pointCount = qMax(0, ScanPlan::pointCount(parameters));
+    m_pointCount = PointGrid::pointCount(parameters);
     m_sweepRate.clear();
     qCDebug(lcDevice) << "Scanning band" << band << "expecting" << m_pointCount << "points";
     m_device->sendRfSetupAndScan(parameters);

@@ -1,3 +1,4 @@
+#include "pointgrid.h"
 #include "scanplan.h"
 
 #include <QTest>
@@ -50,15 +51,16 @@ void tst_ScanPlan::pointCount_data()
     QTest::newRow("-fstep 100 on 2.4 GHz")
         << ScanPlan::withOverrides(ScanPlan::defaultParameters(ScanPlan::Band2400), -1, 100)
         << 1001;
-    QTest::newRow("empty map") << QVariantMap() << -1;
-    QTest::newRow("zero step") << QVariantMap{{"Span", 100}, {"FStep", 0.0}} << -1;
+    QTest::newRow("empty map") << QVariantMap() << 0;
+    QTest::newRow("no span") << QVariantMap{{"FStep", 200}} << 0;
+    QTest::newRow("zero step") << QVariantMap{{"Span", 100}, {"FStep", 0.0}} << 0;
 }
 
 void tst_ScanPlan::pointCount()
 {
     QFETCH(QVariantMap, parameters);
     QFETCH(int, points);
-    QCOMPARE(ScanPlan::pointCount(parameters), points);
+    QCOMPARE(PointGrid::pointCount(parameters), points);
 }
 
 void tst_ScanPlan::overrides()

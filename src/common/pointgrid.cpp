@@ -2,6 +2,8 @@
 
 #include "bandparameters.h"
 
+#include <qwt_interval.h>
+
 #include <cmath>
 
 namespace {
@@ -61,12 +63,25 @@ PointGrid PointGrid::forBandContaining(double frequencyMHz)
 
 int PointGrid::pointCount(const QVariantMap &parameters)
 {
-    const double span = value(parameters, "Span");
-    const double step = value(parameters, "FStep");
-    if (!(step > 0) || !(span >= 0) || !std::isfinite(span) || !std::isfinite(step))
+    bool okSpan = false;
+    bool okStep = false;
+    const double span = parameters.value(QStringLiteral("Span")).toDouble(&okSpan);
+    const double step = parameters.value(QStringLiteral("FStep")).toDouble(&okStep);
+    if (!okSpan || !okStep || !(step > 0) || !(span >= 0) || !std::isfinite(span) ||
+        !std::isfinite(step))
         return 0;
     const double points = span * 1000.0 / step + 1.0;
     return points < 2147483647.0 ? static_cast<int>(points) : 0;
+}
+
+int PointGrid::nearestPoint(double frequencyHz) const
+{
+    if (!isValid())
+        return -1;
+    const double i = std::round((frequencyHz - startHz) / stepHz);
+    if (!(i > 0))
+        return 0; // below the grid (or not a number)
+    return i >= points - 1 ? points - 1 : int(i);
 }
 
 QwtInterval PointGrid::bandInterval() const
