@@ -9,7 +9,10 @@ CMAKE_GEN  := -G Ninja
 export CCACHE_DIR ?= $(HOME)/.cache/ccache
 export CCACHE_MAXSIZE ?= 5G
 # Paths relative to the checkout, so every worktree and clone shares hits.
+# With -g ccache also hashes the build directory unless told not to; the
+# debug info then names the first tree that compiled a file.
 export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 
 .PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci run bench format clean \
 	install package screenshots
