@@ -12,13 +12,15 @@
 #include <cmath>
 
 LimitLineItems::LimitLineItems(QwtPlot *plot, LimitBand band, QObject *parent)
-    : QObject(parent), m_plot(plot), m_band(band)
+    : QObject(parent), m_plot(plot), m_plotAlive(plot), m_canvas(plot->canvas()), m_band(band)
 {
-    m_plot->canvas()->installEventFilter(this);
+    m_canvas->installEventFilter(this);
 }
 
 LimitLineItems::~LimitLineItems()
 {
+    if (!m_plotAlive)
+        return; // it deleted the curves with itself
     for (QwtPlotCurve *c : qAsConst(m_curves)) {
         c->detach();
         delete c;
@@ -77,7 +79,8 @@ LimitLineItems::Grab LimitLineItems::pointAt(const QPoint &pos) const
 
 bool LimitLineItems::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_plot->canvas())
+    // A plot being destroyed still sends its canvas's child events here.
+    if (watched != m_canvas)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

@@ -3,7 +3,9 @@
 #include "limitline.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QVector>
+#include <QWidget>
 
 class QwtPlot;
 class QwtPlotCurve;
@@ -43,6 +45,10 @@ private:
     Grab pointAt(const QPoint &pos) const;
 
     QwtPlot *m_plot;
+    // The window may delete the plot first, and the plot deletes the curves
+    // still attached to it. A QObject guard: no cast of a half-destroyed plot.
+    QPointer<QObject> m_plotAlive;
+    QPointer<QWidget> m_canvas; //!< the filtered canvas, compared without asking the plot
     LimitBand m_band;
     QVector<LimitLine> m_limits;
     QVector<QwtPlotCurve *> m_curves;
