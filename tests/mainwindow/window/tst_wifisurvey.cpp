@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -117,12 +118,17 @@ void TestWifiSurvey::liveSurveyIsRecorded()
     useWifiFile(twoNetworks);
     TabPage2400 *live = m_w->page2400();
     QVERIFY(live->hasWifiActions());
+    QElapsedTimer scanTime;
+    scanTime.start();
     m_w->form()->actionShow_Wifi->trigger();
     QSignalSpy done(live->wifiScanHelper(), &WifiScanHelper::scanDone);
     QVERIFY(done.wait(10000));
-    // A 100 ms scan leaves the rest of the 4 s to wait.
-    QVERIFY(live->scanTimer().isActive());
-    QVERIFY(live->scanTimer().interval() <= 3900);
+    // A short scan leaves the rest of the 4 s to wait (on a loaded machine the
+    // scan itself may take that long; the delay rule has its own table above).
+    if (scanTime.elapsed() < 3000) {
+        QVERIFY(live->scanTimer().isActive());
+        QVERIFY(live->scanTimer().interval() <= 3900);
+    }
     // Sweeps keep coming, so the next result finds a sample newer than its request.
     QTimer sweeper;
     connect(&sweeper, &QTimer::timeout, this, &TestWifiSurvey::sweep);
