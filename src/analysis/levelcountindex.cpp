@@ -26,6 +26,26 @@ int columnsOf(const RfSpectrumSampleList &history)
     return history.isEmpty() ? 0 : qMin(history.first().spectrum.size(), MaxStatisticsColumns);
 }
 
+//! Adds `delta` to the count of each point's level in sweeps [from, to) of
+//! `history`, `columns` points each; `counts` holds Levels counts per point.
+template <typename Count>
+void addLevels(const RfSpectrumSampleList &history, int from, int to, int columns, Count delta,
+               Count *counts)
+{
+    for (int s = from; s < to; ++s) {
+        const RfSpectrumScan &spectrum = history.at(s).spectrum;
+        const qint8 *levels = spectrum.constData();
+        // A shorter sweep is read only up to its end; its missing bins count
+        // as no data.
+        const int present = qMin(spectrum.size(), columns);
+        Count *bin = counts + LevelOffset;
+        for (int i = 0; i < present; ++i, bin += Levels)
+            bin[levels[i]] += delta;
+        for (int i = present; i < columns; ++i, bin += Levels)
+            bin[NoDataLevel] += delta;
+    }
+}
+
 } // namespace
 
 LevelCountIndex::LevelCountIndex(int blockSweeps) : m_blockSweeps(qBound(1, blockSweeps, 65535)) {}
@@ -53,39 +73,13 @@ int LevelCountIndex::pendingFor(const RfSpectrumSampleList &history) const
 void LevelCountIndex::countInto(const RfSpectrumSampleList &history, int from, int to,
                                 quint16 *block) const
 {
-    const int columns = m_columns;
-    if (columns == 0)
-        return;
-    for (int s = from; s < to; ++s) {
-        const RfSpectrumScan &spectrum = history.at(s).spectrum;
-        const qint8 *levels = spectrum.constData();
-        // A shorter sweep is read only up to its end; its missing bins count
-        // as no data.
-        const int present = qMin(spectrum.size(), columns);
-        quint16 *bin = block + LevelOffset;
-        for (int i = 0; i < present; ++i, bin += Levels)
-            ++bin[levels[i]];
-        for (int i = present; i < columns; ++i, bin += Levels)
-            ++bin[NoDataLevel];
-    }
+    addLevels<quint16>(history, from, to, m_columns, 1, block);
 }
 
 void LevelCountIndex::addSweeps(const RfSpectrumSampleList &history, int from, int to, int sign,
                                 qint32 *counts) const
 {
-    const int columns = m_columns;
-    if (columns == 0)
-        return;
-    for (int s = from; s < to; ++s) {
-        const RfSpectrumScan &spectrum = history.at(s).spectrum;
-        const qint8 *levels = spectrum.constData();
-        const int present = qMin(spectrum.size(), columns);
-        qint32 *bin = counts + LevelOffset;
-        for (int i = 0; i < present; ++i, bin += Levels)
-            bin[levels[i]] += sign;
-        for (int i = present; i < columns; ++i, bin += Levels)
-            bin[NoDataLevel] += sign;
-    }
+    addLevels<qint32>(history, from, to, m_columns, sign, counts);
 }
 
 bool LevelCountIndex::follow(const RfSpectrumSampleList &history, const Progress &progress)
