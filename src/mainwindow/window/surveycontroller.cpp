@@ -198,7 +198,7 @@ void SurveyController::findBursts()
     if (selection.isEmpty())
         return;
     const PointGrid grid = PointGrid::forHistory(page->bandHistory().frequencyInterval(),
-                                             selection.first().spectrum.size());
+                                                 selection.first().spectrum.size());
     bool cancelled = false;
     const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions(),
                                                surveyProgress(title, &cancelled));
