@@ -15,7 +15,7 @@ export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= 1
 
 .PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci run bench format clean \
-	install package screenshots
+	install package screenshots bench-build
 
 all: build
 
@@ -68,7 +68,10 @@ fuzz-ci: fuzz-build
 run: deps-run build
 	@scripts/run-demo.sh $(BUILD)
 
-bench: deps-bench build
+bench-build: build
+	cmake --build $(BUILD) -j $(JOBS) --target benches
+
+bench: deps-bench bench-build
 	@scripts/run-benchmarks.sh $(BUILD)
 
 # DESTDIR is honoured: make install PREFIX=/usr DESTDIR=/tmp/stage
