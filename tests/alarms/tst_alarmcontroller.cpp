@@ -113,6 +113,18 @@ void tst_AlarmController::sweepsRaiseAndClear_data()
     QTest::newRow("still on") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                               << "-+++++++++"
                               << "S";
+    // '|': the scan stops, which ends the alarms still on.
+    QTest::newRow("ended by the scan's stop")
+        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|--"
+        << "S E";
+    // Busy in 5 of the last 10 sweeps is over 40 %: on until the stop.
+    const QString watch = QStringLiteral(
+        R"({"watches": [{"name": "Mask", "kivoId": 9120, "percent": 40, "levelDbm": -60,
+             "holdSeconds": 1, "clearSeconds": 1}]})");
+    QTest::newRow("KiVo ID watch") << true << watch << "+++++-----|"
+                                   << "S E";
+    QTest::newRow("KiVo ID watch, other band") << false << watch << "+++++-----|"
+                                               << "";
 }
 
 void tst_AlarmController::sweepsRaiseAndClear()
@@ -127,9 +139,11 @@ void tst_AlarmController::sweepsRaiseAndClear()
     auto *p900 = new TabPage900(PageActions(), &window);
     AlarmController alarms(&window, p2400, p900);
     QVector<LimitLine> lines;
+    QVector<ChannelWatch> watches;
     QString error;
-    QVERIFY2(LimitFile::fromJson(limits.toUtf8(), &lines, &error), qPrintable(error));
+    QVERIFY2(LimitFile::fromJson(limits.toUtf8(), &lines, &watches, &error), qPrintable(error));
     alarms.setLimits(lines);
+    alarms.setChannelWatches(watches);
     m_service.summaries.clear();
 
     TabPage *page = page900 ? static_cast<TabPage *>(p900) : p2400;
@@ -137,6 +151,10 @@ void tst_AlarmController::sweepsRaiseAndClear()
     RfSpectrumScan sweep(bins);
     const qint64 t0 = 1765000000000;
     for (int i = 0; i < pattern.size(); ++i) {
+        if (pattern.at(i) == QLatin1Char('|')) {
+            alarms.endAlarms();
+            continue;
+        }
         sweep.fill(-90);
         if (pattern.at(i) == QLatin1Char('+'))
             sweep[bins / 2] = -40;
@@ -172,6 +190,7 @@ void tst_AlarmController::sweepsRaiseAndClear()
     QCOMPARE(AlarmsDock::toCsv(alarms.alarmsDock()->events()).count('\n'), rows.size() + 1);
     AlarmController restarted(&window, nullptr, nullptr);
     QCOMPARE(restarted.limits(), lines);
+    QCOMPARE(restarted.channelWatches(), watches);
 }
 
 void tst_AlarmController::limitTable_data()
