@@ -60,6 +60,7 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
     m_held = new HeldTraces(m_spectroPlot, this);
+    m_held->setWindowTraces(m_aids->traces());
     m_lblOverload = new QLabel(this);
     m_lblOverload->setObjectName(QStringLiteral("lblOverload"));
     m_lblOverload->setStyleSheet(QStringLiteral(

@@ -1,6 +1,7 @@
 #include "colorrange.h"
 #include "deferredclick.h"
 #include "dialogscript.h"
+#include "heldtraces.h"
 #include "markertable.h"
 #include "plotaids.h"
 #include "plotzoom.h"
@@ -187,6 +188,44 @@ private slots:
         QVERIFY(found);
         page.aids->traceAction(2)->setChecked(false);
         QVERIFY(!traces->curve(TraceKind::MaxHold)->isVisible());
+    }
+
+    // Clearing the shown range's Max hold: bin 50 holds -40 dBm before the
+    // clear, -50 in the first sweep after it and -60 later. The trace shows
+    // the highest level of the range's sweeps since the clear.
+    void clearShownMax_data()
+    {
+        QTest::addColumn<int>("from"); //!< the range's first sweep
+        QTest::addColumn<double>("expected");
+        QTest::newRow("range holds sweeps before the clear") << 0 << -50.0;
+        QTest::newRow("range starts after the clear") << 12 << -60.0;
+    }
+    void clearShownMax()
+    {
+        QFETCH(int, from);
+        QFETCH(double, expected);
+        Page page;
+        HeldTraces held(page.spectro, &page.widget);
+        held.setBand(QwtInterval(2400, 2500));
+        held.setWindowTraces(page.aids->traces());
+        page.aids->traceAction(2)->setChecked(true);
+        QList<RfSpectrumSample> all = sweeps(15, -40);
+        for (int i = 0; i < all.size(); ++i) {
+            all[i].spectrum[50] = qint8(i < 10 ? -40 : i == 10 ? -50 : -60);
+            if (i == 10) {
+                page.spectro->setData(all.mid(0, 10));
+                held.clearWindowMax();
+            }
+            held.add(all.at(i).spectrum);
+        }
+        page.spectro->setData(all.mid(from));
+        const QwtPlotCurve *c = page.aids->traces()->curve(TraceKind::MaxHold);
+        QCOMPARE(int(c->dataSize()), 100);
+        QCOMPARE(c->sample(50), QPointF(2450.5, expected));
+        QCOMPARE(c->sample(20), QPointF(2420.5, -70.0));
+        // Clearing the whole-capture holds leaves the range's Max hold be.
+        held.clearHolds();
+        QVERIFY(held.isWindowMaxCleared());
     }
 
     void colorRangeDefault_data()
