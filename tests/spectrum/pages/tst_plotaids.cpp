@@ -1,3 +1,4 @@
+#include "bandhistory.h"
 #include "colorrange.h"
 #include "deferredclick.h"
 #include "dialogscript.h"
@@ -9,6 +10,7 @@
 #include "spectrogramdata.h"
 #include "spectroplot.h"
 #include "spectrummarkers.h"
+#include "sweepmarker.h"
 #include "tracecurves.h"
 #include "waterfallplot.h"
 
@@ -226,6 +228,47 @@ private slots:
         // Clearing the whole-capture holds leaves the range's Max hold be.
         held.clearHolds();
         QVERIFY(held.isWindowMaxCleared());
+    }
+
+    // Ctrl+click on a waterfall row marks the nearest sweep: the spectrum
+    // draws it as taken, newer sweeps leave it be, Shift+M clears it.
+    void markedSweep_data()
+    {
+        QTest::addColumn<qint64>("clickedMs");
+        QTest::addColumn<int>("marked");
+        QTest::newRow("on a sweep") << qint64(1004000) << 4;
+        QTest::newRow("nearer the later one") << qint64(1006600) << 7;
+        QTest::newRow("after the newest") << qint64(1030000) << 9;
+    }
+    void markedSweep()
+    {
+        QFETCH(qint64, clickedMs);
+        QFETCH(int, marked);
+        Page page;
+        RfSpectrumHistory recorded;
+        recorded.frequencyInterval = QwtInterval(2400, 2500);
+        const QList<RfSpectrumSample> all = sweeps(10, -40);
+        recorded.samples = all;
+        const BandHistory history(recorded);
+        SweepMarker marker(page.spectro, page.waterfall, &history, &page.widget);
+        marker.setBand(QwtInterval(2400, 2500));
+        page.waterfall->setData(all);
+        page.waterfall->setAxisScale(QwtPlot::yLeft, 999000, 1031000);
+        QVERIFY(!render(page.waterfall).isNull());
+        const int y = qRound(page.waterfall->transform(QwtPlot::yLeft, double(clickedMs)));
+        QTest::mouseClick(page.waterfall->canvas(), Qt::LeftButton, Qt::ControlModifier,
+                          QPoint(500, y));
+        QVERIFY(marker.isPlaced());
+        QCOMPARE(marker.marked().timeStamp, all.at(marked).timeStamp);
+        const QwtPlotCurve *c = marker.curve();
+        QCOMPARE(int(c->dataSize()), 100);
+        QCOMPARE(c->sample(50), QPointF(2450.5, -40.0 - marked));
+        QVERIFY(c->title().text().startsWith(QLatin1String("Marked sweep")));
+        QVERIFY(page.waterfall->itemList(QwtPlotItem::Rtti_PlotMarker).contains(marker.line()));
+        // Not a note: the waterfall's events are untouched.
+        QCOMPARE(page.waterfall->itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
+        marker.clearAction()->trigger();
+        QVERIFY(!c->isVisible() && !marker.line()->isVisible());
     }
 
     void colorRangeDefault_data()
