@@ -117,6 +117,9 @@ void AlarmController::setLimits(const QVector<LimitLine> &limits)
     for (LimitLineItems *items : m_items)
         if (items)
             items->setLimits(limits);
+    m_recordedItems.removeAll(nullptr);
+    for (LimitLineItems *items : qAsConst(m_recordedItems))
+        items->setLimits(limits);
     if (changed)
         save();
 }
@@ -156,6 +159,19 @@ void AlarmController::editLimits()
         setLimits(lines);
         setChannelWatches(watches);
     }
+}
+
+void AlarmController::showOnRecordedPage(TabPage *page)
+{
+    if (!page)
+        return;
+    const bool is900 = page->bandHistory().frequencyInterval().maxValue() < 1000;
+    auto *items = new LimitLineItems(page->spectroPlot(),
+                                     is900 ? LimitBand::Band900 : LimitBand::Band2400, page);
+    items->setReadOnly(true);
+    items->setLimits(m_limits);
+    m_recordedItems.removeAll(nullptr);
+    m_recordedItems.append(items);
 }
 
 int AlarmController::bandIndex(const TabPage *page) const

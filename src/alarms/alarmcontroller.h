@@ -4,6 +4,7 @@
 #include "rfspectrumscan.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QVector>
 
 class AlarmsDock;
@@ -46,6 +47,9 @@ public:
     const QVector<ChannelWatch> &channelWatches() const { return m_watches; }
     //! Replaces the channel watches (saved with the lines).
     void setChannelWatches(const QVector<ChannelWatch> &watches);
+    //! Draws the band's lines, read-only, on a page opened from a recording
+    //! (and so in its snapshots), following later changes of the lines.
+    void showOnRecordedPage(TabPage *page);
     //! Opens the table of limit lines.
     void editLimits();
 
@@ -66,6 +70,7 @@ private:
     TabPage *m_pages[2] = {nullptr, nullptr};
     AlarmMonitor m_monitor;
     LimitLineItems *m_items[2] = {nullptr, nullptr};
+    QVector<QPointer<LimitLineItems>> m_recordedItems; //!< owned by their pages
     QVector<LimitLine> m_limits;
     QVector<ChannelWatch> m_watches;
     AlarmsDock *m_alarmsDock = nullptr;

@@ -2,6 +2,7 @@
 // made from a history.
 #include "mainwindow.h"
 
+#include "alarmcontroller.h"
 #include "devicecomms.h"
 #include "dialogseam.h"
 #include "mainwindowlog.h"
@@ -47,6 +48,7 @@ TabPage *MainWindow::addHistoryPage(const RfSpectrumHistory &history, const QStr
     case RecordingIo::PageBand::None:
         return nullptr;
     }
+    m_alarms->showOnRecordedPage(page);
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
     if (m_session->scanWanted())

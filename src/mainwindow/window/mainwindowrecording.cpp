@@ -1,6 +1,7 @@
 // Recordings, snapshots and project information as the window offers them.
 #include "mainwindow.h"
 
+#include "alarmcontroller.h"
 #include "autosavecontroller.h"
 #include "devicecomms.h"
 #include "mainwindowlog.h"
@@ -31,6 +32,7 @@ bool MainWindow::openRecordingFile(const QString &path)
     else
         page = new TabPage2400(recording.history, m_form.pageActions(), m_form.tabWidget);
     showKivoIdsOn(page);
+    m_alarms->showOnRecordedPage(page);
     const QString title = RecordingIo::tabTitle(path);
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
