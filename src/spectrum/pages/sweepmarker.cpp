@@ -35,7 +35,8 @@ SweepMarker::SweepMarker(SpectroPlot *spectro, WaterfallPlot *waterfall, const B
     m_line = new QwtPlotMarker;
     m_line->setLineStyle(QwtPlotMarker::HLine);
     m_line->setLinePen(markedColor, 0, Qt::DashLine);
-    m_line->setLabelAlignment(Qt::AlignRight | Qt::AlignTop);
+    // The colour bar covers the right end and the events the left.
+    m_line->setLabelAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     m_line->setZ(32);
     m_line->setVisible(false);
     m_line->attach(waterfall);
