@@ -84,6 +84,7 @@ bool SweepMarker::place(qint64 timeMs)
                              .time()
                              .toString(QStringLiteral("HH:mm:ss.zzz"));
     m_curve->setTitle(tr("Marked sweep %1").arg(when));
+    m_text = m_curve->title().text();
     m_line->setYValue(double(m_sample.timeStamp));
     QwtText label(tr("Marked sweep %1").arg(when));
     label.setColor(markedColor);
@@ -92,7 +93,13 @@ bool SweepMarker::place(qint64 timeMs)
     m_clear->setEnabled(true);
     m_spectro->replot();
     m_waterfall->replot();
+    emit changed();
     return true;
+}
+
+QString SweepMarker::text() const
+{
+    return isPlaced() ? m_text : QString();
 }
 
 void SweepMarker::clear()
@@ -104,6 +111,7 @@ void SweepMarker::clear()
     m_clear->setEnabled(false);
     m_spectro->replot();
     m_waterfall->replot();
+    emit changed();
 }
 
 bool SweepMarker::eventFilter(QObject *watched, QEvent *event)

@@ -36,6 +36,12 @@ public:
     QwtPlotCurve *curve() const { return m_curve; }
     QwtPlotMarker *line() const { return m_line; }
     QAction *clearAction() const { return m_clear; }
+    //! "Marked sweep" and its time, empty when none is marked.
+    QString text() const;
+
+signals:
+    //! A sweep was marked or the mark cleared.
+    void changed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -49,4 +55,5 @@ private:
     QwtPlotCurve *m_curve = nullptr; //!< owned by the spectrum plot
     QwtPlotMarker *m_line = nullptr; //!< owned by the waterfall
     QAction *m_clear = nullptr;
+    QString m_text;
 };
