@@ -98,11 +98,13 @@ AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage
                 Qt::QueuedConnection);
 
     QVector<LimitLine> saved;
+    QVector<ChannelWatch> savedWatches;
     QString error;
     const QByteArray json = QSettings().value(linesKey).toByteArray();
-    if (!json.isEmpty() && !LimitFile::fromJson(json, &saved, &error))
+    if (!json.isEmpty() && !LimitFile::fromJson(json, &saved, &savedWatches, &error))
         qCWarning(lcLimits) << "saved limit lines ignored:" << error;
     setLimits(saved);
+    setChannelWatches(savedWatches);
 }
 
 AlarmController::~AlarmController() = default;
@@ -115,20 +117,61 @@ void AlarmController::setLimits(const QVector<LimitLine> &limits)
     for (LimitLineItems *items : m_items)
         if (items)
             items->setLimits(limits);
+    m_recordedItems.removeAll(nullptr);
+    for (LimitLineItems *items : qAsConst(m_recordedItems))
+        items->setLimits(limits);
     if (changed)
-        QSettings().setValue(linesKey, LimitFile::toJson(limits));
+        save();
+}
+
+void AlarmController::setChannelWatches(const QVector<ChannelWatch> &watches)
+{
+    const bool changed = watches != m_watches;
+    m_watches = watches;
+    m_monitor.setChannelWatches(watches);
+    if (changed)
+        save();
+}
+
+void AlarmController::save()
+{
+    // One document, as in a limit file: a reader that knows only lines
+    // skips the watches.
+    QSettings().setValue(linesKey, LimitFile::toJson(m_limits, m_watches));
+}
+
+void AlarmController::endAlarms()
+{
+    m_monitor.finish(QDateTime::currentMSecsSinceEpoch());
 }
 
 void AlarmController::editLimits()
 {
     LimitsDialog dialog(qobject_cast<QWidget *>(parent()));
     dialog.setLimits(m_limits);
+    dialog.setChannelWatches(m_watches);
     if (dialog.exec() != QDialog::Accepted)
         return;
     QVector<LimitLine> lines;
+    QVector<ChannelWatch> watches;
     QString error;
-    if (dialog.limits(&lines, &error))
+    if (dialog.limits(&lines, &watches, &error)) {
         setLimits(lines);
+        setChannelWatches(watches);
+    }
+}
+
+void AlarmController::showOnRecordedPage(TabPage *page)
+{
+    if (!page)
+        return;
+    const bool is900 = page->bandHistory().frequencyInterval().maxValue() < 1000;
+    auto *items = new LimitLineItems(page->spectroPlot(),
+                                     is900 ? LimitBand::Band900 : LimitBand::Band2400, page);
+    items->setReadOnly(true);
+    items->setLimits(m_limits);
+    m_recordedItems.removeAll(nullptr);
+    m_recordedItems.append(items);
 }
 
 int AlarmController::bandIndex(const TabPage *page) const

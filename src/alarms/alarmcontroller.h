@@ -4,6 +4,7 @@
 #include "rfspectrumscan.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QVector>
 
 class AlarmsDock;
@@ -43,12 +44,20 @@ public:
     //! Replaces the lines (saved in the settings); alarms of lines that went
     //! away end now.
     void setLimits(const QVector<LimitLine> &limits);
+    const QVector<ChannelWatch> &channelWatches() const { return m_watches; }
+    //! Replaces the channel watches (saved with the lines).
+    void setChannelWatches(const QVector<ChannelWatch> &watches);
+    //! Draws the band's lines, read-only, on a page opened from a recording
+    //! (and so in its snapshots), following later changes of the lines.
+    void showOnRecordedPage(TabPage *page);
     //! Opens the table of limit lines.
     void editLimits();
 
 public slots:
     //! A sweep the live `page` has just taken.
     void onSweep(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    //! The scan stopped or the device went away: alarms still on end now.
+    void endAlarms();
 
 signals:
     void alarm(AlarmEvent event);
@@ -56,11 +65,14 @@ signals:
 private:
     int bandIndex(const TabPage *page) const;
     void report(const AlarmEvent &event, LimitBand band);
+    void save();
 
     TabPage *m_pages[2] = {nullptr, nullptr};
     AlarmMonitor m_monitor;
     LimitLineItems *m_items[2] = {nullptr, nullptr};
+    QVector<QPointer<LimitLineItems>> m_recordedItems; //!< owned by their pages
     QVector<LimitLine> m_limits;
+    QVector<ChannelWatch> m_watches;
     AlarmsDock *m_alarmsDock = nullptr;
     QDockWidget *m_dock = nullptr;
     DesktopNotifier *m_notifier = nullptr;

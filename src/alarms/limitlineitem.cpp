@@ -80,7 +80,7 @@ LimitLineItems::Grab LimitLineItems::pointAt(const QPoint &pos) const
 bool LimitLineItems::eventFilter(QObject *watched, QEvent *event)
 {
     // A plot being destroyed still sends its canvas's child events here.
-    if (watched != m_canvas)
+    if (watched != m_canvas || m_readOnly)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

@@ -26,6 +26,8 @@ public:
 
     //! Shows the lines of this band (of all given), replotting.
     void setLimits(const QVector<LimitLine> &limits);
+    //! Lines that cannot be dragged, as on a recording's page.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     int curveCount() const { return m_curves.size(); }
     QwtPlotCurve *curve(int i) const { return m_curves.at(i); }
 
@@ -54,4 +56,5 @@ private:
     QVector<QwtPlotCurve *> m_curves;
     QVector<int> m_indexOf; //!< per curve, its limit's index in m_limits
     Grab m_grab;
+    bool m_readOnly = false;
 };

@@ -85,6 +85,30 @@ void AlarmEvaluator::reset()
     m_watchesPrepared = false;
 }
 
+int AlarmEvaluator::finish(qint64 nowMs, QVector<AlarmEvent> &events)
+{
+    if (nowMs <= 0)
+        nowMs = m_lastTimeMs;
+    int ended = 0;
+    const auto end = [&](HoldState &h, AlarmEvent::Source source, const QString &name) {
+        if (h.active) {
+            events.append(AlarmEvent{AlarmEvent::End, source, name, h.worstMHz, h.worstDbm, nowMs,
+                                     std::max<qint64>(0, nowMs - h.activeSinceMs)});
+            ++ended;
+        }
+        h = HoldState();
+    };
+    for (size_t i = 0; i < m_limitStates.size(); ++i)
+        end(m_limitStates[i].hold, AlarmEvent::Limit, m_limits.at(int(i)).name);
+    for (size_t i = 0; i < m_watchStates.size(); ++i)
+        end(m_watchStates[i].hold, AlarmEvent::Watch, m_watches.at(int(i)).label);
+    // The next scan may come after a long pause: neither the max traces
+    // nor the busy minute carry over it.
+    m_limitsPrepared = false;
+    m_watchesPrepared = false;
+    return ended;
+}
+
 void AlarmEvaluator::prepareLimits()
 {
     m_limitsPrepared = true;

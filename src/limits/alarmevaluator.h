@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channelwatch.h"
 #include "limitline.h"
 
 #include <QString>
@@ -19,22 +20,6 @@ struct AlarmSweep
     qint64 timeMs = 0;
 
     static constexpr qint8 NoData = -128;
-};
-
-//! A Wi-Fi channel or KiVo ID watched for how busy it is: it alarms when the
-//! share of sweeps with any bin in the range above `levelDbm` over the last
-//! minute exceeds `dutyPercent`.
-struct ChannelWatch
-{
-    QString label;
-    LimitBand band = LimitBand::Band2400;
-    double lowMHz = 0;
-    double highMHz = 0;
-    double levelDbm = -70;
-    double dutyPercent = 50;
-    double holdSeconds = 2;
-    double clearSeconds = 2;
-    bool enabled = true;
 };
 
 struct AlarmEvent
@@ -83,6 +68,11 @@ public:
     //! Appends the alarms that start or end with this sweep to `events` and
     //! returns how many. A sweep with no bins or an unusable grid is ignored.
     int evaluate(const AlarmSweep &sweep, QVector<AlarmEvent> &events);
+
+    //! Ends every active alarm at `nowMs` (the last sweep's time when 0):
+    //! the scan stopped, so nothing would end them otherwise. Returns how
+    //! many ended; the history starts over.
+    int finish(qint64 nowMs, QVector<AlarmEvent> &events);
 
     bool isLimitActive(int index) const;
     bool isWatchActive(int index) const;

@@ -1,5 +1,7 @@
 #include "limitline.h"
 
+#include "channelwatch.h"
+
 #include "limitslog.h"
 
 #include <QFile>
@@ -179,6 +181,12 @@ bool readLimit(const QJsonObject &o, LimitLine *line, QString *error)
 
 bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QString *error)
 {
+    return fromJson(json, limits, nullptr, error);
+}
+
+bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QVector<ChannelWatch> *watches,
+              QString *error)
+{
     QString problem;
     const auto fail = [&](const QString &message) {
         if (error)
@@ -195,7 +203,9 @@ bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QString *error
                         .arg(parseError.offset)
                         .arg(parseError.errorString()));
     const QJsonValue list = doc.object().value(QLatin1String("limits"));
-    if (!doc.isObject() || !list.isArray())
+    const QJsonValue watchList = doc.object().value(QLatin1String("watches"));
+    const bool onlyWatches = watches && list.isUndefined() && watchList.isArray();
+    if (!doc.isObject() || (!list.isArray() && !onlyWatches))
         return fail(QStringLiteral("the file has no \"limits\" list"));
     const QJsonArray array = list.toArray();
     if (array.size() > MaxLimits)
@@ -217,11 +227,41 @@ bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QString *error
             return fail(QStringLiteral("%1: %2").arg(which, problem));
         read.append(line);
     }
+
+    QVector<ChannelWatch> readWatches;
+    if (watches && !watchList.isUndefined()) {
+        if (!watchList.isArray())
+            return fail(QStringLiteral("\"watches\" is not a list"));
+        const QJsonArray items = watchList.toArray();
+        if (items.size() > MaxWatches)
+            return fail(QStringLiteral("the file has %1 watches, at most %2 are allowed")
+                            .arg(items.size())
+                            .arg(MaxWatches));
+        for (int i = 0; i < items.size(); ++i) {
+            ChannelWatch watch;
+            const QString name = items.at(i).toObject().value(QLatin1String("name")).toString();
+            const QString which = name.isEmpty()
+                                      ? QStringLiteral("watch %1").arg(i + 1)
+                                      : QStringLiteral("watch %1 (\"%2\")").arg(i + 1).arg(name);
+            if (!items.at(i).isObject())
+                return fail(QStringLiteral("%1 is not an object").arg(which));
+            if (!readWatch(items.at(i).toObject(), &watch, &problem))
+                return fail(QStringLiteral("%1: %2").arg(which, problem));
+            readWatches.append(watch);
+        }
+    }
     *limits = read;
+    if (watches)
+        *watches = readWatches;
     return true;
 }
 
 QByteArray toJson(const QVector<LimitLine> &limits)
+{
+    return toJson(limits, {});
+}
+
+QByteArray toJson(const QVector<LimitLine> &limits, const QVector<ChannelWatch> &watches)
 {
     QJsonArray array;
     for (const LimitLine &line : limits) {
@@ -240,10 +280,23 @@ QByteArray toJson(const QVector<LimitLine> &limits)
             {QStringLiteral("enabled"), line.enabled},
         });
     }
-    return QJsonDocument(QJsonObject{{QStringLiteral("limits"), array}}).toJson();
+    QJsonObject root{{QStringLiteral("limits"), array}};
+    if (!watches.isEmpty()) {
+        QJsonArray watchArray;
+        for (const ChannelWatch &watch : watches)
+            watchArray.append(watchToJson(watch));
+        root.insert(QStringLiteral("watches"), watchArray);
+    }
+    return QJsonDocument(root).toJson();
 }
 
 bool load(const QString &path, QVector<LimitLine> *limits, QString *error)
+{
+    return load(path, limits, nullptr, error);
+}
+
+bool load(const QString &path, QVector<LimitLine> *limits, QVector<ChannelWatch> *watches,
+          QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -253,10 +306,16 @@ bool load(const QString &path, QVector<LimitLine> *limits, QString *error)
     }
     // Read one byte past the bound so an oversized file is refused without
     // reading it whole.
-    return fromJson(file.read(MaxFileBytes + 1), limits, error);
+    return fromJson(file.read(MaxFileBytes + 1), limits, watches, error);
 }
 
 bool save(const QString &path, const QVector<LimitLine> &limits, QString *error)
+{
+    return save(path, limits, {}, error);
+}
+
+bool save(const QString &path, const QVector<LimitLine> &limits,
+          const QVector<ChannelWatch> &watches, QString *error)
 {
     QSaveFile file(path);
     const auto fail = [&] {
@@ -272,7 +331,7 @@ bool save(const QString &path, const QVector<LimitLine> &limits, QString *error)
     if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                              QFileDevice::ReadGroup | QFileDevice::ReadOther))
         return fail();
-    const QByteArray json = toJson(limits);
+    const QByteArray json = toJson(limits, watches);
     if (file.write(json) != json.size())
         return fail();
     if (!file.commit()) {

@@ -61,7 +61,11 @@ void limitBandRange(LimitBand band, double *lowMHz, double *highMHz);
 //!   {"limits": [{"name": "Stage mask", "band": "2400",
 //!                "points": [[2400.0, -50.0], [2500.0, -50.0]],
 //!                "trace": "current", "holdSeconds": 2, "clearSeconds": 2}]}
-//! Unknown keys are ignored. "enabled" and "maxSweeps" are optional.
+//! Unknown keys are ignored. "enabled" and "maxSweeps" are optional. An
+//! optional "watches" list holds channel watches (see channelwatch.h); a
+//! file may hold only watches.
+struct ChannelWatch;
+
 namespace LimitFile {
 
 constexpr int MaxLimits = 64;
@@ -74,10 +78,18 @@ constexpr double MaxLevelDbm = 50;
 //! Reads a whole document. On a damaged one returns false, leaves `limits`
 //! untouched and names the problem (which limit, which key) in `error`.
 bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QString *error);
+//! Also reads the watches; a damaged watch refuses the whole document.
+bool fromJson(const QByteArray &json, QVector<LimitLine> *limits, QVector<ChannelWatch> *watches,
+              QString *error);
 QByteArray toJson(const QVector<LimitLine> &limits);
+QByteArray toJson(const QVector<LimitLine> &limits, const QVector<ChannelWatch> &watches);
 
 bool load(const QString &path, QVector<LimitLine> *limits, QString *error);
+bool load(const QString &path, QVector<LimitLine> *limits, QVector<ChannelWatch> *watches,
+          QString *error);
 //! Replaces the file atomically; nobody but the owner may write it.
 bool save(const QString &path, const QVector<LimitLine> &limits, QString *error);
+bool save(const QString &path, const QVector<LimitLine> &limits,
+          const QVector<ChannelWatch> &watches, QString *error);
 
 } // namespace LimitFile

@@ -7,6 +7,7 @@
 #include "tabpage900.h"
 #include "windowtesthome.h"
 
+#include <qwt_plot_curve.h>
 #include <qwt_plot_item.h>
 
 #include <QDBusConnection>
@@ -46,6 +47,7 @@ private slots:
     void sweepsRaiseAndClear();
     void limitTable_data();
     void limitTable();
+    void recordedPageShowsLines();
 
 private:
     QTemporaryDir m_home;
@@ -113,6 +115,18 @@ void tst_AlarmController::sweepsRaiseAndClear_data()
     QTest::newRow("still on") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                               << "-+++++++++"
                               << "S";
+    // '|': the scan stops, which ends the alarms still on.
+    QTest::newRow("ended by the scan's stop")
+        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|--"
+        << "S E";
+    // Busy in 5 of the last 10 sweeps is over 40 %: on until the stop.
+    const QString watch = QStringLiteral(
+        R"({"watches": [{"name": "Mask", "kivoId": 9120, "percent": 40, "levelDbm": -60,
+             "holdSeconds": 1, "clearSeconds": 1}]})");
+    QTest::newRow("KiVo ID watch") << true << watch << "+++++-----|"
+                                   << "S E";
+    QTest::newRow("KiVo ID watch, other band") << false << watch << "+++++-----|"
+                                               << "";
 }
 
 void tst_AlarmController::sweepsRaiseAndClear()
@@ -127,9 +141,11 @@ void tst_AlarmController::sweepsRaiseAndClear()
     auto *p900 = new TabPage900(PageActions(), &window);
     AlarmController alarms(&window, p2400, p900);
     QVector<LimitLine> lines;
+    QVector<ChannelWatch> watches;
     QString error;
-    QVERIFY2(LimitFile::fromJson(limits.toUtf8(), &lines, &error), qPrintable(error));
+    QVERIFY2(LimitFile::fromJson(limits.toUtf8(), &lines, &watches, &error), qPrintable(error));
     alarms.setLimits(lines);
+    alarms.setChannelWatches(watches);
     m_service.summaries.clear();
 
     TabPage *page = page900 ? static_cast<TabPage *>(p900) : p2400;
@@ -137,6 +153,10 @@ void tst_AlarmController::sweepsRaiseAndClear()
     RfSpectrumScan sweep(bins);
     const qint64 t0 = 1765000000000;
     for (int i = 0; i < pattern.size(); ++i) {
+        if (pattern.at(i) == QLatin1Char('|')) {
+            alarms.endAlarms();
+            continue;
+        }
         sweep.fill(-90);
         if (pattern.at(i) == QLatin1Char('+'))
             sweep[bins / 2] = -40;
@@ -172,6 +192,7 @@ void tst_AlarmController::sweepsRaiseAndClear()
     QCOMPARE(AlarmsDock::toCsv(alarms.alarmsDock()->events()).count('\n'), rows.size() + 1);
     AlarmController restarted(&window, nullptr, nullptr);
     QCOMPARE(restarted.limits(), lines);
+    QCOMPARE(restarted.channelWatches(), watches);
 }
 
 void tst_AlarmController::limitTable_data()
@@ -215,6 +236,53 @@ void tst_AlarmController::limitTable()
     for (int c = 2; c < 7; ++c)
         shown << dialog.table()->item(0, c)->text();
     QCOMPARE(shown, row);
+}
+
+// A recording's page draws its band's lines, follows changes of them, and
+// does not let them be dragged.
+void tst_AlarmController::recordedPageShowsLines()
+{
+    QMainWindow window;
+    AlarmController alarms(&window, nullptr, nullptr);
+    RfSpectrumHistory recorded;
+    recorded.frequencyInterval = QwtInterval(902, 928);
+    recorded.samples << RfSpectrumSample(1765000000000, RfSpectrumScan(261, -90));
+    auto *page = new TabPage900(recorded, PageActions(), &window);
+    LimitLine mask;
+    mask.name = QStringLiteral("Mask");
+    mask.band = LimitBand::Band900;
+    mask.points = {{902, -50}, {915, -50}, {928, -50}};
+    LimitLine other = mask;
+    other.name = QStringLiteral("Other band");
+    other.band = LimitBand::Band2400;
+    other.points = {{2400, -50}, {2500, -50}};
+    alarms.setLimits({mask, other});
+    alarms.showOnRecordedPage(page);
+    const auto curves = [page] {
+        QStringList titles;
+        for (const QwtPlotItem *item : page->spectroPlot()->itemList(QwtPlotItem::Rtti_PlotCurve))
+            if (item->title().text().contains(QLatin1String("Mask")) && item->isVisible())
+                titles << item->title().text();
+        return titles;
+    };
+    QCOMPARE(curves(), QStringList{QStringLiteral("Mask")});
+    window.setCentralWidget(page);
+    window.resize(1200, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    page->spectroPlot()->replot();
+    const QPoint point(qRound(page->spectroPlot()->transform(QwtPlot::xBottom, 915)),
+                       qRound(page->spectroPlot()->transform(QwtPlot::yLeft, -50)));
+    QTest::mousePress(page->spectroPlot()->canvas(), Qt::LeftButton, {}, point);
+    QTest::mouseMove(page->spectroPlot()->canvas(), point + QPoint(0, 40));
+    QTest::mouseRelease(page->spectroPlot()->canvas(), Qt::LeftButton, {}, point + QPoint(0, 40));
+    QCoreApplication::processEvents();
+    QCOMPARE(alarms.limits().first(), mask);
+    for (const QwtPlotItem *item : page->spectroPlot()->itemList(QwtPlotItem::Rtti_PlotCurve))
+        if (item->title().text() == QLatin1String("Mask"))
+            QCOMPARE(static_cast<const QwtPlotCurve *>(item)->sample(1).y(), -50.0);
+    alarms.setLimits({other});
+    QVERIFY(curves().isEmpty());
 }
 
 QTEST_MAIN(tst_AlarmController)

@@ -171,20 +171,45 @@ private slots:
             QVERIFY(err.contains(QStringLiteral("cannot read")));
     }
 
-    // A limit over an emitter that comes and goes: every alarm start and end
+    // A limit over an emitter that comes and goes, and a channel watch whose
+    // channel stays busy until the capture ends: every alarm start and end
     // is a log line and runs the command with the facts in its environment.
+    void alarms_data()
+    {
+        QTest::addColumn<QByteArray>("emitter");
+        QTest::addColumn<QByteArray>("limitFile");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("frequency");
+        QTest::newRow("limit") << QByteArray(
+                                      R"("centreMHz": 2441, "onSweeps": 20, "offSweeps": 40)")
+                               << QByteArray(R"({"limits": [{"name": "Stage mask", "band": "2400",
+                         "points": [[2400, -60], [2500, -60]], "trace": "current",
+                         "holdSeconds": 0.3, "clearSeconds": 0.3}]})")
+                               << "Stage mask"
+                               << "2441.";
+        // Still on when the capture ends: the end comes with the capture's.
+        QTest::newRow("watch ended by the capture's end")
+            << QByteArray(R"("centreMHz": 2437)")
+            << QByteArray(R"({"watches": [{"name": "Wi-Fi 6", "band": "2400", "wifiChannel": 6,
+                         "percent": 40, "levelDbm": -60, "holdSeconds": 0.3}]})")
+            << "Wi-Fi 6"
+            << "2437.";
+    }
+
     void alarms()
     {
+        QFETCH(QByteArray, emitter);
+        QFETCH(QByteArray, limitFile);
+        QFETCH(QString, name);
+        QFETCH(QString, frequency);
         const QString scene = m_dir.filePath(QStringLiteral("alarm-scene.json"));
         const QString limits = m_dir.filePath(QStringLiteral("alarm-limits.json"));
         const QString script = m_dir.filePath(QStringLiteral("on-alarm.sh"));
         const QString seen = m_dir.filePath(QStringLiteral("alarms.txt"));
+        QFile::remove(seen);
         const QList<QPair<QString, QByteArray>> files = {
-            {scene, R"({"emitters": [{"type": "carrier", "centreMHz": 2441, "levelDbm": -45,
-                        "onSweeps": 20, "offSweeps": 40}]})"},
-            {limits, R"({"limits": [{"name": "Stage mask", "band": "2400",
-                         "points": [[2400, -60], [2500, -60]], "trace": "current",
-                         "holdSeconds": 0.3, "clearSeconds": 0.3}]})"},
+            {scene, R"({"emitters": [{"type": "carrier", "levelDbm": -45, )" + emitter + "}]}"},
+            {limits, limitFile},
             {script, "#!/bin/sh\necho \"$ORVANEL_ALARM_STATE $ORVANEL_ALARM_LIMIT "
                      "$ORVANEL_ALARM_FREQUENCY_MHZ\" >> \"$1\"\n"}};
         for (const auto &f : files) {
@@ -204,14 +229,16 @@ private slots:
         QVERIFY(capture.waitForFinished(60000));
         QCOMPARE(capture.exitCode(), 0);
         const QString out = QString::fromLocal8Bit(capture.readAllStandardOutput());
-        QVERIFY2(out.contains(QLatin1String("alarm start \"Stage mask\" 2441.")), qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("alarm end \"Stage mask\" 2441.")), qPrintable(out));
+        const QString facts = QStringLiteral("\"%1\" %2").arg(name, frequency);
+        QVERIFY2(out.contains(QLatin1String("alarm start ") + facts), qPrintable(out));
+        QVERIFY2(out.contains(QLatin1String("alarm end ") + facts), qPrintable(out));
+        QCOMPARE(out.count(QLatin1String("alarm start")), out.count(QLatin1String("alarm end")));
+        // The end's command ran before the program went.
         QFile file(seen);
-        QTRY_VERIFY(file.exists() && file.size() > 0);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray lines = file.readAll();
-        QVERIFY2(lines.startsWith("start Stage mask 2441.") &&
-                     lines.contains("\nend Stage mask 2441."),
+        const QByteArray said = QStringLiteral("%1 %2").arg(name, frequency).toUtf8();
+        QVERIFY2(lines.startsWith("start " + said) && lines.contains("\nend " + said),
                  lines.constData());
     }
 

@@ -1,3 +1,4 @@
+#include "channelwatch.h"
 #include "limitline.h"
 
 #include <QFile>
@@ -60,6 +61,16 @@ void tst_LimitFile::readsTheSharedFormat()
     expected.name = QStringLiteral("Stage mask");
     expected.points = {{2400, -50}, {2500, -50}};
     QCOMPARE(limits.first(), expected);
+    // A file of watches alone, as the watches' example is written.
+    const QByteArray watchesOnly = R"({"watches": [{"name": "Wi-Fi 6", "band": "2400",
+        "wifiChannel": 6, "percent": 40, "holdSeconds": 5, "colour": "red"}]})";
+    QVector<ChannelWatch> watches;
+    QVERIFY2(LimitFile::fromJson(watchesOnly, &limits, &watches, &error), qPrintable(error));
+    QVERIFY(limits.isEmpty());
+    QCOMPARE(watches.size(), 1);
+    QCOMPARE(watches.first().lowMHz, 2427.0);
+    QCOMPARE(watches.first().highMHz, 2447.0);
+    QCOMPARE(watches.first().holdSeconds, 5.0);
 }
 
 void tst_LimitFile::roundTrip()
@@ -84,9 +95,26 @@ void tst_LimitFile::roundTrip()
     channel.clearSeconds = 10;
     channel.enabled = false;
     const QVector<LimitLine> written{mask, channel};
+    ChannelWatch wifi;
+    wifi.label = QStringLiteral("Wi-Fi 6 busy");
+    QVERIFY(wifi.setTarget(ChannelWatch::WifiChannel, 6));
+    ChannelWatch kivo;
+    kivo.label = QStringLiteral("KiVo 9110");
+    QVERIFY(kivo.setTarget(ChannelWatch::KivoId, 9110));
+    kivo.levelDbm = -80.5;
+    kivo.dutyPercent = 12.5;
+    kivo.enabled = false;
+    ChannelWatch range{QStringLiteral("ZigBee 15"), LimitBand::Band2400, 2424, 2426};
+    const QVector<ChannelWatch> writtenWatches{wifi, kivo, range};
     QString error;
-    QVERIFY2(LimitFile::save(path, written, &error), qPrintable(error));
+    QVERIFY2(LimitFile::save(path, written, writtenWatches, &error), qPrintable(error));
     QVector<LimitLine> read;
+    QVector<ChannelWatch> readWatches;
+    QVERIFY2(LimitFile::load(path, &read, &readWatches, &error), qPrintable(error));
+    QCOMPARE(read, written);
+    QCOMPARE(readWatches, writtenWatches);
+    QCOMPARE(kivo.band, LimitBand::Band900);
+    // A reader that knows only lines still reads the file.
     QVERIFY2(LimitFile::load(path, &read, &error), qPrintable(error));
     QCOMPARE(read, written);
     QCOMPARE(QFile::permissions(path) & (QFileDevice::WriteGroup | QFileDevice::WriteOther),
@@ -141,6 +169,29 @@ void tst_LimitFile::damagedFileRefused_data()
         << limit(R"("points": [[2450, -50]], "enabled": "yes")") << "\"enabled\"";
     QTest::newRow("oversized") << QByteArray(LimitFile::MaxFileBytes + 1, ' ')
                                << "larger than 1048576 bytes";
+
+    const auto watch = [](const char *fields) {
+        return QByteArray(R"({"limits": [], "watches": [
+            {"name": "A", "wifiChannel": 1, "percent": 10}, {"name": "W", )") +
+               fields + "}]}";
+    };
+    QTest::newRow("watches not a list")
+        << QByteArray(R"({"limits": [], "watches": {}})") << "\"watches\" is not a list";
+    QTest::newRow("watch without channel")
+        << watch(R"("percent": 40)") << "watch 2 (\"W\"): give \"wifiChannel\" or \"kivoId\"";
+    QTest::newRow("watch on both")
+        << watch(R"("wifiChannel": 6, "kivoId": 9110, "percent": 40)") << "not both";
+    QTest::newRow("Wi-Fi channel 15")
+        << watch(R"("wifiChannel": 15, "percent": 40)") << "watch 2 (\"W\"): \"wifiChannel\"";
+    QTest::newRow("unknown KiVo ID") << watch(R"("kivoId": 9999, "percent": 40)") << "\"kivoId\"";
+    QTest::newRow("channel in the other band")
+        << watch(R"("band": "900", "wifiChannel": 6, "percent": 40)")
+        << "\"band\" must be \"2400\" for Wi-Fi 6";
+    QTest::newRow("no percent") << watch(R"("wifiChannel": 6)") << "\"percent\" is missing";
+    QTest::newRow("percent over 100")
+        << watch(R"("wifiChannel": 6, "percent": 140)") << "\"percent\" must be a percentage";
+    QTest::newRow("range outside the band")
+        << watch(R"("band": "900", "lowMHz": 900, "highMHz": 910, "percent": 40)") << "\"lowMHz\"";
 }
 
 void tst_LimitFile::damagedFileRefused()
@@ -150,10 +201,13 @@ void tst_LimitFile::damagedFileRefused()
     LimitLine kept;
     kept.name = QStringLiteral("kept");
     QVector<LimitLine> limits{kept};
+    ChannelWatch keptWatch;
+    QVector<ChannelWatch> watches{keptWatch};
     QString error;
-    QVERIFY(!LimitFile::fromJson(json, &limits, &error));
+    QVERIFY(!LimitFile::fromJson(json, &limits, &watches, &error));
     QVERIFY2(error.contains(message), qPrintable(error));
     QCOMPARE(limits, QVector<LimitLine>{kept});
+    QCOMPARE(watches, QVector<ChannelWatch>{keptWatch});
 }
 
 QTEST_GUILESS_MAIN(tst_LimitFile)

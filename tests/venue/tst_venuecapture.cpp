@@ -6,7 +6,10 @@
 #include "simprocess.h"
 #include "venuesubscriber.h"
 
+#include <QFile>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +22,8 @@ private slots:
     void refusedOptions_data();
     void refusedOptions();
     void publishWhileRecording();
+    void alarmsReachTheNodesTopic_data();
+    void alarmsReachTheNodesTopic();
 };
 
 // What a node refuses before it touches a scanner or a broker: exit code 2
@@ -132,6 +137,73 @@ void TestVenueCapture::publishWhileRecording()
     }
     QCOMPARE(matched, received.size());
     QVERIFY2(duringGap >= 10, qPrintable(QString::number(duringGap)));
+}
+
+// A node that only publishes (no --out) evaluates its limit file all the
+// same; each alarm start and end reaches PREFIX/NODE/alarms, the end of one
+// still on coming with the node's own end.
+void TestVenueCapture::alarmsReachTheNodesTopic_data()
+{
+    QTest::addColumn<QByteArray>("limitFile");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("watch without --out")
+        << QByteArray(R"({"watches": [{"name": "Wi-Fi 6", "wifiChannel": 6, "percent": 40,
+                      "levelDbm": -60, "holdSeconds": 0.3}]})")
+        << "watch";
+}
+
+void TestVenueCapture::alarmsReachTheNodesTopic()
+{
+    QFETCH(QByteArray, limitFile);
+    QFETCH(QString, source);
+    const QString exe =
+        QProcessEnvironment::systemEnvironment().value(QStringLiteral("ORVANEL_CAPTURE"));
+    if (exe.isEmpty() || SimProcess::executable().isEmpty())
+        QSKIP("ORVANEL_CAPTURE or ORVANEL_SIM not set");
+    BrokerProcess broker;
+    if (!broker.start())
+        QSKIP(qPrintable(broker.errorText()));
+    QTemporaryDir dir;
+    const QString scene = dir.filePath(QStringLiteral("scene.json"));
+    const QString limits = dir.filePath(QStringLiteral("limits.json"));
+    for (const auto &f : {qMakePair(scene, QByteArray(R"({"emitters": [{"type": "carrier",
+                              "centreMHz": 2437, "levelDbm": -45}]})")),
+                          qMakePair(limits, limitFile)}) {
+        QFile file(f.first);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(f.second);
+    }
+    SimProcess sim;
+    QVERIFY2(sim.start({QStringLiteral("--rate"), QStringLiteral("20"), QStringLiteral("--scene"),
+                        scene}),
+             qPrintable(sim.errorText()));
+
+    MqttSettings settings;
+    QString error;
+    QVERIFY(MqttSettings::parseUrl(broker.url(), &settings, &error));
+    VenueSubscriber watcher(settings);
+    QStringList states;
+    connect(&watcher, &VenueSubscriber::alarmReceived,
+            [&](const QString &node, const QByteArray &json) {
+                const QJsonObject o = QJsonDocument::fromJson(json).object();
+                QCOMPARE(node, QStringLiteral("south"));
+                QCOMPARE(o.value(QStringLiteral("source")).toString(), source);
+                states << o.value(QStringLiteral("state")).toString();
+            });
+    QVERIFY2(watcher.start(&error), qPrintable(error));
+
+    QProcess capture;
+    capture.setProgram(exe);
+    capture.setArguments({"--port", sim.ptyPath(), "--limits", limits, "--publish", broker.url(),
+                          "--node", "south"});
+    capture.start();
+    QVERIFY(capture.waitForStarted(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(states, QStringList{QStringLiteral("start")}, 20000);
+    capture.terminate();
+    QVERIFY(capture.waitForFinished(20000));
+    QVERIFY2(capture.exitCode() == 0, capture.readAllStandardError().constData());
+    QTRY_COMPARE_WITH_TIMEOUT(states, (QStringList{QStringLiteral("start"), QStringLiteral("end")}),
+                              10000);
 }
 
 QTEST_GUILESS_MAIN(TestVenueCapture)

@@ -10,12 +10,33 @@ CaptureAlarms::CaptureAlarms(const CaptureOptions &options, double lowMHz, doubl
       m_lowMHz(lowMHz), m_highMHz(highMHz), m_progressLine(progressLine)
 {
     m_monitor.setLimits(options.limits);
+    m_monitor.setChannelWatches(options.watches);
     QString error; // the options were checked when they were read
     if (!options.onAlarm.isEmpty())
         m_command.setCommandLine(options.onAlarm, &error);
     connect(&m_monitor, &AlarmMonitor::alarm, this, [this](const AlarmEvent &e, LimitBand) {
         QTimer::singleShot(0, this, [this, e] { onAlarm(e); });
     });
+    connect(&m_command, &AlarmCommand::finished, this, &CaptureAlarms::checkDrained);
+}
+
+void CaptureAlarms::finish()
+{
+    if (m_finishing)
+        return;
+    m_finishing = true;
+    // The ends queue up behind any start still on its way from the last
+    // sweeps, so the log reads start before end.
+    m_monitor.finish();
+    QTimer::singleShot(0, this, &CaptureAlarms::checkDrained);
+}
+
+void CaptureAlarms::checkDrained()
+{
+    if (m_finishing && !m_drained && m_command.running() == 0) {
+        m_drained = true;
+        emit drained();
+    }
 }
 
 void CaptureAlarms::onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)

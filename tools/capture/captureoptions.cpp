@@ -54,7 +54,7 @@ bool CaptureOptions::parse(const QStringList &arguments, QString *error)
         } else if (opt == QLatin1String("--limits")) {
             limitsPath = v;
             QString reason;
-            if (!LimitFile::load(v, &limits, &reason)) {
+            if (!LimitFile::load(v, &limits, &watches, &reason)) {
                 *error = QStringLiteral("the limit file %1 cannot be used: %2").arg(v, reason);
                 return false;
             }
@@ -172,7 +172,8 @@ QString CaptureOptions::helpText()
         "  --csv FILE.csv     also write rtl_power CSV\n"
         "  --survey           print channel utilization, the channels to use and bursts\n"
         "  --report FILE.html also write the survey report (HTML, without pictures)\n"
-        "  --limits FILE.json limit lines: each alarm start and end is a log line\n"
+        "  --limits FILE.json limit lines and channel watches: each alarm start and\n"
+        "                     end (also at the capture's end) is a log line\n"
         "  --on-alarm COMMAND run COMMAND (split into words, no shell) for each alarm\n"
         "                     start and end, without waiting; its environment holds\n"
         "                     ORVANEL_ALARM_STATE (start|end), ORVANEL_ALARM_LIMIT,\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channelwatch.h"
 #include "limitline.h"
 #include "projectinfodata.h"
 
@@ -26,10 +27,11 @@ struct CaptureOptions
     QString mqttUserFile;    //!< secrets come from files or the environment only
     QString mqttPasswordFile;
     QString mqttCaFile;
-    QString metricsAddress;    //!< [ADDR:]PORT to serve /metrics on
-    QString limitsPath;        //!< limit lines to raise alarms from
-    QVector<LimitLine> limits; //!< read from limitsPath while parsing
-    QString onAlarm;           //!< command run for every alarm start and end
+    QString metricsAddress;        //!< [ADDR:]PORT to serve /metrics on
+    QString limitsPath;            //!< limit lines to raise alarms from
+    QVector<LimitLine> limits;     //!< read from limitsPath while parsing
+    QVector<ChannelWatch> watches; //!< the same file's channel watches
+    QString onAlarm;               //!< command run for every alarm start and end
     bool help = false;
 
     //! A node publishes or serves metrics; it need not record.

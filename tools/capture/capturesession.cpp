@@ -37,7 +37,7 @@ CaptureSession::CaptureSession(const CaptureOptions &options, DeviceComms *devic
     m_history.projectInfo = options.project;
     // A node left running for days must not hold every sweep in memory.
     m_keepHistory = !options.outPath.isEmpty() || options.survey || !options.reportPath.isEmpty();
-    if (!options.limits.isEmpty())
+    if (!options.limits.isEmpty() || !options.watches.isEmpty())
         m_alarms = new CaptureAlarms(options, m_history.frequencyInterval.minValue(),
                                      m_history.frequencyInterval.maxValue(), progressLine, this);
 
@@ -184,12 +184,12 @@ void CaptureSession::writeAndFinish()
 
     int code = m_failure.isEmpty() ? 0 : 1;
     if (!m_keepHistory) {
-        emit finished(code);
+        finishWith(code);
         return;
     }
     if (m_history.samples.isEmpty()) {
         say(QStringLiteral("no sweep was captured; nothing written"));
-        emit finished(1);
+        finishWith(1);
         return;
     }
     const QString out = RecordingIo::withSuffix(m_options.outPath, RecordingIo::RecordingSuffix);
@@ -212,7 +212,19 @@ void CaptureSession::writeAndFinish()
     if ((m_options.survey || !m_options.reportPath.isEmpty()) && !survey(m_history, m_options))
         code = 1;
     std::fflush(stdout);
-    emit finished(code);
+    finishWith(code);
+}
+
+void CaptureSession::finishWith(int exitCode)
+{
+    if (!m_alarms) {
+        emit finished(exitCode);
+        return;
+    }
+    // Every alarm start gets its end before the program goes, and the end's
+    // command its time to run: quitting would kill it.
+    connect(m_alarms, &CaptureAlarms::drained, this, [this, exitCode] { emit finished(exitCode); });
+    m_alarms->finish();
 }
 
 bool CaptureSession::survey(const RfSpectrumHistory &history, const CaptureOptions &options)

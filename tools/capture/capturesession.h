@@ -51,6 +51,7 @@ private:
     void onSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
     void report();
     void writeAndFinish();
+    void finishWith(int exitCode);
     qint64 estimatedFileSize() const;
 
     CaptureOptions m_options;

@@ -215,6 +215,13 @@ void MainWindow::buildPages()
 void MainWindow::buildAlarms()
 {
     m_alarms = new AlarmController(this, m_page2400, m_page900);
+    // A stopped scan or a lost device ends the alarms still on.
+    const auto endAlarms = [this](bool on) {
+        if (!on)
+            m_alarms->endAlarms();
+    };
+    connect(m_device, &DeviceComms::scanningChanged, m_alarms, endAlarms);
+    connect(m_device, &DeviceComms::connectedChanged, m_alarms, endAlarms);
     // After the project's texts, before Help.
     const QList<QAction *> bar = m_form.toolBar->actions();
     const int at = bar.indexOf(m_form.actionProject_Info) + 2;

@@ -3,12 +3,17 @@
 #include "markertable.h"
 #include "plotaids.h"
 #include "shownpage.h"
+#include "sweepmarker.h"
 #include "tabpage.h"
 
 #include <QAction>
 #include <QDockWidget>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QSettings>
+#include <QVBoxLayout>
 
 namespace {
 const QString shownKey = QStringLiteral("plot/markerTable");
@@ -23,9 +28,29 @@ MarkersController::MarkersController(QMainWindow *window, ShownPage *shown) : QO
     // so the two never disagree.
     dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     dock->setAllowedAreas(Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
-    m_table = new MarkerTable(nullptr, dock);
+    auto *contents = new QWidget(dock);
+    m_table = new MarkerTable(nullptr, contents);
     m_table->setObjectName(QStringLiteral("dockWidgetContentsMarkers"));
-    dock->setWidget(m_table);
+    // The sweep marked on the waterfall, with its time, under the markers.
+    m_sweepRow = new QWidget(contents);
+    m_sweepLabel = new QLabel(m_sweepRow);
+    m_sweepLabel->setObjectName(QStringLiteral("markedSweepLabel"));
+    m_sweepClear = new QPushButton(tr("Clear"), m_sweepRow);
+    m_sweepClear->setToolTip(tr("Clear the marked sweep (Shift+M)"));
+    auto *row = new QHBoxLayout(m_sweepRow);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->addWidget(m_sweepLabel, 1);
+    row->addWidget(m_sweepClear);
+    m_sweepRow->hide();
+    connect(m_sweepClear, &QPushButton::clicked, this, [this] {
+        if (m_page && m_page->sweepMarker())
+            m_page->sweepMarker()->clear();
+    });
+    auto *layout = new QVBoxLayout(contents);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_sweepRow);
+    dock->setWidget(contents);
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
     m_dock = dock;
 
@@ -50,4 +75,18 @@ MarkersController::MarkersController(QMainWindow *window, ShownPage *shown) : QO
 void MarkersController::follow(TabPage *page)
 {
     m_table->setMarkers(page && page->plotAids() ? page->plotAids()->markers() : nullptr);
+    disconnect(m_sweepChanged);
+    m_page = page;
+    if (page && page->sweepMarker())
+        m_sweepChanged = connect(page->sweepMarker(), &SweepMarker::changed, this,
+                                 &MarkersController::showMarkedSweep);
+    showMarkedSweep();
+}
+
+void MarkersController::showMarkedSweep()
+{
+    const QString text =
+        m_page && m_page->sweepMarker() ? m_page->sweepMarker()->text() : QString();
+    m_sweepLabel->setText(text);
+    m_sweepRow->setVisible(!text.isEmpty());
 }

@@ -5,6 +5,8 @@
 class MarkerTable;
 class QAction;
 class QDockWidget;
+class QLabel;
+class QPushButton;
 class QMainWindow;
 class ShownPage;
 class TabPage;
@@ -24,7 +26,14 @@ public:
     void follow(TabPage *page);
 
 private:
+    void showMarkedSweep();
+
     MarkerTable *m_table = nullptr;
+    QWidget *m_sweepRow = nullptr; //!< the page's marked sweep, under the table
+    QLabel *m_sweepLabel = nullptr;
+    QPushButton *m_sweepClear = nullptr;
+    TabPage *m_page = nullptr;
+    QMetaObject::Connection m_sweepChanged;
     QDockWidget *m_dock = nullptr;
     QAction *m_toggle = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "heldtraces.h"
 
 #include "spectroplot.h"
+#include "tracecurves.h"
 
 #include <qwt_plot_curve.h>
 
@@ -58,9 +59,17 @@ HeldTraces::HeldTraces(SpectroPlot *plot, QWidget *page) : QObject(page), m_plot
     m_clear = new QAction(tr("Clear hold"), this);
     m_clear->setShortcut(QKeySequence(Qt::Key_X));
     m_clear->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    m_clear->setToolTip(tr("Clear the max and min hold (X)"));
+    m_clear->setToolTip(tr("Clear the Max all and Min hold traces, over every sweep (X)"));
     connect(m_clear, &QAction::triggered, this, &HeldTraces::clearHolds);
     page->addAction(m_clear);
+    m_clearWindow = new QAction(tr("Clear max"), this);
+    m_clearWindow->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_X));
+    m_clearWindow->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    m_clearWindow->setToolTip(
+        tr("Clear the shown range's Max hold trace: it starts again from the next sweep "
+           "(Shift+X)"));
+    connect(m_clearWindow, &QAction::triggered, this, &HeldTraces::clearWindowMax);
+    page->addAction(m_clearWindow);
 
     m_count = new QSpinBox(page);
     m_count->hide(); // until a tool bar shows it
@@ -85,10 +94,35 @@ void HeldTraces::addActions(QToolBar *toolBar)
         toolBar->addAction(a);
     toolBar->addWidget(m_count);
     toolBar->addAction(m_clear);
+    toolBar->addAction(m_clearWindow);
+}
+
+void HeldTraces::add(const RfSpectrumScan &levels)
+{
+    m_hold.add(levels);
+    if (!m_windowCleared)
+        return;
+    if (m_sinceClear.size() != levels.size()) {
+        // Another grid: the shown range starts over anyway.
+        m_windowCleared = false;
+        return;
+    }
+    qint8 *held = m_sinceClear.data();
+    for (int i = 0; i < levels.size(); ++i)
+        held[i] = qMax(held[i], levels.at(i));
+}
+
+void HeldTraces::clearWindowMax()
+{
+    m_windowCleared = true;
+    m_sinceClear = RfSpectrumScan(m_plot->statistics().columns, qint8(NoDataLevel));
+    refresh();
+    m_plot->replot();
 }
 
 void HeldTraces::clear()
 {
+    m_windowCleared = false;
     m_hold.clear();
     refresh();
 }
@@ -124,4 +158,28 @@ void HeldTraces::refresh()
         }
         m_curves[k]->setSamples(points);
     }
+    refreshWindowMax();
+}
+
+void HeldTraces::refreshWindowMax()
+{
+    QwtPlotCurve *curve = m_window ? m_window->curve(TraceKind::MaxHold) : nullptr;
+    const SpectrumStatistics &s = m_plot->statistics();
+    if (!m_windowCleared || !curve || !curve->isVisible() || s.columns != m_sinceClear.size() ||
+        s.maxHoldTrace.size() != s.columns || s.currentTrace.size() != s.columns)
+        return;
+    // While following the newest sweep, the range's sweeps since the clear
+    // are all in both the range and the sweeps since the clear: the lower of
+    // the two maxima is theirs. The newest sweep counts even when the range
+    // took it before this page did.
+    const double step = m_band.width() / s.columns;
+    QVector<QPointF> points;
+    points.reserve(s.columns);
+    for (int i = 0; i < s.columns; ++i) {
+        const qint8 level =
+            qMin(s.maxHoldTrace.at(i), qMax(m_sinceClear.at(i), s.currentTrace.at(i)));
+        if (level != NoDataLevel)
+            points.append(QPointF(m_band.minValue() + (i + 0.5) * step, level));
+    }
+    curve->setSamples(points);
 }

@@ -4,6 +4,7 @@
 #include "plotaids.h"
 #include "rangeslider.h"
 #include "spectroplot.h"
+#include "sweepmarker.h"
 #include "waterfallplot.h"
 
 #include <QAction>
@@ -60,6 +61,8 @@ void TabPage::buildLayout(bool live)
     m_stack->addWidget(m_waterfallPlot);
     m_aids = new PlotAids(m_spectroPlot, m_waterfallPlot, this);
     m_held = new HeldTraces(m_spectroPlot, this);
+    m_held->setWindowTraces(m_aids->traces());
+    m_sweepMarker = new SweepMarker(m_spectroPlot, m_waterfallPlot, &m_history, this);
     m_lblOverload = new QLabel(this);
     m_lblOverload->setObjectName(QStringLiteral("lblOverload"));
     m_lblOverload->setStyleSheet(QStringLiteral(
@@ -233,6 +236,7 @@ void TabPage::setIntervals(const QwtInterval &frequency, const QwtInterval &ampl
     m_waterfallPlot->setDataInterval(Qt::ZAxis, amplitude);
     m_aids->setBand(frequency);
     m_held->setBand(frequency);
+    m_sweepMarker->setBand(frequency);
     m_spectroPlot->updateAxes();
     m_waterfallPlot->updateAxes();
 }

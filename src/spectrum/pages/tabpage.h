@@ -11,6 +11,7 @@
 #include <QWidget>
 
 class HeldTraces;
+class SweepMarker;
 class PlotAids;
 class QAction;
 class QLabel;
@@ -111,6 +112,7 @@ public:
     const KivoIdOverlay &kivoIdOverlay() const { return m_kivoIdOverlay; }
     PlotAids *plotAids() const { return m_aids; }
     HeldTraces *heldTraces() const { return m_held; }
+    SweepMarker *sweepMarker() const { return m_sweepMarker; }
 
     //! The samples of the time bar's range, as the plots show it.
     RfSpectrumSampleList currentSelection() const
@@ -226,8 +228,9 @@ private:
     QStackedWidget *m_stack = nullptr;
     SpectroPlot *m_spectroPlot = nullptr;
     WaterfallPlot *m_waterfallPlot = nullptr;
-    PlotAids *m_aids = nullptr;   //!< zoom, traces, grids, scales
-    HeldTraces *m_held = nullptr; //!< traces over every sweep taken
+    PlotAids *m_aids = nullptr;           //!< zoom, traces, grids, scales
+    HeldTraces *m_held = nullptr;         //!< traces over every sweep taken
+    SweepMarker *m_sweepMarker = nullptr; //!< a waterfall row drawn on the spectrum
     QToolButton *m_tbStop = nullptr;
     QToolButton *m_tbRecord = nullptr;
     RangeSlider *m_timeBar = nullptr;

@@ -6,6 +6,8 @@
 #include <qwt_plot.h>
 #include <qwt_scale_div.h>
 
+#include <QDateTime>
+
 #include <cmath>
 
 WfTrackPicker::WfTrackPicker(QWidget *canvas)
@@ -71,13 +73,22 @@ QwtText WfTrackPicker::trackerTextF(const QPointF &pos) const
         col = int(qMin((pos.x() - x0) / m_cellWidth, m_columns - 1.0));
     const int row = rowAt(pos.y());
     QString level = tr("N/A");
-    if (row >= 0 && row < m_rows && col >= 0) {
-        const RfSpectrumScan &levels = m_samples.at(row * m_stride).spectrum;
-        const double value = col < levels.size() ? double(levels.at(col)) : double(NoDataLevel);
-        level = QString::number(value, 'g', 6);
+    // Over a row the time is its sweep's, to the millisecond: rows are
+    // sweeps tens of ms apart, the cursor's own time says less.
+    QString time = TimeScaleDraw::timeText(pos.y());
+    if (row >= 0 && row < m_rows) {
+        const RfSpectrumSample &sample = m_samples.at(row * m_stride);
+        time = QDateTime::fromMSecsSinceEpoch(sample.timeStamp)
+                   .time()
+                   .toString(QStringLiteral("HH:mm:ss.zzz"));
+        const RfSpectrumScan &levels = sample.spectrum;
+        const double value =
+            col >= 0 && col < levels.size() ? double(levels.at(col)) : double(NoDataLevel);
+        if (col >= 0)
+            level = tr("%1 dBm").arg(value, 0, 'g', 6);
     }
 
-    QwtText text(m_format.arg(pos.x(), 0, 'f', 1).arg(TimeScaleDraw::timeText(pos.y()), level));
+    QwtText text(m_format.arg(tr("%1 MHz").arg(pos.x(), 0, 'f', 3), time, level));
     text.setRenderFlags(Qt::AlignCenter);
     return text;
 }

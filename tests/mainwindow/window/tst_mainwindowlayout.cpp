@@ -2,12 +2,14 @@
 #include "markertable.h"
 #include "plotaids.h"
 #include "spectrummarkers.h"
+#include "sweepmarker.h"
 #include "tabpage.h"
 #include "tnwtabwidget.h"
 #include "waterfallplot.h"
 
 #include <QAction>
 #include <QDockWidget>
+#include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,6 +113,17 @@ void tst_MainWindowLayout::markerDockFollowsPage()
         }
         QCOMPARE(w.markerTable()->table()->item(0, MarkerTable::FrequencyColumn)->text(),
                  QStringLiteral("915.000"));
+        // The sweep marked on the waterfall of the page on screen is listed too.
+        auto *page900 = qobject_cast<TabPage *>(tabs->widget(1));
+        page900->onNewSpecScan(1765000000000, RfSpectrumScan(261, -90));
+        QVERIFY(page900->sweepMarker()->place(1765000000000));
+        auto *marked = w.findChild<QLabel *>(QStringLiteral("markedSweepLabel"));
+        QVERIFY(marked->text().startsWith(QLatin1String("Marked sweep")));
+        tabs->setCurrentIndex(0);
+        QVERIFY(marked->text().isEmpty());
+        tabs->setCurrentIndex(1);
+        page900->sweepMarker()->clearAction()->trigger();
+        QVERIFY(marked->text().isEmpty());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::keyClick(tabs->currentWidget(), Qt::Key_T);

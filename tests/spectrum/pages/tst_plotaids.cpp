@@ -1,6 +1,8 @@
+#include "bandhistory.h"
 #include "colorrange.h"
 #include "deferredclick.h"
 #include "dialogscript.h"
+#include "heldtraces.h"
 #include "markertable.h"
 #include "plotaids.h"
 #include "plotzoom.h"
@@ -8,6 +10,7 @@
 #include "spectrogramdata.h"
 #include "spectroplot.h"
 #include "spectrummarkers.h"
+#include "sweepmarker.h"
 #include "tracecurves.h"
 #include "waterfallplot.h"
 
@@ -187,6 +190,85 @@ private slots:
         QVERIFY(found);
         page.aids->traceAction(2)->setChecked(false);
         QVERIFY(!traces->curve(TraceKind::MaxHold)->isVisible());
+    }
+
+    // Clearing the shown range's Max hold: bin 50 holds -40 dBm before the
+    // clear, -50 in the first sweep after it and -60 later. The trace shows
+    // the highest level of the range's sweeps since the clear.
+    void clearShownMax_data()
+    {
+        QTest::addColumn<int>("from"); //!< the range's first sweep
+        QTest::addColumn<double>("expected");
+        QTest::newRow("range holds sweeps before the clear") << 0 << -50.0;
+        QTest::newRow("range starts after the clear") << 12 << -60.0;
+    }
+    void clearShownMax()
+    {
+        QFETCH(int, from);
+        QFETCH(double, expected);
+        Page page;
+        HeldTraces held(page.spectro, &page.widget);
+        held.setBand(QwtInterval(2400, 2500));
+        held.setWindowTraces(page.aids->traces());
+        page.aids->traceAction(2)->setChecked(true);
+        QList<RfSpectrumSample> all = sweeps(15, -40);
+        for (int i = 0; i < all.size(); ++i) {
+            all[i].spectrum[50] = qint8(i < 10 ? -40 : i == 10 ? -50 : -60);
+            if (i == 10) {
+                page.spectro->setData(all.mid(0, 10));
+                held.clearWindowMax();
+            }
+            held.add(all.at(i).spectrum);
+        }
+        page.spectro->setData(all.mid(from));
+        const QwtPlotCurve *c = page.aids->traces()->curve(TraceKind::MaxHold);
+        QCOMPARE(int(c->dataSize()), 100);
+        QCOMPARE(c->sample(50), QPointF(2450.5, expected));
+        QCOMPARE(c->sample(20), QPointF(2420.5, -70.0));
+        // Clearing the whole-capture holds leaves the range's Max hold be.
+        held.clearHolds();
+        QVERIFY(held.isWindowMaxCleared());
+    }
+
+    // Ctrl+click on a waterfall row marks the nearest sweep: the spectrum
+    // draws it as taken, newer sweeps leave it be, Shift+M clears it.
+    void markedSweep_data()
+    {
+        QTest::addColumn<qint64>("clickedMs");
+        QTest::addColumn<int>("marked");
+        QTest::newRow("on a sweep") << qint64(1004000) << 4;
+        QTest::newRow("nearer the later one") << qint64(1006600) << 7;
+        QTest::newRow("after the newest") << qint64(1030000) << 9;
+    }
+    void markedSweep()
+    {
+        QFETCH(qint64, clickedMs);
+        QFETCH(int, marked);
+        Page page;
+        RfSpectrumHistory recorded;
+        recorded.frequencyInterval = QwtInterval(2400, 2500);
+        const QList<RfSpectrumSample> all = sweeps(10, -40);
+        recorded.samples = all;
+        const BandHistory history(recorded);
+        SweepMarker marker(page.spectro, page.waterfall, &history, &page.widget);
+        marker.setBand(QwtInterval(2400, 2500));
+        page.waterfall->setData(all);
+        page.waterfall->setAxisScale(QwtPlot::yLeft, 999000, 1031000);
+        QVERIFY(!render(page.waterfall).isNull());
+        const int y = qRound(page.waterfall->transform(QwtPlot::yLeft, double(clickedMs)));
+        QTest::mouseClick(page.waterfall->canvas(), Qt::LeftButton, Qt::ControlModifier,
+                          QPoint(500, y));
+        QVERIFY(marker.isPlaced());
+        QCOMPARE(marker.marked().timeStamp, all.at(marked).timeStamp);
+        const QwtPlotCurve *c = marker.curve();
+        QCOMPARE(int(c->dataSize()), 100);
+        QCOMPARE(c->sample(50), QPointF(2450.5, -40.0 - marked));
+        QVERIFY(c->title().text().startsWith(QLatin1String("Marked sweep")));
+        QVERIFY(page.waterfall->itemList(QwtPlotItem::Rtti_PlotMarker).contains(marker.line()));
+        // Not a note: the waterfall's events are untouched.
+        QCOMPARE(page.waterfall->itemList(QwtPlotItem::Rtti_PlotMarker).size(), 1);
+        marker.clearAction()->trigger();
+        QVERIFY(!c->isVisible() && !marker.line()->isVisible());
     }
 
     void colorRangeDefault_data()

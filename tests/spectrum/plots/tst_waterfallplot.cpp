@@ -99,19 +99,21 @@ private slots:
     {
         QTest::addColumn<double>("below");
         QTest::addColumn<QString>("level");
+        QTest::addColumn<int>("sweep"); //!< whose time the tracker shows, -1 the cursor's
         // 100 rows, 990 ms each; "below" is the distance from the axis top in cells.
-        QTest::newRow("axis top") << 0.0 << "-89";
-        QTest::newRow("inside newest") << 0.5 << "-89";
-        QTest::newRow("newest's bottom") << 1.0 << "-89";
-        QTest::newRow("second") << 1.5 << "-88";
-        QTest::newRow("third") << 2.5 << "-87";
-        QTest::newRow("oldest") << 99.5 << "-40";
-        QTest::newRow("below the oldest") << 100.5 << "N/A";
+        QTest::newRow("axis top") << 0.0 << "-89 dBm" << 99;
+        QTest::newRow("inside newest") << 0.5 << "-89 dBm" << 99;
+        QTest::newRow("newest's bottom") << 1.0 << "-89 dBm" << 99;
+        QTest::newRow("second") << 1.5 << "-88 dBm" << 98;
+        QTest::newRow("third") << 2.5 << "-87 dBm" << 97;
+        QTest::newRow("oldest") << 99.5 << "-40 dBm" << 0;
+        QTest::newRow("below the oldest") << 100.5 << "N/A" << -1;
     }
     void trackerRows()
     {
         QFETCH(double, below);
         QFETCH(QString, level);
+        QFETCH(int, sweep);
         WaterfallPlot plot;
         setUpBand(plot);
         QVERIFY(tracker(plot, QPointF(2450.0, noon(0))).isEmpty()); // no data yet
@@ -119,9 +121,13 @@ private slots:
         plot.replot();
         QCOMPARE(plot.trackPicker()->cellHeight(), 990.0);
         const double y = double(noon(99)) - below * 990.0;
-        QCOMPARE(tracker(plot, QPointF(2437.5, y)),
-                 QStringLiteral("Frequency: 2437.5\nTime: %1\nAmplitude: %2")
-                     .arg(TimeScaleDraw::timeText(y), level));
+        const QString time = sweep < 0 ? TimeScaleDraw::timeText(y)
+                                       : QDateTime::fromMSecsSinceEpoch(noon(sweep))
+                                             .time()
+                                             .toString(QStringLiteral("HH:mm:ss.zzz"));
+        QCOMPARE(
+            tracker(plot, QPointF(2437.5, y)),
+            QStringLiteral("Frequency: 2437.500 MHz\nTime: %1\nAmplitude: %2").arg(time, level));
     }
 
     void trackerColumns()
@@ -134,8 +140,8 @@ private slots:
         plot.setData(s);
         plot.replot();
         const double top = double(noon(2));
-        QVERIFY(tracker(plot, QPointF(2500.0, top)).endsWith("Amplitude: -33"));
-        QVERIFY(tracker(plot, QPointF(2400.0, top)).endsWith("Amplitude: -99"));
+        QVERIFY(tracker(plot, QPointF(2500.0, top)).endsWith("Amplitude: -33 dBm"));
+        QVERIFY(tracker(plot, QPointF(2400.0, top)).endsWith("Amplitude: -99 dBm"));
         QVERIFY(tracker(plot, QPointF(2399.5, top)).endsWith("Amplitude: N/A"));
         QCOMPARE(plot.trackPicker()->trackerTextF(QPointF(2450.0, top)).renderFlags(),
                  int(Qt::AlignCenter));
@@ -154,8 +160,8 @@ private slots:
         QVERIFY(y.width() > 0.0);
         QCOMPARE(y.maxValue(), double(noon(0)));
         QCOMPARE(leftAxis(plot), QwtInterval(double(noon(0) - 120000), double(noon(0))));
-        QVERIFY(tracker(plot, QPointF(2450.0, noon(0))).endsWith("Amplitude: -40"));
-        QVERIFY(tracker(plot, QPointF(2450.0, noon(-60))).endsWith("Amplitude: -40"));
+        QVERIFY(tracker(plot, QPointF(2450.0, noon(0))).endsWith("Amplitude: -40 dBm"));
+        QVERIFY(tracker(plot, QPointF(2450.0, noon(-60))).endsWith("Amplitude: -40 dBm"));
         QVERIFY(tracker(plot, QPointF(2450.0, noon(-121))).endsWith("Amplitude: N/A"));
         QCOMPARE(plot.rasterData()->value(2450.0, double(noon(0)) - 1.0), -40.0);
 
@@ -163,7 +169,7 @@ private slots:
         plot.setData(samples(5, 0));
         plot.replot();
         QVERIFY(plot.rasterData()->interval(Qt::YAxis).width() > 0.0);
-        QVERIFY(tracker(plot, QPointF(2450.0, noon(0))).endsWith("Amplitude: -44"));
+        QVERIFY(tracker(plot, QPointF(2450.0, noon(0))).endsWith("Amplitude: -44 dBm"));
     }
 
     // A damaged recording may hold samples of other lengths: the first sample
