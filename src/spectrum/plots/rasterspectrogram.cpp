@@ -294,24 +294,24 @@ struct SeparablePlane
     //! interpolated along x; parts may run on other threads.
     void interpolateRows(int from, int to)
     {
-        const int columns = m_columns;
-        const double *m = m_matrix.constData();
-        for (int s = from; s < to; ++s) {
-            const int k = bySlot[size_t(s)];
-            float *q = along.data() + size_t(s) * size_t(w);
-            const double *row = m + size_t(k) * size_t(columns);
-            for (int i = 0; i < w; ++i) {
-                const AxisTaps &c = cols.at(i);
-                if (!c.inside)
-                    q[i] = std::numeric_limits<float>::quiet_NaN();
-                else if (c.used <= 2)
-                    q[i] =
-                        c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]);
-                else
-                    q[i] =
-                        c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]) +
-                        c.weight[2] * float(row[c.cell[2]]) + c.weight[3] * float(row[c.cell[3]]);
-            }
+        for (int s = from; s < to; ++s)
+            interpolateSpan(s, 0, w);
+    }
+
+    //! Pixels [i0, i1) of the line of slot s.
+    void interpolateSpan(int s, int i0, int i1)
+    {
+        const double *row = m_matrix.constData() + size_t(bySlot[size_t(s)]) * size_t(m_columns);
+        float *q = along.data() + size_t(s) * size_t(w);
+        for (int i = i0; i < i1; ++i) {
+            const AxisTaps &c = cols.at(i);
+            if (!c.inside)
+                q[i] = std::numeric_limits<float>::quiet_NaN();
+            else if (c.used <= 2)
+                q[i] = c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]);
+            else
+                q[i] = c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]) +
+                       c.weight[2] * float(row[c.cell[2]]) + c.weight[3] * float(row[c.cell[3]]);
         }
     }
 
@@ -396,9 +396,38 @@ struct SeparablePlane
                     changedSlots.push_back(s);
             }
         }
-        inSlices(int(changedSlots.size()), [this](int a, int b) {
-            for (int t = a; t < b; ++t)
-                interpolateRows(changedSlots[size_t(t)], changedSlots[size_t(t)] + 1);
+        // Only the pixels that read a changed cell: a sweep entering and one
+        // leaving change a few cells of most columns, so whole lines would
+        // mostly be interpolated again unchanged.
+        std::vector<int> reachLo(size_t(m_columns), std::numeric_limits<int>::max());
+        std::vector<int> reachHi(size_t(m_columns), 0);
+        columnReach(reachLo, reachHi);
+        inSlices(int(changedSlots.size()), [&](int a, int b) {
+            constexpr int MergeGap = 8;
+            for (int t = a; t < b; ++t) {
+                const int s = changedSlots[size_t(t)];
+                const quint64 *mask = changed.data() + size_t(bySlot[size_t(s)]) * size_t(words);
+                int runLo = 0, runHi = 0;
+                for (int word = 0; word < words; ++word) {
+                    for (quint64 left = mask[word]; left; left &= left - 1) {
+                        const size_t c = size_t(word) * 64 + size_t(__builtin_ctzll(left));
+                        const int lo = reachLo[c], hi = reachHi[c];
+                        if (hi <= lo)
+                            continue;
+                        if (runHi > runLo && lo <= runHi + MergeGap && hi >= runLo) {
+                            runLo = qMin(runLo, lo);
+                            runHi = qMax(runHi, hi);
+                            continue;
+                        }
+                        if (runHi > runLo)
+                            interpolateSpan(s, runLo, runHi);
+                        runLo = lo;
+                        runHi = hi;
+                    }
+                }
+                if (runHi > runLo)
+                    interpolateSpan(s, runLo, runHi);
+            }
         });
     }
 
