@@ -516,11 +516,22 @@ fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
                             *__restrict d3 = d.q[3];
     const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
                             *__restrict h3 = h.q[3];
-    for (int i = 0; i < w; ++i) {
-        const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
-        const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
-        di[i] = FineTable::index(dv, d.min, d.scale);
-        hi[i] = FineTable::index(hv, h.min, h.scale);
+    if (d.w[2] == 0.f && d.w[3] == 0.f) {
+        // Bilinear rows (the density's): adding the zero-weighted taps
+        // changes no value, so they are left out.
+        for (int i = 0; i < w; ++i) {
+            const float dv = d.w[0] * d0[i] + d.w[1] * d1[i];
+            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+            di[i] = FineTable::index(dv, d.min, d.scale);
+            hi[i] = FineTable::index(hv, h.min, h.scale);
+        }
+    } else {
+        for (int i = 0; i < w; ++i) {
+            const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
+            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+            di[i] = FineTable::index(dv, d.min, d.scale);
+            hi[i] = FineTable::index(hv, h.min, h.scale);
+        }
     }
     for (int i = 0; i < w; ++i)
         line[i] = multiplyGrey(colors[di[i]], greys[hi[i]]);
