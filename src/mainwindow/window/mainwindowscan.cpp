@@ -5,7 +5,10 @@
 
 #include "alarmcontroller.h"
 #include "devicecomms.h"
+#include "devicereturnwatch.h"
 #include "dialogseam.h"
+#include "firmwarecontroller.h"
+#include "portdiscovery.h"
 #include "scansession.h"
 #include "shownpage.h"
 #include "tabpage2400.h"
@@ -71,7 +74,7 @@ void MainWindow::on_actionConnect_triggered()
     if (port.isEmpty()) {
         QStringList ports = m_debugMode ? DeviceComms::availablePortNames()
                                         : DeviceComms::findDevicePorts(QStringLiteral("Orvanel"));
-        if (ports.isEmpty() && !m_debugMode && offerHostUpdateFinish())
+        if (ports.isEmpty() && !m_debugMode && m_firmware->offerHostUpdateFinish())
             return;
         if (ports.isEmpty())
             ports = DeviceComms::availablePortNames();
@@ -131,10 +134,11 @@ void MainWindow::onDcConnectedChanged(bool connected)
     if (!connected) {
         m_lblRadioVersion->setText(QStringLiteral("R: v---"));
         m_lblHostVersion->setText(QStringLiteral("H: v---"));
+        m_firmware->forgetVersions();
     }
     if (connected) {
         m_deviceLost = false;
-        rememberDeviceIdentity();
+        m_returnWatch->rememberDevice();
     }
     updateActionStates();
 }
@@ -142,7 +146,7 @@ void MainWindow::onDcConnectedChanged(bool connected)
 void MainWindow::onScanReady()
 {
     // Not under an open firmware update: it is about to use the port.
-    if (!m_device->connected() || m_session->scanWanted() || firmwareDialogShown())
+    if (!m_device->connected() || m_session->scanWanted() || m_firmware->dialogShown())
         return;
     if (!resumeAfterReconnect())
         m_form.actionRecord->trigger();
@@ -210,7 +214,7 @@ void MainWindow::on_actionRecord_triggered()
 void MainWindow::on_actionStop_triggered()
 {
     const bool wasWanted = m_session->scanWanted() || waitingForDevice();
-    stopWaitingForDevice();
+    m_returnWatch->stop();
     m_session->stop();
     updateSessionState();
     updateActionStates();
