@@ -251,13 +251,34 @@ struct SeparablePlane
         QVector<double> matrix; // shared, not copied
         int columns = 0;
         if (const auto *tnw = dynamic_cast<const TnwMatrixRasterData *>(data)) {
-            if (!tnw->axisTaps(Qt::XAxis, xs, cols) || !tnw->axisTaps(Qt::YAxis, ys, rows))
+            const auto source = [&](Qt::Axis axis, const QVector<double> &at) {
+                return TapSource{at,
+                                 tnw->interval(axis),
+                                 tnw->numColumns(),
+                                 tnw->numRows(),
+                                 tnw->resampleMode(),
+                                 true};
+            };
+            if (!cachedTaps(m_colSource, source(Qt::XAxis, xs), cols,
+                            [&] { return tnw->axisTaps(Qt::XAxis, xs, cols); }) ||
+                !cachedTaps(m_rowSource, source(Qt::YAxis, ys), rows,
+                            [&] { return tnw->axisTaps(Qt::YAxis, ys, rows); }))
                 return false;
             matrix = tnw->valueMatrix();
             columns = tnw->numColumns();
         } else if (const auto *plain = dynamic_cast<const QwtMatrixRasterData *>(data)) {
-            if (!matrixAxisTaps(*plain, Qt::XAxis, xs, cols) ||
-                !matrixAxisTaps(*plain, Qt::YAxis, ys, rows))
+            const auto source = [&](Qt::Axis axis, const QVector<double> &at) {
+                return TapSource{at,
+                                 plain->interval(axis),
+                                 plain->numColumns(),
+                                 plain->numRows(),
+                                 int(plain->resampleMode()),
+                                 false};
+            };
+            if (!cachedTaps(m_colSource, source(Qt::XAxis, xs), cols,
+                            [&] { return matrixAxisTaps(*plain, Qt::XAxis, xs, cols); }) ||
+                !cachedTaps(m_rowSource, source(Qt::YAxis, ys), rows,
+                            [&] { return matrixAxisTaps(*plain, Qt::YAxis, ys, rows); }))
                 return false;
             matrix = plain->valueMatrix();
             columns = plain->numColumns();
@@ -464,10 +485,44 @@ struct SeparablePlane
     int words = 0;
 
 private:
+    // What a list of taps was worked out from: the pixel positions and the
+    // raster's geometry along the axis. The same again gives the same taps,
+    // which then need not be worked out for every picture.
+    struct TapSource
+    {
+        QVector<double> positions;
+        QwtInterval range;
+        int columns = -1, rows = -1, mode = -1;
+        bool bicubic = false;
+        bool operator==(const TapSource &o) const
+        {
+            return columns == o.columns && rows == o.rows && mode == o.mode &&
+                   bicubic == o.bicubic && range == o.range && positions == o.positions;
+        }
+    };
+
+    template <typename Compute>
+    static bool cachedTaps(TapSource &kept, const TapSource &now, AxisTapList &taps,
+                           Compute compute)
+    {
+        if (kept == now && taps.size() == now.positions.size())
+            return true;
+        if (!compute()) {
+            kept = TapSource();
+            return false;
+        }
+        kept = now;
+        return true;
+    }
+
+    TapSource m_colSource, m_rowSource;
+
     static bool sameTaps(const AxisTapList &a, const AxisTapList &b)
     {
         if (a.size() != b.size())
             return false;
+        if (a.constData() == b.constData())
+            return true;
         for (int i = 0; i < a.size(); ++i) {
             const AxisTaps &x = a.at(i), &y = b.at(i);
             if (x.inside != y.inside || x.used != y.used ||
