@@ -250,8 +250,8 @@ int main(int argc, char **argv)
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
     QApplication app(argc, argv);
-    // "spectrum" runs only the current renderer's sliding updates of the
-    // spectrum plot at 1920x1080 (for a profiler).
+    // "spectrum [N]" runs only the current renderer's N sliding updates of
+    // the spectrum plot at 1920x1080 (for a profiler).
     // "spectrum2160" does the same at 3840x2160; "waterfall" runs only the
     // waterfall's sliding updates at 1920x1080 ("waterfall live": scrolling).
     if (app.arguments().contains(QStringLiteral("waterfall"))) {
@@ -270,6 +270,8 @@ int main(int argc, char **argv)
     }
     const bool spectrum2160 = app.arguments().contains(QStringLiteral("spectrum2160"));
     const bool spectrumOnly = spectrum2160 || app.arguments().contains(QStringLiteral("spectrum"));
+    if (spectrumOnly) // "spectrum 400": more updates for a profiler
+        Updates = qMax(Updates, app.arguments().constLast().toInt());
 
     QRandomGenerator rng(20261207);
     RfSpectrumSampleList history;

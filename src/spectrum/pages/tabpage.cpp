@@ -22,6 +22,35 @@
 #include <ctime>
 #include <limits>
 
+namespace {
+
+// A label whose text changes every second while sweeps come in: a label that
+// may change its size makes the page lay out again with every new text, and
+// the tab widget around the page then repaints the whole window. Fixed at the
+// size of its widest text (every digit tried in every place, with a margin
+// for a longer zone name), it repaints only itself.
+void fixToWidestText(QLabel *label, const QStringList &samples)
+{
+    label->ensurePolished(); // the style sheet's font
+    const QString text = label->text();
+    QSize widest;
+    for (const QString &sample : samples) {
+        for (char digit = '0'; digit <= '9'; ++digit) {
+            QString shown = sample;
+            for (QChar &c : shown)
+                if (c.isDigit())
+                    c = QLatin1Char(digit);
+            label->setText(shown);
+            widest = widest.expandedTo(label->sizeHint());
+        }
+    }
+    label->setText(text);
+    label->setFixedSize(widest.width() + 2 * label->fontMetrics().averageCharWidth(),
+                        widest.height());
+}
+
+} // namespace
+
 TabPage::TabPage(const PageActions &actions, QWidget *parent) : QWidget(parent), m_actions(actions)
 {
     m_redrawTimer.setSingleShot(true);
@@ -88,6 +117,10 @@ void TabPage::buildLayout(bool live)
     m_lblElapsed = new QLabel(QStringLiteral("00:00:00"), this);
     m_lblClock =
         new QLabel(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat), this);
+    fixToWidestText(m_lblElapsed, {elapsedText(0)});
+    const QLocale locale = QLocale::system();
+    fixToWidestText(m_lblClock, {locale.toString(QTime(1, 0, 0), QLocale::LongFormat),
+                                 locale.toString(QTime(13, 0, 0), QLocale::LongFormat)});
     labels->addWidget(m_lblElapsed);
     labels->addWidget(m_lblClock);
     m_lblScanSettings = new QLabel(this);
@@ -345,8 +378,17 @@ void TabPage::addNewSpectrumSample(RfSpectrumSample spectrumSample)
 
 void TabPage::setScanSettings(const QString &text)
 {
+    if (text == m_lblScanSettings->text())
+        return;
     m_lblScanSettings->setText(text);
     m_lblScanSettings->setVisible(!text.isEmpty());
+    // The sweep time in it changes while scanning: the label only ever
+    // grows, so a new text lays out (and repaints) the window only when
+    // it needs more room.
+    const QSize hint = m_lblScanSettings->sizeHint();
+    if (hint.width() > m_lblScanSettings->maximumWidth() ||
+        hint.height() != m_lblScanSettings->maximumHeight())
+        m_lblScanSettings->setFixedSize(hint);
 }
 
 void TabPage::watchOverload(const RfSpectrumScan &scan)
@@ -478,9 +520,14 @@ qint64 TabPage::redrawGapMs(double lastDrawMs, bool live)
     const qint64 gap = qMax<qint64>(MinRedrawIntervalMs, qint64(2 * lastDrawMs));
     if (!live)
         return gap;
-    const qint64 frame = qMax<qint64>(gap, 1000 / MaxLiveFramesPerSecond);
-    return qBound<qint64>(frame, qint64(lastDrawMs * 100 / LiveDrawSharePercent),
-                          qMax<qint64>(frame, MaxLiveRedrawIntervalMs));
+    // The live limits are on the time from one drawing's start to the
+    // next's, and the gap follows the drawing's end: the drawing's own time
+    // counts. (Counted from the end, a 12 ms picture at 20 sweeps a second
+    // was drawn for only four sweeps of five.)
+    const qint64 drawn = qint64(lastDrawMs);
+    const qint64 frame = qMax<qint64>(gap, 1000 / MaxLiveFramesPerSecond - drawn);
+    const qint64 share = qint64(lastDrawMs * (100 - LiveDrawSharePercent) / LiveDrawSharePercent);
+    return qBound<qint64>(frame, share, qMax<qint64>(frame, MaxLiveRedrawIntervalMs - drawn));
 }
 
 void TabPage::scheduleRedraw(bool live)

@@ -65,8 +65,10 @@ public:
     //! While sweeps arrive, drawing takes at most this share of the time
     //! (processor time, or the clock where that is longer), percent: a
     //! large canvas on a slow machine is refreshed less often rather than
-    //! kept busy.
-    static constexpr int LiveDrawSharePercent = 25;
+    //! kept busy. A third, as for a user's request: twice the drawing's
+    //! time stays free, which still draws every sweep of a 4K canvas (whose
+    //! render threads count twice) at the scanner's rate.
+    static constexpr int LiveDrawSharePercent = 33;
     //! ... but a live view is refreshed at least this often, ms.
     static constexpr int MaxLiveRedrawIntervalMs = 500;
     //! Sweeps have stopped when none came for this long (or for four mean

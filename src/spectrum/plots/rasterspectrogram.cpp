@@ -251,13 +251,34 @@ struct SeparablePlane
         QVector<double> matrix; // shared, not copied
         int columns = 0;
         if (const auto *tnw = dynamic_cast<const TnwMatrixRasterData *>(data)) {
-            if (!tnw->axisTaps(Qt::XAxis, xs, cols) || !tnw->axisTaps(Qt::YAxis, ys, rows))
+            const auto source = [&](Qt::Axis axis, const QVector<double> &at) {
+                return TapSource{at,
+                                 tnw->interval(axis),
+                                 tnw->numColumns(),
+                                 tnw->numRows(),
+                                 tnw->resampleMode(),
+                                 true};
+            };
+            if (!cachedTaps(m_colSource, source(Qt::XAxis, xs), cols,
+                            [&] { return tnw->axisTaps(Qt::XAxis, xs, cols); }) ||
+                !cachedTaps(m_rowSource, source(Qt::YAxis, ys), rows,
+                            [&] { return tnw->axisTaps(Qt::YAxis, ys, rows); }))
                 return false;
             matrix = tnw->valueMatrix();
             columns = tnw->numColumns();
         } else if (const auto *plain = dynamic_cast<const QwtMatrixRasterData *>(data)) {
-            if (!matrixAxisTaps(*plain, Qt::XAxis, xs, cols) ||
-                !matrixAxisTaps(*plain, Qt::YAxis, ys, rows))
+            const auto source = [&](Qt::Axis axis, const QVector<double> &at) {
+                return TapSource{at,
+                                 plain->interval(axis),
+                                 plain->numColumns(),
+                                 plain->numRows(),
+                                 int(plain->resampleMode()),
+                                 false};
+            };
+            if (!cachedTaps(m_colSource, source(Qt::XAxis, xs), cols,
+                            [&] { return matrixAxisTaps(*plain, Qt::XAxis, xs, cols); }) ||
+                !cachedTaps(m_rowSource, source(Qt::YAxis, ys), rows,
+                            [&] { return matrixAxisTaps(*plain, Qt::YAxis, ys, rows); }))
                 return false;
             matrix = plain->valueMatrix();
             columns = plain->numColumns();
@@ -294,24 +315,24 @@ struct SeparablePlane
     //! interpolated along x; parts may run on other threads.
     void interpolateRows(int from, int to)
     {
-        const int columns = m_columns;
-        const double *m = m_matrix.constData();
-        for (int s = from; s < to; ++s) {
-            const int k = bySlot[size_t(s)];
-            float *q = along.data() + size_t(s) * size_t(w);
-            const double *row = m + size_t(k) * size_t(columns);
-            for (int i = 0; i < w; ++i) {
-                const AxisTaps &c = cols.at(i);
-                if (!c.inside)
-                    q[i] = std::numeric_limits<float>::quiet_NaN();
-                else if (c.used <= 2)
-                    q[i] =
-                        c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]);
-                else
-                    q[i] =
-                        c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]) +
-                        c.weight[2] * float(row[c.cell[2]]) + c.weight[3] * float(row[c.cell[3]]);
-            }
+        for (int s = from; s < to; ++s)
+            interpolateSpan(s, 0, w);
+    }
+
+    //! Pixels [i0, i1) of the line of slot s.
+    void interpolateSpan(int s, int i0, int i1)
+    {
+        const double *row = m_matrix.constData() + size_t(bySlot[size_t(s)]) * size_t(m_columns);
+        float *q = along.data() + size_t(s) * size_t(w);
+        for (int i = i0; i < i1; ++i) {
+            const AxisTaps &c = cols.at(i);
+            if (!c.inside)
+                q[i] = std::numeric_limits<float>::quiet_NaN();
+            else if (c.used <= 2)
+                q[i] = c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]);
+            else
+                q[i] = c.weight[0] * float(row[c.cell[0]]) + c.weight[1] * float(row[c.cell[1]]) +
+                       c.weight[2] * float(row[c.cell[2]]) + c.weight[3] * float(row[c.cell[3]]);
         }
     }
 
@@ -396,9 +417,38 @@ struct SeparablePlane
                     changedSlots.push_back(s);
             }
         }
-        inSlices(int(changedSlots.size()), [this](int a, int b) {
-            for (int t = a; t < b; ++t)
-                interpolateRows(changedSlots[size_t(t)], changedSlots[size_t(t)] + 1);
+        // Only the pixels that read a changed cell: a sweep entering and one
+        // leaving change a few cells of most columns, so whole lines would
+        // mostly be interpolated again unchanged.
+        std::vector<int> reachLo(size_t(m_columns), std::numeric_limits<int>::max());
+        std::vector<int> reachHi(size_t(m_columns), 0);
+        columnReach(reachLo, reachHi);
+        inSlices(int(changedSlots.size()), [&](int a, int b) {
+            constexpr int MergeGap = 8;
+            for (int t = a; t < b; ++t) {
+                const int s = changedSlots[size_t(t)];
+                const quint64 *mask = changed.data() + size_t(bySlot[size_t(s)]) * size_t(words);
+                int runLo = 0, runHi = 0;
+                for (int word = 0; word < words; ++word) {
+                    for (quint64 left = mask[word]; left; left &= left - 1) {
+                        const size_t c = size_t(word) * 64 + size_t(__builtin_ctzll(left));
+                        const int lo = reachLo[c], hi = reachHi[c];
+                        if (hi <= lo)
+                            continue;
+                        if (runHi > runLo && lo <= runHi + MergeGap && hi >= runLo) {
+                            runLo = qMin(runLo, lo);
+                            runHi = qMax(runHi, hi);
+                            continue;
+                        }
+                        if (runHi > runLo)
+                            interpolateSpan(s, runLo, runHi);
+                        runLo = lo;
+                        runHi = hi;
+                    }
+                }
+                if (runHi > runLo)
+                    interpolateSpan(s, runLo, runHi);
+            }
         });
     }
 
@@ -435,10 +485,44 @@ struct SeparablePlane
     int words = 0;
 
 private:
+    // What a list of taps was worked out from: the pixel positions and the
+    // raster's geometry along the axis. The same again gives the same taps,
+    // which then need not be worked out for every picture.
+    struct TapSource
+    {
+        QVector<double> positions;
+        QwtInterval range;
+        int columns = -1, rows = -1, mode = -1;
+        bool bicubic = false;
+        bool operator==(const TapSource &o) const
+        {
+            return columns == o.columns && rows == o.rows && mode == o.mode &&
+                   bicubic == o.bicubic && range == o.range && positions == o.positions;
+        }
+    };
+
+    template <typename Compute>
+    static bool cachedTaps(TapSource &kept, const TapSource &now, AxisTapList &taps,
+                           Compute compute)
+    {
+        if (kept == now && taps.size() == now.positions.size())
+            return true;
+        if (!compute()) {
+            kept = TapSource();
+            return false;
+        }
+        kept = now;
+        return true;
+    }
+
+    TapSource m_colSource, m_rowSource;
+
     static bool sameTaps(const AxisTapList &a, const AxisTapList &b)
     {
         if (a.size() != b.size())
             return false;
+        if (a.constData() == b.constData())
+            return true;
         for (int i = 0; i < a.size(); ++i) {
             const AxisTaps &x = a.at(i), &y = b.at(i);
             if (x.inside != y.inside || x.used != y.used ||
@@ -487,11 +571,22 @@ fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
                             *__restrict d3 = d.q[3];
     const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
                             *__restrict h3 = h.q[3];
-    for (int i = 0; i < w; ++i) {
-        const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
-        const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
-        di[i] = FineTable::index(dv, d.min, d.scale);
-        hi[i] = FineTable::index(hv, h.min, h.scale);
+    if (d.w[2] == 0.f && d.w[3] == 0.f) {
+        // Bilinear rows (the density's): adding the zero-weighted taps
+        // changes no value, so they are left out.
+        for (int i = 0; i < w; ++i) {
+            const float dv = d.w[0] * d0[i] + d.w[1] * d1[i];
+            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+            di[i] = FineTable::index(dv, d.min, d.scale);
+            hi[i] = FineTable::index(hv, h.min, h.scale);
+        }
+    } else {
+        for (int i = 0; i < w; ++i) {
+            const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
+            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+            di[i] = FineTable::index(dv, d.min, d.scale);
+            hi[i] = FineTable::index(hv, h.min, h.scale);
+        }
     }
     for (int i = 0; i < w; ++i)
         line[i] = multiplyGrey(colors[di[i]], greys[hi[i]]);

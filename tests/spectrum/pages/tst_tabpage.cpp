@@ -334,12 +334,15 @@ void tst_TabPage::redrawGap_data()
     QTest::addColumn<double>("drawMs");
     QTest::addColumn<bool>("live");
     QTest::addColumn<qint64>("gapMs");
-    // At 20 sweeps a second a gap up to 50 ms draws every sweep.
+    // The gap follows the drawing's end: at 20 sweeps a second a drawing
+    // and its gap within 50 ms draw every sweep.
     QTest::newRow("fast, live: every sweep, at most 30 a second") << 0.3 << true << qint64(33);
-    QTest::newRow("4 ms (1080p), live: every sweep") << 4.0 << true << qint64(33);
-    QTest::newRow("12 ms (4K), live: every sweep") << 12.0 << true << qint64(48);
-    QTest::newRow("40 ms, live: a quarter of the time") << 40.0 << true << qint64(160);
-    QTest::newRow("200 ms, live: still twice a second") << 200.0 << true << qint64(500);
+    QTest::newRow("4 ms (1080p), live: every sweep, 30 a second") << 4.0 << true << qint64(29);
+    QTest::newRow("12 ms (4K), live: every sweep") << 12.0 << true << qint64(24);
+    QTest::newRow("16 ms (4K, two threads), live: every sweep") << 16.0 << true << qint64(32);
+    QTest::newRow("40 ms, live: a third of the time") << 40.0 << true << qint64(81);
+    QTest::newRow("200 ms, live: twice the drawing") << 200.0 << true << qint64(400);
+    QTest::newRow("150 ms, live: a third of the time") << 150.0 << true << qint64(304);
     QTest::newRow("400 ms, live: twice the drawing") << 400.0 << true << qint64(800);
     QTest::newRow("9 ms, by hand: at once") << 9.0 << false << qint64(18);
 }
