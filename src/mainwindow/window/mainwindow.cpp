@@ -802,6 +802,7 @@ TabPage *MainWindow::addHistoryPage(const RfSpectrumHistory &history, const QStr
     case RecordingIo::PageBand::None:
         return nullptr;
     }
+    m_alarms->showOnRecordedPage(page);
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
     if (m_session->scanWanted())
@@ -868,6 +869,7 @@ bool MainWindow::openRecordingFile(const QString &path)
     else
         page = new TabPage2400(recording.history, m_form.pageActions(), m_form.tabWidget);
     showKivoIdsOn(page);
+    m_alarms->showOnRecordedPage(page);
     const QString title = RecordingIo::tabTitle(path);
     const int index = m_form.tabWidget->addTab(page, title);
     m_form.tabWidget->setTabToolTip(index, title);
