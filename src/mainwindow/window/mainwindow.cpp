@@ -9,6 +9,7 @@
 #include "kivoidpanel.h"
 #include "markerscontroller.h"
 #include "projectinfodialog.h"
+#include "remotecontroller.h"
 #include "scansession.h"
 #include "shownpage.h"
 #include "surveycontroller.h"
@@ -49,6 +50,12 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     buildKivoIdPanel();
     buildSurvey();
     buildMarkers();
+    {
+        const QList<QAction *> bar = m_form.toolBar->actions();
+        m_remote =
+            new RemoteController(this, m_form.tabWidget, m_form.pageActions(), m_form.toolBar,
+                                 bar.value(bar.indexOf(m_form.actionExport_Csv) + 1));
+    }
 
     restoreWindowGeometry();
 

@@ -3,6 +3,8 @@
 
 #include "commandline.h"
 #include "devicecomms.h"
+#include "dialogseam.h"
+#include "remotecontroller.h"
 #include "scansession.h"
 #include "shownpage.h"
 #include "tabpage.h"
@@ -48,12 +50,23 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
         case CommandLine::Step::Port:
             m_portOverride = step.text;
             break;
+        case CommandLine::Step::Watch:
+            watchRemoteScanners(step.text);
+            break;
         case CommandLine::Step::Help:
             break; // main() prints the help before any window exists
         }
     }
     for (int i = 0; i < debugWindows; ++i)
         openDebugWindow();
+}
+
+void MainWindow::watchRemoteScanners(const QString &url)
+{
+    QString error;
+    if (!m_remote->watchAll(url, &error))
+        DialogSeam::warning(tr("Watch Remote Scanners"),
+                            tr("Remote scanners cannot be watched:\n%1").arg(error));
 }
 
 void MainWindow::applyQcMode()
@@ -68,7 +81,9 @@ void MainWindow::startupActions()
     offerRecovery();
     bool fileOpened = false;
     processArguments(QCoreApplication::arguments(), &fileOpened);
-    if (!fileOpened)
+    // A program started to watch scanners elsewhere looks for one of its own
+    // only when told which.
+    if (!fileOpened && (!m_remote->watchesBroker() || !m_portOverride.isEmpty()))
         m_form.actionConnect->trigger();
     m_form.actionShow_Wifi->trigger();
 }

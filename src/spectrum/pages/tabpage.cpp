@@ -1,5 +1,6 @@
 #include "tabpage.h"
 
+#include "clock.h"
 #include "heldtraces.h"
 #include "plotaids.h"
 #include "rangeslider.h"
@@ -380,7 +381,12 @@ void TabPage::onStreamIdle()
 
 void TabPage::fillMissingHist()
 {
-    TimeBarUpdate update = m_history.fillMissingHist();
+    fillMissingHist(Clock::nowMs());
+}
+
+void TabPage::fillMissingHist(qint64 untilMs)
+{
+    TimeBarUpdate update = m_history.fillMissingHist(untilMs);
     if (!m_follow)
         update.movesView = false;
     applyTimeBar(followed(update));
