@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -81,13 +82,15 @@ RemoteController::RemoteController(QMainWindow *window, QTabWidget *tabs,
     m_statusTimer.setInterval(StatusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &RemoteController::updateStatusLabel);
     connect(tabs, &QTabWidget::currentChanged, this, &RemoteController::updateStatusLabel);
+    // While the pages still exist: the window deletes them before this.
+    const QString statsFile = qEnvironmentVariable("ORVANEL_REMOTE_STATS");
+    if (!statsFile.isEmpty() && QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                [this, statsFile] { writeStats(statsFile); });
 }
 
 RemoteController::~RemoteController()
 {
-    const QString statsFile = qEnvironmentVariable("ORVANEL_REMOTE_STATS");
-    if (!statsFile.isEmpty())
-        writeStats(statsFile);
     for (Watched *w : qAsConst(m_watched)) {
         delete w->subscriber; // before what its queued sweeps would reach
         delete w;

@@ -69,7 +69,7 @@ public:
     //! before any).
     qint64 delayPercentileMs(const TabPage *page, double share) const;
     //! One line per watched node: sweeps taken, refused, delay p50, p99 and
-    //! maximum in ms. Written on the way out when ORVANEL_REMOTE_STATS names
+    //! maximum in ms. Written when the application quits if ORVANEL_REMOTE_STATS names
     //! a file (benchmarks measure the running program by it).
     void writeStats(const QString &path) const;
     QLabel *statusLabel() const { return m_lblStatus; }

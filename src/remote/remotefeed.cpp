@@ -14,11 +14,13 @@ RemoteFeed::Verdict RemoteFeed::offer(const SweepPayload &sweep)
         return Verdict::Refuse;
     }
     // The page draws its points over its own range: a node scanning another
-    // plan would be drawn at frequencies it never measured.
-    const double half = sweep.stepMHz() / 2;
+    // plan would be drawn at frequencies it never measured. The scanner's
+    // own step is not always the range divided evenly (900 MHz ends a
+    // fraction of a step short), so a step's difference is the same plan.
+    const double tolerance = sweep.stepMHz() * 1.01;
     const double last = sweep.firstMHz() + sweep.stepMHz() * (sweep.levels.size() - 1);
-    if (sweep.levels.size() < 2 || qAbs(sweep.firstMHz() - m_firstMHz) > half ||
-        qAbs(last - m_lastMHz) > half) {
+    if (sweep.levels.size() < 2 || qAbs(sweep.firstMHz() - m_firstMHz) > tolerance ||
+        qAbs(last - m_lastMHz) > tolerance) {
         m_reason = QStringLiteral("%1 points from %2 to %3 MHz do not fit the page's %4 to %5 MHz")
                        .arg(sweep.levels.size())
                        .arg(sweep.firstMHz())

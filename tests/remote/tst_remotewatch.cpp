@@ -75,13 +75,15 @@ void tst_RemoteWatch::feed()
     QFETCH(QVector<int>, points);
     QFETCH(QVector<int>, bands);
     QFETCH(QString, verdicts);
-    RemoteFeed feed(QStringLiteral("2400"), 2400, 2500);
+    const bool page900 = bands.first() == 0;
+    RemoteFeed feed(page900 ? QStringLiteral("900") : QStringLiteral("2400"), page900 ? 902 : 2400,
+                    page900 ? 928 : 2500);
     QString got;
     for (int i = 0; i < times.size(); ++i) {
         SweepPayload s;
         s.band = SweepPayload::Band(bands.at(i));
-        s.firstHz = 2400000000u;
-        s.stepHz = quint32(100e6 / (points.at(i) - 1));
+        s.firstHz = page900 ? 902000000u : 2400000000u;
+        s.stepHz = page900 ? 103251u : quint32(100e6 / (points.at(i) - 1));
         s.timeStamp = times.at(i);
         s.levels.fill(-90, points.at(i));
         const RemoteFeed::Verdict v = feed.offer(s);

@@ -77,6 +77,9 @@ void TabPage::buildLayout(bool live)
         m_tbStop->setDefaultAction(m_actions.stop);
     if (m_actions.record)
         m_tbRecord->setDefaultAction(m_actions.record);
+    // A page fed from elsewhere has no scan of its own to start or stop.
+    m_tbStop->setVisible(m_actions.stop != nullptr);
+    m_tbRecord->setVisible(m_actions.record != nullptr);
     m_timeBar = new RangeSlider(this);
     m_timeBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_timeBar->setRange(0, 0);
