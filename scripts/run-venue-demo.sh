@@ -31,12 +31,12 @@ for node in north south; do
 done
 for _ in $(seq 50); do [ -e "$run/tty-north" ] && [ -e "$run/tty-south" ] && break; sleep 0.1; done
 url=mqtt://127.0.0.1:$port/venue
-# A mask the emulator's strongest Wi-Fi channel stays over; held for 15 s, its
+# A mask the emulator's strongest Wi-Fi channel stays over; held for 12 s, its
 # alarm starts once the program below watches, on north's waterfall.
 cat > "$run/limits.json" << 'JSON'
 {"limits": [{"name": "Stage mask", "band": "2400",
-             "points": [[2400.0, -50.0], [2500.0, -50.0]],
-             "trace": "current", "holdSeconds": 15, "clearSeconds": 2}]}
+             "points": [[2400.0, -60.0], [2500.0, -60.0]],
+             "trace": "current", "holdSeconds": 12, "clearSeconds": 2}]}
 JSON
 "$capture" --port "$run/tty-north" --band 2400 --publish "$url" --node north \
   --limits "$run/limits.json" --metrics 9465 > "$run/north.log" 2>&1 & pids+=($!)
