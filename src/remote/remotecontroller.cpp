@@ -46,6 +46,7 @@ struct RemoteController::Watched
     QLabel *banner = nullptr;
     Broker broker = Broker::Connecting;
     bool offline = false;
+    QString failure; //!< why the broker cannot be reached, while it cannot
     qint64 delay = -1;
     //! How many sweeps came with each delay, 1 ms buckets, the last for
     //! DelayBuckets ms and more: a fixed size however long the watch runs.
@@ -81,7 +82,10 @@ RemoteController::RemoteController(QMainWindow *window, QTabWidget *tabs,
     m_lblStatus->hide();
     m_statusTimer.setInterval(StatusIntervalMs);
     connect(&m_statusTimer, &QTimer::timeout, this, &RemoteController::updateStatusLabel);
-    connect(tabs, &QTabWidget::currentChanged, this, &RemoteController::updateStatusLabel);
+    // Queued: the tabs change while the window takes them down, when asking
+    // them which page is shown would reach into half-destroyed widgets.
+    connect(tabs, &QTabWidget::currentChanged, this, &RemoteController::updateStatusLabel,
+            Qt::QueuedConnection);
     // While the pages still exist: the window deletes them before this.
     const QString statsFile = qEnvironmentVariable("ORVANEL_REMOTE_STATS");
     if (!statsFile.isEmpty() && QCoreApplication::instance())
@@ -166,8 +170,14 @@ TabPage *RemoteController::watch(const MqttSettings &settings, const NodeStatus 
             [this, w](const QString &, const QByteArray &json) { onAlarm(w, json); });
     connect(w->subscriber, &VenueSubscriber::connectedChanged, this, [this, w](bool up) {
         w->broker = up ? Watched::Broker::Up : Watched::Broker::Lost;
+        w->failure.clear();
         showState(w);
     });
+    connect(w->subscriber, &VenueSubscriber::connectionFailed, this,
+            [this, w](const QString &reason) {
+                w->failure = reason;
+                showState(w);
+            });
     QString error;
     if (!w->subscriber->start(&error)) {
         qCWarning(lcVenue, "cannot watch %s: %s", qPrintable(key), qPrintable(error));
@@ -283,6 +293,9 @@ void RemoteController::showState(Watched *w)
     QString text;
     if (w->offline)
         text = tr("Node offline");
+    else if (w->broker != Watched::Broker::Up && !w->failure.isEmpty())
+        text = tr("Cannot connect to %1: %2 (retrying)")
+                   .arg(w->subscriber->settings().displayUrl(), w->failure);
     else if (w->broker == Watched::Broker::Connecting)
         text = tr("Connecting to %1 ...").arg(w->subscriber->settings().displayUrl());
     else if (w->broker == Watched::Broker::Lost)
@@ -325,7 +338,7 @@ void RemoteController::pageGone(QObject *page)
     }
     if (m_watched.isEmpty())
         m_statusTimer.stop();
-    updateStatusLabel();
+    QMetaObject::invokeMethod(this, &RemoteController::updateStatusLabel, Qt::QueuedConnection);
 }
 
 QList<TabPage *> RemoteController::pages() const

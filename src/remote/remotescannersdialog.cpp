@@ -123,12 +123,17 @@ bool RemoteScannersDialog::listNodes()
     connect(m_lister, &VenueSubscriber::nodeStatusChanged, this, &RemoteScannersDialog::showNode);
     connect(m_lister, &VenueSubscriber::connectedChanged, this,
             &RemoteScannersDialog::showConnection);
+    connect(m_lister, &VenueSubscriber::connectionFailed, this, [this](const QString &reason) {
+        if (!m_lister->isConnected())
+            m_lblState->setText(
+                tr("Cannot connect to %1: %2 (retrying)").arg(m_settings.displayUrl(), reason));
+    });
+    showConnection(false); // a failure found while starting says more
     if (!m_lister->start(&error)) {
         m_lblState->setText(error);
         return false;
     }
     remember();
-    showConnection(false);
     return true;
 }
 

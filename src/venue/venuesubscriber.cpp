@@ -24,6 +24,7 @@ VenueSubscriber::VenueSubscriber(const MqttSettings &settings, const QString &no
         m_link.addSubscription(base + QStringLiteral("alarms"), 1);
     }
     connect(&m_link, &MqttLink::connectedChanged, this, &VenueSubscriber::connectedChanged);
+    connect(&m_link, &MqttLink::connectionFailed, this, &VenueSubscriber::connectionFailed);
     connect(&m_link, &MqttLink::messageReceived, this, &VenueSubscriber::onMessage);
 }
 

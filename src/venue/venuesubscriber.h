@@ -41,6 +41,8 @@ public:
 
 signals:
     void connectedChanged(bool connected);
+    //! See MqttLink::connectionFailed().
+    void connectionFailed(const QString &reason);
     void nodeStatusChanged(const QString &node, const NodeStatus &status);
     //! `delayMs`: from the node's time stamp to this program's receipt.
     void sweepReceived(const QString &node, const SweepPayload &sweep, qint64 delayMs);

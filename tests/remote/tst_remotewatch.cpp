@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -30,6 +31,8 @@ private slots:
     void feed_data();
     void feed();
     void watchNode();
+    void mqtts_data();
+    void mqtts();
 
 private:
     QTemporaryDir m_home;
@@ -191,7 +194,96 @@ void tst_RemoteWatch::watchNode()
     // Closing the page ends the watch.
     emit tabs->tabCloseRequested(tabs->indexOf(page));
     QTRY_VERIFY(remote->pages().isEmpty());
-    QVERIFY(!remote->statusLabel()->isVisible());
+    QTRY_VERIFY(!remote->statusLabel()->isVisible());
+}
+
+// A CA and a server certificate for 127.0.0.1 made with openssl in `dir`;
+// false when a step fails.
+static bool makeCertificates(const QString &dir, const QString &openssl)
+{
+    const auto run = [&](const QStringList &args) {
+        QProcess p;
+        p.setWorkingDirectory(dir);
+        p.start(openssl, args);
+        return p.waitForFinished(30000) && p.exitCode() == 0;
+    };
+    const QStringList ec = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile ext(dir + "/ext.cnf");
+    return run(QStringList{"req", "-x509"} + ec +
+               QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj",
+                           "/CN=Test CA"}) &&
+           run(QStringList{"req", "-x509"} + ec +
+               QStringList{"-keyout", "other.key", "-out", "other.crt", "-days", "2", "-subj",
+                           "/CN=Other CA"}) &&
+           run(QStringList{"req"} + ec +
+               QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj",
+                           "/CN=127.0.0.1"}) &&
+           ext.open(QIODevice::WriteOnly) && ext.write("subjectAltName=IP:127.0.0.1\n") > 0 &&
+           (ext.close(), true) &&
+           run({"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+                "-CAcreateserial", "-out", "server.crt", "-days", "2", "-extfile", "ext.cnf"});
+}
+
+// mqtts: with the broker's CA the node and the window connect and sweeps
+// arrive; with another CA the window says why it cannot connect and never
+// calls it connected.
+void tst_RemoteWatch::mqtts_data()
+{
+    QTest::addColumn<bool>("rightCa");
+    QTest::newRow("the broker's CA") << true;
+    QTest::newRow("another CA") << false;
+}
+
+void tst_RemoteWatch::mqtts()
+{
+    QFETCH(bool, rightCa);
+    const QString openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+    if (openssl.isEmpty())
+        QSKIP("openssl is not installed");
+    const QString exe = qEnvironmentVariable("ORVANEL_CAPTURE");
+    if (exe.isEmpty() || SimProcess::executable().isEmpty())
+        QSKIP("ORVANEL_CAPTURE or ORVANEL_SIM not set");
+    QTemporaryDir dir;
+    QVERIFY(makeCertificates(dir.path(), openssl));
+    BrokerProcess broker;
+    broker.setTls(dir.filePath("ca.crt"), dir.filePath("server.crt"), dir.filePath("server.key"));
+    if (!broker.start())
+        QSKIP(qPrintable(broker.errorText()));
+    SimProcess sim;
+    QVERIFY2(sim.start({QStringLiteral("--rate"), QStringLiteral("20")}),
+             qPrintable(sim.errorText()));
+    QProcess node;
+    node.start(exe, {"--port", sim.ptyPath(), "--publish", broker.url(), "--node", "east",
+                     "--mqtt-ca-file", dir.filePath("ca.crt")});
+    QVERIFY(node.waitForStarted(10000));
+
+    QSettings().clear();
+    MainWindow w(nullptr, false);
+    RemoteController *remote = w.remoteController();
+    remote->watchAction()->trigger();
+    RemoteScannersDialog *dialog = remote->dialog();
+    dialog->urlEdit()->setText(broker.url());
+    dialog->caFileEdit()->setText(dir.filePath(rightCa ? "ca.crt" : "other.crt"));
+    QVERIFY(dialog->listNodes());
+    if (rightCa) {
+        QTRY_COMPARE_WITH_TIMEOUT(dialog->nodeList()->topLevelItemCount(), 1, 20000);
+        QVERIFY(dialog->stateLabel()->text().startsWith(QStringLiteral("Connected to mqtts://")));
+        dialog->nodeList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        dialog->accept();
+        QCOMPARE(remote->pages().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(remote->pages().first()->bandHistory().sampleCount() >= 10, 20000);
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dialog->stateLabel()->text().startsWith(QStringLiteral("Cannot connect to mqtts://")),
+            20000);
+        QVERIFY2(dialog->stateLabel()->text().contains(QStringLiteral("certificate verify failed")),
+                 qPrintable(dialog->stateLabel()->text()));
+        QTest::qWait(1500); // a retry, still refused
+        QVERIFY(dialog->stateLabel()->text().startsWith(QStringLiteral("Cannot connect")));
+        QCOMPARE(dialog->nodeList()->topLevelItemCount(), 0);
+    }
+    node.terminate();
+    QVERIFY(node.waitForFinished(20000));
 }
 
 QTEST_MAIN(tst_RemoteWatch)
