@@ -68,7 +68,7 @@ int main(int argc, char **argv)
 
     t.restart();
     const QVector<Burst> bursts =
-        findBursts(h.samples, BinGrid::forHistory(h.frequencyInterval, Bins));
+        findBursts(h.samples, PointGrid::forHistory(h.frequencyInterval, Bins));
     const double burstsS = t.nsecsElapsed() / 1e9;
     std::printf("bursts: %d found in %d samples, %.3f s\n", int(bursts.size()), HourSamples,
                 burstsS);
@@ -152,7 +152,7 @@ int main(int argc, char **argv)
     cpu = cpuMs();
     t.restart();
     const QVector<Burst> bursts8 =
-        findBursts(eightHours, BinGrid::forHistory(h.frequencyInterval, Bins));
+        findBursts(eightHours, PointGrid::forHistory(h.frequencyInterval, Bins));
     const double bursts8hS = t.nsecsElapsed() / 1e9;
     const QVector<BurstSource> sources8 = classifyBursts(bursts8, eightHours.size());
     std::printf("bursts over 8 h: %d found from %d sources, %.3f s, %.3f s of processor time\n",

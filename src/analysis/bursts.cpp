@@ -52,7 +52,7 @@ TimeEvent Burst::timeEvent() const
     return TimeEvent(QDateTime::fromMSecsSinceEpoch(startMs, Qt::UTC), eventText());
 }
 
-QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &grid,
+QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const PointGrid &grid,
                           const BurstOptions &options, const BurstProgress &progress)
 {
     QVector<Burst> found;
@@ -84,8 +84,8 @@ QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &
         if (!o.merged && o.lastSweep - o.firstSweep + 1 >= minSweeps) {
             Burst b = o.burst;
             b.sweeps = o.lastSweep - o.firstSweep + 1;
-            b.lowMHz = grid.frequency(b.firstBin);
-            b.highMHz = grid.frequency(b.lastBin);
+            b.lowMHz = grid.frequencyMHz(b.firstBin);
+            b.highMHz = grid.frequencyMHz(b.lastBin);
             found.append(b);
         }
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pointgrid.h"
 #include "rfspectrumhistory.h"
 #include "surveychannels.h"
 
@@ -41,7 +42,7 @@ struct Burst
 //! `progress`, when set, is called now and then with the sweeps read so far
 //! and the total; when it returns false the search stops and gives nothing.
 using BurstProgress = std::function<bool(int done, int total)>;
-QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const BinGrid &grid,
+QVector<Burst> findBursts(const RfSpectrumSampleList &selection, const PointGrid &grid,
                           const BurstOptions &options = BurstOptions(),
                           const BurstProgress &progress = BurstProgress());
 

@@ -1,7 +1,6 @@
 #include "surveychannels.h"
 
 #include "kivoidinfo.h"
-#include "pointgrid.h"
 #include "wifiapinfo.h"
 
 #include <QCoreApplication>
@@ -41,19 +40,6 @@ QString SurveyChannel::name() const
 QString SurveyChannel::rangeText() const
 {
     return QStringLiteral("%1\u2013%2 MHz").arg(mhz(lowMHz), mhz(highMHz));
-}
-
-BinGrid BinGrid::forHistory(const QwtInterval &frequencyInterval, int points)
-{
-    const PointGrid p = PointGrid::forHistory(frequencyInterval, points);
-    BinGrid g;
-    if (!p.isValid())
-        return g;
-    g.startMHz = p.startHz / 1e6;
-    g.stepMHz = p.stepHz / 1e6;
-    g.points = p.points;
-    g.span = frequencyInterval;
-    return g;
 }
 
 QVector<SurveyChannel> surveyChannels(const QwtInterval &band)

@@ -26,21 +26,6 @@ struct SurveyChannel
     QString rangeText() const;
 };
 
-//! Where the points of a sweep lie: point i at startMHz + i * stepMHz.
-struct BinGrid
-{
-    double startMHz = 0;
-    double stepMHz = 0;
-    int points = 0;
-    QwtInterval span; //!< the swept span; a channel must lie inside it to rank
-
-    bool isValid() const { return points > 0 && stepMHz > 0; }
-    double frequency(int i) const { return startMHz + i * stepMHz; }
-    //! The grid of a history with `points` per sweep over `frequencyInterval`
-    //! (the band's own step when it is a standard band).
-    static BinGrid forHistory(const QwtInterval &frequencyInterval, int points);
-};
-
 //! Wi-Fi 1..14 and ZigBee 11..26 when `band` reaches into 2.4 GHz, then the
 //! KiVo IDs whose range overlaps `band` in drawing order. Channels wholly
 //! outside the band are left out.

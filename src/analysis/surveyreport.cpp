@@ -281,8 +281,8 @@ SurveyReport SurveyReport::fromSelection(const RfSpectrumHistory &history,
             r.events.append(e);
     }
     r.sources = classifyBursts(findBursts(selection,
-                                          BinGrid::forHistory(history.frequencyInterval,
-                                                              selection.first().spectrum.size()),
+                                          PointGrid::forHistory(history.frequencyInterval,
+                                                                selection.first().spectrum.size()),
                                           bursts, progress),
                                selection.size());
     return r;

@@ -108,7 +108,8 @@ int noiseFloor(const LevelHistogramView &h)
     return tenthPercentile(all);
 }
 
-UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid &grid,
+UtilizationResult computeUtilization(const LevelHistogramView &h, const PointGrid &grid,
+                                     const QwtInterval &span,
                                      const QVector<SurveyChannel> &channels, double thresholdDbm)
 {
     UtilizationResult r;
@@ -124,20 +125,21 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
                                     ? std::numeric_limits<double>::infinity()
                                     : r.noiseFloorDbm + CarrierMarginDb;
     const int points = qMin(grid.points, h.columns);
+    const double startMHz = grid.startHz / 1e6;
+    const double stepMHz = grid.stepHz / 1e6;
     // Rounding of the grid must not drop a point lying on a channel edge.
-    const double eps = grid.stepMHz * 1e-6;
+    const double eps = stepMHz * 1e-6;
 
     r.channels.reserve(channels.size());
     for (const SurveyChannel &c : channels) {
         ChannelUtilization u;
         u.channel = c;
-        u.partial = !grid.span.isValid() || c.lowMHz < grid.span.minValue() - eps ||
-                    c.highMHz > grid.span.maxValue() + eps;
+        u.partial = !span.isValid() || c.lowMHz < span.minValue() - eps ||
+                    c.highMHz > span.maxValue() + eps;
         if (grid.isValid() && points > 0) {
-            const int first =
-                qMax(0, int(std::ceil((c.lowMHz - grid.startMHz) / grid.stepMHz - 1e-6)));
-            const int last = qMin(
-                points - 1, int(std::floor((c.highMHz - grid.startMHz) / grid.stepMHz + 1e-6)));
+            const int first = qMax(0, int(std::ceil((c.lowMHz - startMHz) / stepMHz - 1e-6)));
+            const int last =
+                qMin(points - 1, int(std::floor((c.highMHz - startMHz) / stepMHz + 1e-6)));
             if (first <= last) {
                 u.firstBin = first;
                 u.lastBin = last;
@@ -149,7 +151,7 @@ UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid 
                         continue;
                     if (persistent.at(i) != NoDataLevel && !(persistent.at(i) <= u.persistentDbm)) {
                         u.persistentDbm = persistent.at(i);
-                        u.persistentMHz = grid.frequency(i);
+                        u.persistentMHz = grid.frequencyMHz(i);
                     }
                     sum += duty.at(i);
                     peak = counted == 0 ? duty.at(i) : qMax(peak, duty.at(i));
@@ -345,13 +347,13 @@ UtilizationResult UtilizationAnalyzer::update(const RfSpectrumSampleList &select
     if (!(frequencyInterval == m_band) || columns != m_points) {
         m_band = frequencyInterval;
         m_points = columns;
-        m_grid = BinGrid::forHistory(frequencyInterval, columns);
+        m_grid = PointGrid::forHistory(frequencyInterval, columns);
         m_channels = surveyChannels(frequencyInterval);
     }
     const qint32 *counts =
         m_usedIndex ? m_rangeCounts.constData() : m_accumulator.levelHistograms().constData();
-    UtilizationResult r =
-        computeUtilization(LevelHistogramView{counts, columns}, m_grid, m_channels, thresholdDbm);
+    UtilizationResult r = computeUtilization(LevelHistogramView{counts, columns}, m_grid, m_band,
+                                             m_channels, thresholdDbm);
     r.sampleCount = selection.size();
     attachNetworks(r, heardNetworks(selection));
     return r;

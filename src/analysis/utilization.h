@@ -1,6 +1,7 @@
 #pragma once
 
 #include "levelcountindex.h"
+#include "pointgrid.h"
 #include "spectrumstatistics.h"
 #include "surveychannels.h"
 
@@ -87,9 +88,11 @@ struct UtilizationResult
 //! Default threshold above the noise floor.
 constexpr double DefaultThresholdMarginDb = 10.0;
 
-//! Utilization of `channels` from the histograms. A NaN threshold means the
-//! noise floor plus DefaultThresholdMarginDb.
-UtilizationResult computeUtilization(const LevelHistogramView &h, const BinGrid &grid,
+//! Utilization of `channels` from the histograms of the points of `grid`. A
+//! channel reaching outside `span`, the swept interval, is partial. A NaN
+//! threshold means the noise floor plus DefaultThresholdMarginDb.
+UtilizationResult computeUtilization(const LevelHistogramView &h, const PointGrid &grid,
+                                     const QwtInterval &span,
                                      const QVector<SurveyChannel> &channels,
                                      double thresholdDbm = qQNaN());
 
@@ -156,6 +159,6 @@ private:
     bool m_usedIndex = false;
     QwtInterval m_band;
     int m_points = -1;
-    BinGrid m_grid;
+    PointGrid m_grid;
     QVector<SurveyChannel> m_channels;
 };

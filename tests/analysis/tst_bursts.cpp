@@ -90,7 +90,7 @@ void TstBursts::knownPattern()
     QFETCH(QVector<Planted>, planted);
     QFETCH(QVector<Expected>, expected);
     const RfSpectrumHistory h = plantedHistory(planted);
-    const BinGrid grid = BinGrid::forHistory(h.frequencyInterval, 501);
+    const PointGrid grid = PointGrid::forHistory(h.frequencyInterval, 501);
     const QVector<Burst> found = findBursts(h.samples, grid);
     QCOMPARE(found.size(), expected.size());
     for (int k = 0; k < found.size(); ++k) {
@@ -101,8 +101,8 @@ void TstBursts::knownPattern()
         QCOMPARE(b.sweeps, e.last - e.first + 1);
         QCOMPARE(b.firstBin, e.low);
         QCOMPARE(b.lastBin, e.high);
-        QCOMPARE(b.lowMHz, grid.frequency(e.low));
-        QCOMPARE(b.highMHz, grid.frequency(e.high));
+        QCOMPARE(b.lowMHz, grid.frequencyMHz(e.low));
+        QCOMPARE(b.highMHz, grid.frequencyMHz(e.high));
         QCOMPARE(b.peakDbm, e.peak);
         QCOMPARE(b.timeEvent().time.toMSecsSinceEpoch(), b.startMs);
     }
@@ -134,7 +134,7 @@ void TstBursts::sources()
     QFETCH(QString, kinds);
     const RfSpectrumHistory h = plantedHistory(planted);
     const QVector<BurstSource> sources = classifyBursts(
-        findBursts(h.samples, BinGrid::forHistory(h.frequencyInterval, 501)), h.samples.size());
+        findBursts(h.samples, PointGrid::forHistory(h.frequencyInterval, 501)), h.samples.size());
     QStringList got;
     for (const BurstSource &s : sources)
         got.append(s.kind == BurstSource::Continuous ? QStringLiteral("C")

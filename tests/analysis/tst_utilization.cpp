@@ -76,7 +76,7 @@ void TstUtilization::dutyCycleEqualsPlainLoop()
         }
     };
     grow(300);
-    const BinGrid grid = BinGrid::forHistory(h.frequencyInterval, n);
+    const PointGrid grid = PointGrid::forHistory(h.frequencyInterval, n);
     // One analyzer for all windows: incremental updates, and with the
     // history its counts kept as the history grows.
     UtilizationAnalyzer analyzer(qMax(1, blockSweeps));
@@ -114,7 +114,7 @@ void TstUtilization::dutyCycleEqualsPlainLoop()
             double sum = 0, peak = qQNaN();
             int counted = 0;
             for (int i = 0; i < n; ++i) {
-                const double f = grid.frequency(i);
+                const double f = grid.frequencyMHz(i);
                 if (f < u.channel.lowMHz - 1e-9 || f > u.channel.highMHz + 1e-9)
                     continue;
                 int with = 0, above = 0;

@@ -232,7 +232,7 @@ bool CaptureSession::survey(const RfSpectrumHistory &history, const CaptureOptio
                          u.carrier ? " carrier" : "", u.partial ? " (cut by the span)" : "");
         }
         const QVector<Burst> bursts = findBursts(
-            history.samples, BinGrid::forHistory(history.frequencyInterval,
+            history.samples, PointGrid::forHistory(history.frequencyInterval,
                                                  history.samples.first().spectrum.size()));
         const QVector<BurstSource> sources = classifyBursts(bursts, history.samples.size());
         std::fprintf(stdout, "%d bursts from %d sources\n", int(bursts.size()),

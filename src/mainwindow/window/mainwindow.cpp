@@ -1,35 +1,58 @@
 #include "mainwindow.h"
 
+#include "about.h"
 #include "alarmcontroller.h"
 #include "appversion.h"
 #include "autosavecontroller.h"
+#include "commandline.h"
+#include "debugwindow.h"
 #include "devicecomms.h"
+#include "devicereturnwatch.h"
 #include "dialogseam.h"
+#include "firmwarecontroller.h"
+#include "fwupdatedialog.h"
 #include "instancechannel.h"
 #include "kivoidpanel.h"
+#include "manuallauncher.h"
 #include "markerscontroller.h"
 #include "projectinfodialog.h"
+#include "rangeslider.h"
+#include "recordingio.h"
+#include "recordingui.h"
 #include "remotecontroller.h"
+#include "rtlpowercsv.h"
 #include "scansession.h"
+#include "serialcomms.h"
 #include "shownpage.h"
+#include "snapshot.h"
 #include "surveycontroller.h"
+#include "tabpage.h"
 #include "tabpage2400.h"
 #include "tabpage900.h"
 #include "tnwtabwidget.h"
 
 #include "mainwindowlog.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 const char *const MainWindow::applicationVersion = orvanelApplicationVersion;
 const char *const MainWindow::expectedRadioVersion = "1.0.0.9.0.0";
@@ -80,7 +103,6 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     connect(m_device, &DeviceComms::rfsaGetRfParamsDone, this, &MainWindow::onRfParams);
     connect(m_device, &DeviceComms::deviceLost, this, &MainWindow::onDcDeviceLost);
     m_device->setLossAnnouncedByOwner(true);
-    m_clock.start();
     m_stateTimer.setInterval(1000);
     connect(&m_stateTimer, &QTimer::timeout, this, &MainWindow::updateSessionState);
     connect(m_device, &DeviceComms::rfsaGetInfoStrDone, this, &MainWindow::onRfsaGetInfoStrDone);
@@ -361,4 +383,593 @@ void MainWindow::offerRecovery()
     m_autosave->offerRecovery([this](const RfSpectrumHistory &history, const QString &title) {
         return addHistoryPage(history, title);
     });
+}
+
+// The firmware update and a device that comes back are controllers of their
+// own; the window's slots forward to them.
+
+FwUpdateDialog *MainWindow::fwUpdateDialog() const
+{
+    return m_firmware->dialog();
+}
+
+bool MainWindow::waitingForDevice() const
+{
+    return m_returnWatch->waiting();
+}
+
+void MainWindow::buildFirmwareUpdate()
+{
+    m_firmware = new FirmwareController(m_device, this, QLatin1String(expectedRadioVersion),
+                                        QLatin1String(expectedHostVersion));
+    // While the update owns the session the window offers nothing that
+    // would use the port.
+    connect(m_device, &DeviceComms::updateLockChanged, this, [this] { updateActionStates(); });
+    connect(m_firmware, &FirmwareController::reconnectWanted, this,
+            &MainWindow::on_actionConnect_triggered);
+}
+
+void MainWindow::onRfsaGetInfoStrDone(uchar cpu, uchar str, QString data)
+{
+    if (str != 0)
+        return;
+    if (cpu == 0) {
+        m_lblRadioVersion->setText(QStringLiteral("R: v") + data);
+        m_firmware->radioVersionReported(data);
+    } else if (cpu == 1) {
+        m_lblHostVersion->setText(QStringLiteral("H: v") + data);
+        m_firmware->hostVersionReported(data);
+    }
+}
+
+void MainWindow::startBootloader()
+{
+    m_firmware->offerRadioRecovery();
+}
+
+void MainWindow::on_actionUpdate_Firmware_triggered()
+{
+    m_firmware->open();
+}
+
+void MainWindow::buildReconnect()
+{
+    m_returnWatch = new DeviceReturnWatch(m_device, this);
+    connect(m_returnWatch, &DeviceReturnWatch::connectWanted, this, [this](const QString &port) {
+        m_rfParamsSeen = 0;
+        m_device->setPortName(port);
+        m_device->connectToDevice(m_debugMode);
+    });
+}
+
+bool MainWindow::resumeAfterReconnect()
+{
+    const int resume = m_returnWatch->takeResumeBand();
+    if (resume < 0)
+        return false;
+    const auto band = ScanPlan::Band(resume);
+    // The page the scan went to is the one shown; nothing scans yet, so the
+    // switch restarts nothing.
+    if (m_form.tabWidget->currentIndex() != int(band))
+        m_form.tabWidget->setCurrentIndex(int(band));
+    bandPage(band)->fillMissingHist();
+    m_session->start(band);
+    updateActionStates();
+    updateSessionState();
+    return true;
+}
+
+// The command line and the start-up actions.
+void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened)
+{
+    if (arguments.size() <= 1)
+        return;
+    const QVector<CommandLine::Step> steps = CommandLine::parse(arguments);
+    int debugWindows = 0; // opened last, so a "-port" anywhere joins their port lists
+    for (const CommandLine::Step &step : steps) {
+        switch (step.kind) {
+        case CommandLine::Step::OpenFile:
+            if (QFileInfo(step.text).isFile()) {
+                openRecordingFile(step.text);
+                if (fileOpened)
+                    *fileOpened = true;
+            }
+            break;
+        case CommandLine::Step::Debug:
+            m_debugMode = true;
+            ++debugWindows;
+            break;
+        case CommandLine::Step::Rbw:
+            m_session->setRbwOverride(step.intValue);
+            break;
+        case CommandLine::Step::Ampl:
+            m_session->setAmplitudeOffset(step.intValue);
+            break;
+        case CommandLine::Step::FStep:
+            m_session->setFStepOverride(step.doubleValue);
+            break;
+        case CommandLine::Step::Qc:
+            m_qcMode = true;
+            applyQcMode();
+            break;
+        case CommandLine::Step::Port:
+            m_portOverride = step.text;
+            break;
+        case CommandLine::Step::Watch:
+            watchRemoteScanners(step.text);
+            break;
+        case CommandLine::Step::Help:
+            break; // main() prints the help before any window exists
+        }
+    }
+    for (int i = 0; i < debugWindows; ++i)
+        openDebugWindow();
+}
+
+void MainWindow::watchRemoteScanners(const QString &url)
+{
+    QString error;
+    if (!m_remote->watchAll(url, &error))
+        DialogSeam::warning(tr("Watch Remote Scanners"),
+                            tr("Remote scanners cannot be watched:\n%1").arg(error));
+}
+
+void MainWindow::applyQcMode()
+{
+    for (TabPage *page : m_shownPage->pages())
+        page->addQcPassLine();
+    m_device->setQcMode(true);
+}
+
+void MainWindow::startupActions()
+{
+    offerRecovery();
+    bool fileOpened = false;
+    processArguments(QCoreApplication::arguments(), &fileOpened);
+    // A program started to watch scanners elsewhere looks for one of its own
+    // only when told which.
+    if (!fileOpened && (!m_remote->watchesBroker() || !m_portOverride.isEmpty()))
+        m_form.actionConnect->trigger();
+    m_form.actionShow_Wifi->trigger();
+}
+
+// What the window tells about the session: the state label in the status bar
+// and the one message when the device goes away.
+void MainWindow::updateSessionState()
+{
+    const QString port = m_device->currentPortName();
+    QString text;
+    if (m_device->scanning() && m_session->scanBand() >= 0) {
+        const QString band =
+            m_session->scanBand() == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz");
+        const int rate = qRound(m_session->sweepsPerSecond());
+        text = tr("Scanning %1 on %2, %3 sweeps/s").arg(band, port).arg(rate);
+        if (m_returnWatch->recentlyResumed())
+            text = tr("Reconnected") + QStringLiteral(". ") + text;
+    } else if (m_device->connected()) {
+        text = tr("Connected on %1").arg(port);
+    } else if (waitingForDevice()) {
+        text = tr("Device lost: waiting for it to come back");
+    } else if (m_device->busy()) {
+        text = tr("Connecting…");
+    } else if (m_deviceLost) {
+        text = tr("Device lost");
+    } else {
+        text = tr("Not connected");
+    }
+    m_lblSessionState->setText(text);
+    showScanSettings();
+}
+
+void MainWindow::askToSave(const QString &why)
+{
+    QString text = tr("Do you want to save the recording?");
+    if (!why.isEmpty())
+        text = why + (why.endsWith(QLatin1Char('.')) ? QStringLiteral(" ") : QStringLiteral(". ")) +
+               text;
+    const int answer = DialogSeam::question(tr("Recording stopped"), text,
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        m_form.actionSave->trigger();
+    else if (answer == QMessageBox::No) {
+        // Discarded: nothing to recover at the next start, nothing to ask
+        // about on Quit.
+        m_autosave->discardUnsaved();
+    }
+}
+
+void MainWindow::onDcDeviceLost(const QString &text)
+{
+    m_deviceLost = true;
+    // A port that went away comes back when the cable is plugged in again;
+    // a device that stopped sending on a port still there is another fault.
+    const bool portGone = text.startsWith(SerialComms::deviceLostText());
+    if (portGone && m_session->scanWanted() && !m_qcMode && m_session->scanBand() >= 0 &&
+        !waitingForDevice()) {
+        // A loose cable must not end a survey: wait for the device instead
+        // of asking to save. Stop ends the wait (and asks then).
+        m_returnWatch->waitFor(ScanPlan::Band(m_session->scanBand()));
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                updateSessionState();
+                updateActionStates();
+                statusBar()->showMessage(
+                    text + QStringLiteral(". ") +
+                    tr("Plug the scanner in again: the scan resumes by itself."));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (waitingForDevice())
+        return; // a failed attempt to reconnect: keep waiting quietly
+    const bool capturing = m_session->scanWanted() && !m_qcMode;
+    // The session lowers its flags right after this signal: speak once it
+    // has, so the window behind the box already shows the device gone (and
+    // the scanned page, which stays current, can be saved from the box).
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, capturing] {
+            updateSessionState();
+            if (capturing)
+                askToSave(text);
+            else
+                DialogSeam::critical(tr("Error"), text);
+        },
+        Qt::QueuedConnection);
+}
+
+// Leaving the program, and what is left unsaved when it goes: Quit and the
+// window's close button ask the question Stop asks, but only while some
+// sweep of a live page has not been saved.
+bool MainWindow::confirmQuit()
+{
+    if (m_qcMode)
+        return true;
+    for (const ScanPlan::Band band : {ScanPlan::Band2400, ScanPlan::Band900}) {
+        const int unsaved = unsavedSweeps(band);
+        if (unsaved == 0)
+            continue;
+        TabPage *page = bandPage(band);
+        const QString why = tr("%n sweeps of the %1 band are not saved.", nullptr, unsaved)
+                                .arg(band == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz"));
+        const int answer = DialogSeam::question(
+            tr("Quit"), why + QLatin1Char(' ') + tr("Do you want to save the recording?"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes) {
+            const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
+            if (path.isEmpty())
+                return false; // the save was cancelled or failed: stay
+            m_autosave->noteSaved(page, path);
+        } else if (answer != QMessageBox::No) {
+            return false;
+        }
+    }
+    // Answered: nothing is left for the next start to offer, and sweeps
+    // still arriving while the program ends belong to no recording.
+    m_session->stop();
+    endAutosave(true);
+    return true;
+}
+
+void MainWindow::on_actionQuit_triggered()
+{
+    if (m_firmware->quitRefused())
+        return;
+    if (confirmQuit())
+        QCoreApplication::exit(0);
+}
+
+void MainWindow::quitOnSignal()
+{
+    if (m_firmware->quitRefused())
+        return;
+    // Nobody is there to answer the save question: the journal is closed
+    // and kept, so the next start offers the scan as it does after a crash.
+    m_session->stop();
+    endAutosave(false);
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// The Help menu's windows and the debug window: free-standing windows that
+// never keep the program running, closed with the main window.
+MainWindow::~MainWindow()
+{
+    for (const QPointer<QWidget> &w : qAsConst(m_ownWindows))
+        delete w.data();
+}
+
+DebugWindow *MainWindow::debugWindow() const
+{
+    return m_debugWindow.data();
+}
+
+void MainWindow::setManualLauncher(std::unique_ptr<ManualLauncher> launcher)
+{
+    m_manualLauncher = std::move(launcher);
+}
+
+QRect MainWindow::placeBeside(const QRect &window, const QSize &size, const QRect &available)
+{
+    // Right of the window when there is room, else left of it, else over
+    // its right edge: always inside the screen, never at x = 1925 on a
+    // 1920-pixel screen.
+    const int w = qMin(size.width(), available.width());
+    const int h = qMin(size.height(), available.height());
+    int x = window.right() + 6;
+    if (x + w - 1 > available.right())
+        x = window.left() - 6 - w;
+    if (x < available.left())
+        x = available.right() - w + 1;
+    const int y = qBound(available.top(), window.top(), available.bottom() - h + 1);
+    return QRect(x, y, w, h);
+}
+
+QRect MainWindow::availableArea() const
+{
+    QScreen *screen = QGuiApplication::screenAt(frameGeometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+void MainWindow::keepOwnWindow(QWidget *window)
+{
+    m_ownWindows.erase(std::remove_if(m_ownWindows.begin(), m_ownWindows.end(),
+                                      [](const QPointer<QWidget> &p) { return p.isNull(); }),
+                       m_ownWindows.end());
+    m_ownWindows.append(window);
+}
+
+void MainWindow::on_actionAbout_triggered()
+{
+    auto *about = new About;
+    keepOwnWindow(about);
+    about->show();
+}
+
+void MainWindow::on_actionUser_Manual_triggered()
+{
+    if (!m_manualLauncher)
+        m_manualLauncher = std::make_unique<ManualLauncher>();
+    if (QWidget *viewer = m_manualLauncher->open(this))
+        keepOwnWindow(viewer);
+}
+
+void MainWindow::openDebugWindow()
+{
+    auto *w = new DebugWindow(QStringList{m_portOverride});
+    keepOwnWindow(w);
+    m_debugWindow = w;
+    const QSize wanted(qMax(500, w->minimumSizeHint().width()), height());
+    w->setGeometry(placeBeside(frameGeometry(), wanted, availableArea()));
+    w->show();
+
+    DeviceComms *dc = m_device;
+    connect(dc, &DeviceComms::log, w, &DebugWindow::log);
+    connect(w, &DebugWindow::serialPortChanged, dc, &DeviceComms::setPortName);
+    connect(w, &DebugWindow::connect, dc, &DeviceComms::rfsaConnect);
+    connect(w, &DebugWindow::disconnect, dc, &DeviceComms::rfsaDisconnect);
+    connect(w, &DebugWindow::getDevVerClicked, dc, &DeviceComms::rfsaGetDeviceVer);
+    connect(w, &DebugWindow::getFwVerClicked, dc, &DeviceComms::rfsaGetFwVer);
+    connect(w, &DebugWindow::getRfParamsClicked, dc, &DeviceComms::rfsaGetRfParams);
+    connect(w, &DebugWindow::getLastErrorClicked, dc, &DeviceComms::rfsaGetLastError);
+    connect(w, &DebugWindow::syncClicked, dc, &DeviceComms::rfsaSync);
+    connect(w, &DebugWindow::hostBLClicked, dc, &DeviceComms::rfsaHostBL);
+    connect(w, &DebugWindow::setFBand, dc, &DeviceComms::rfsaSetFBand);
+    connect(w, &DebugWindow::setFStart, dc, &DeviceComms::rfsaSetFStart);
+    connect(w, &DebugWindow::setFStop, dc, &DeviceComms::rfsaSetFStop);
+    connect(w, &DebugWindow::setSpanIndex, dc, &DeviceComms::rfsaSetSpanIndex);
+    connect(w, &DebugWindow::setFStep, dc, &DeviceComms::rfsaSetFStep);
+    // The register is 8 bits wide; the field stops at 99.
+    connect(w, &DebugWindow::setRBW, dc, [dc](ushort rbw) { dc->rfsaSetRBW(uchar(rbw)); });
+    connect(w, &DebugWindow::setStepCount, dc, &DeviceComms::rfsaSetStepCount);
+    connect(w, &DebugWindow::setSpan, dc, &DeviceComms::rfsaSetSpan);
+    connect(w, &DebugWindow::getSpecNoInit, dc, &DeviceComms::rfsaGetSpecNoInit);
+    connect(w, &DebugWindow::getCalibration, dc, &DeviceComms::rfsaGetCalibration);
+
+    // Hand-sent commands would take a running sequence's replies.
+    w->setBusy(dc->busy());
+    w->setScanning(dc->scanning());
+    connect(dc, &DeviceComms::busyChanged, w, &DebugWindow::setBusy);
+    connect(dc, &DeviceComms::scanningChanged, w, &DebugWindow::setScanning);
+    // A firmware update owns the port until it ends.
+    w->setUpdateLocked(dc->updateLocked());
+    connect(dc, &DeviceComms::updateLockChanged, w, &DebugWindow::setUpdateLocked);
+
+    DeviceComms::logPortInfo();
+}
+
+// Data in and out of the window: rtl_power CSV import and export, and pages
+// made from a history.
+void MainWindow::buildDataActions()
+{
+    QAction *a = new QAction(tr("Export CSV"), this);
+    a->setObjectName(QStringLiteral("actionExport_Csv"));
+    a->setToolTip(tr("Export the shown time range as rtl_power CSV"));
+    m_form.actionExport_Csv = a;
+    const QList<QAction *> actions = m_form.toolBar->actions();
+    const int open = actions.indexOf(m_form.actionOpen);
+    m_form.toolBar->insertAction(actions.value(open + 1), a);
+}
+
+TabPage *MainWindow::addHistoryPage(const RfSpectrumHistory &history, const QString &title)
+{
+    TabPage *page = nullptr;
+    switch (RecordingIo::pageBandForInterval(history.frequencyInterval)) {
+    case RecordingIo::PageBand::Band900:
+        page = new TabPage900(history, m_form.pageActions(), m_form.tabWidget);
+        break;
+    case RecordingIo::PageBand::Band2400:
+        page = new TabPage2400(history, m_form.pageActions(), m_form.tabWidget);
+        break;
+    case RecordingIo::PageBand::None:
+        return nullptr;
+    }
+    const int index = m_form.tabWidget->addTab(page, title);
+    m_form.tabWidget->setTabToolTip(index, title);
+    if (m_session->scanWanted())
+        m_form.tabWidget->setTabEnabled(index, false); // Stop enables it
+    else
+        m_form.tabWidget->setCurrentIndex(index);
+    return page;
+}
+
+bool MainWindow::openCsvFile(const QString &path)
+{
+    const RtlPowerCsv::Import csv = RtlPowerCsv::importFile(path);
+    if (!csv.ok) {
+        DialogSeam::warning(
+            tr("Open"),
+            tr("\"%1\" cannot be opened:\n%2").arg(QDir::toNativeSeparators(path), csv.errorText));
+        return false;
+    }
+    qCInfo(lcMainWindow) << "Imported" << csv.history.samples.size() << "sweeps from" << path << "("
+                         << csv.rowsSkipped << "rows skipped)";
+    return addHistoryPage(csv.history, RecordingIo::tabTitle(path)) != nullptr;
+}
+
+void MainWindow::on_actionExport_Csv_triggered()
+{
+    TabPage *page = m_shownPage->page();
+    if (!page)
+        return;
+    page->flushRedraw(); // the time bar shows the range the user chose
+    // The whole capture unless a range was chosen on the time bar.
+    RfSpectrumSampleList samples = page->analysisSelection();
+    if (samples.isEmpty())
+        samples = page->bandHistory().samples();
+    if (samples.isEmpty()) {
+        DialogSeam::information(tr("Export CSV"), tr("There are no sweeps to export."));
+        return;
+    }
+    const QString title = tr("Export CSV");
+    const QString path = RecordingUi::askSaveFileName(
+        title, QDir(RecordingIo::recordingDirectory()).filePath(proposedBaseName(page)),
+        tr("rtl_power CSV:") + QStringLiteral(" *.csv"), QStringLiteral(".csv"));
+    if (path.isEmpty())
+        return;
+    QString reason;
+    if (!RtlPowerCsv::exportFile(path, samples, page->bandHistory().frequencyInterval(), &reason)) {
+        DialogSeam::critical(tr("Error"), tr("The CSV file could not be written as \"%1\":\n%2")
+                                              .arg(QDir::toNativeSeparators(path), reason));
+        return;
+    }
+    RecordingIo::rememberRecordingDirectory(path);
+}
+
+// Recordings, snapshots and project information as the window offers them.
+bool MainWindow::openRecordingFile(const QString &path)
+{
+    if (RtlPowerCsv::isCsvFileName(path))
+        return openCsvFile(path);
+    const RecordingIo::Recording recording = RecordingIo::loadFile(path);
+    if (recording.band == RecordingIo::PageBand::None)
+        return false;
+    TabPage *page = nullptr;
+    if (recording.band == RecordingIo::PageBand::Band900)
+        page = new TabPage900(recording.history, m_form.pageActions(), m_form.tabWidget);
+    else
+        page = new TabPage2400(recording.history, m_form.pageActions(), m_form.tabWidget);
+    showKivoIdsOn(page);
+    const QString title = RecordingIo::tabTitle(path);
+    const int index = m_form.tabWidget->addTab(page, title);
+    m_form.tabWidget->setTabToolTip(index, title);
+    qCDebug(lcMainWindow) << "Opened recording" << path << "as tab" << index;
+    if (m_session->scanWanted())
+        m_form.tabWidget->setTabEnabled(index, false); // Stop enables it
+    else
+        m_form.tabWidget->setCurrentIndex(index);
+    return true;
+}
+
+QString MainWindow::proposedBaseName(const TabPage *page) const
+{
+    const RfSpectrumHistory history = page->history();
+    return RecordingIo::proposedBaseName(
+        m_projectInfo.projectName, history.projectInfo.projectName,
+        RecordingIo::bandTag(m_form.tabWidget->currentIndex(), history));
+}
+
+void MainWindow::on_actionSave_triggered()
+{
+    TabPage *page = m_shownPage->page();
+    if (!page)
+        return;
+    const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
+    if (path.isEmpty())
+        return;
+    m_autosave->noteSaved(page, path);
+    m_autosave->pageSaved(page, m_session->scanWanted());
+}
+
+void MainWindow::on_actionOpen_triggered()
+{
+    RecordingUi::open(this, [this](const QString &path) { return openRecordingFile(path); });
+}
+
+void MainWindow::on_actionSnapshot_triggered()
+{
+    TabPage *page = m_shownPage->page();
+    if (!page)
+        return;
+    Snapshot::save(this, page->snapshotPixmap(), proposedBaseName(page));
+}
+
+namespace {
+const char *const lastProjectKeys[] = {"LastProject/Name", "LastProject/Id", "LastProject/Location",
+                                       "LastProject/Technician"};
+
+ProjectInfoData lastProject()
+{
+    QSettings s;
+    ProjectInfoData d;
+    d.projectName = s.value(QLatin1String(lastProjectKeys[0])).toString();
+    d.projectId = s.value(QLatin1String(lastProjectKeys[1])).toString();
+    d.scanLocation = s.value(QLatin1String(lastProjectKeys[2])).toString();
+    d.technicianName = s.value(QLatin1String(lastProjectKeys[3])).toString();
+    return d;
+}
+} // namespace
+
+void MainWindow::buildProjectInfo()
+{
+    m_projectInfoDialog = new ProjectInfoDialog(this);
+    // A technician scans the same site again and again: the last project's
+    // texts are offered, and still confirmed at the first scan.
+    m_projectInfoDialog->setData(lastProject());
+    connect(m_projectInfoDialog, &QDialog::accepted, this, [this] {
+        m_projectInfoConfirmed = true;
+        setProjectInfoToHist();
+        QSettings s;
+        const QString values[] = {m_projectInfo.projectName, m_projectInfo.projectId,
+                                  m_projectInfo.scanLocation, m_projectInfo.technicianName};
+        for (int i = 0; i < 4; ++i)
+            s.setValue(QLatin1String(lastProjectKeys[i]), values[i]);
+    });
+}
+
+void MainWindow::on_actionProject_Info_triggered()
+{
+    m_projectInfoDialog->setData(m_projectInfo.projectName.isEmpty() && !m_projectInfoConfirmed
+                                     ? lastProject()
+                                     : m_projectInfo);
+    m_projectInfoDialog->show();
+    m_projectInfoDialog->raise();
+}
+
+void MainWindow::setProjectInfoToHist()
+{
+    m_projectInfo = m_projectInfoDialog->getData();
+    m_page2400->setProjectInfo(m_projectInfo);
+    m_page900->setProjectInfo(m_projectInfo);
 }

@@ -2,12 +2,10 @@
 
 #include "devicetypes.h"
 #include "manuallauncher.h"
-#include "portdiscovery.h"
 #include "projectinfodata.h"
 #include "rfspectrumhistory.h"
 #include "scanplan.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -18,6 +16,8 @@
 class AlarmController;
 class AutosaveController;
 class DebugWindow;
+class DeviceReturnWatch;
+class FirmwareController;
 class DeviceComms;
 class FwUpdateDialog;
 class InstanceChannel;
@@ -109,7 +109,7 @@ public:
     KivoIdPanel *kivoIdPanel() const { return m_kivoIdPanel; }
     UtilizationDock *utilizationDock() const;
     MarkerTable *markerTable() const;
-    FwUpdateDialog *fwUpdateDialog() const { return m_fwUpdateDialog; }
+    FwUpdateDialog *fwUpdateDialog() const;
     AlarmController *alarmController() const { return m_alarms; }
     //! The pages of scanners elsewhere, watched through a broker.
     RemoteController *remoteController() const { return m_remote; }
@@ -135,7 +135,7 @@ public:
     bool scanWanted() const;
     bool restartPending() const;
     //! The device went away while scanning and is waited for.
-    bool waitingForDevice() const { return m_returnTimer.isActive(); }
+    bool waitingForDevice() const;
     //! The band the window scans and shows on Scan; a tab is only the
     //! user's choice of band when the user selected it.
     ScanPlan::Band lastBandShown() const;
@@ -218,24 +218,11 @@ private:
     //! "--watch URL": the nodes under URL's prefix as live pages.
     void watchRemoteScanners(const QString &url);
     void buildFirmwareUpdate();
-    //! True (after saying why) while a firmware update runs: Quit, the
-    //! window's close and SIGTERM/SIGINT wait until it has ended.
-    bool quitRefusedByUpdate();
-    //! No serial scanner, but its host processor waits in DFU mode: offers
-    //! "Finish the host update". True when the offer was made.
-    bool offerHostUpdateFinish();
-    bool firmwareDialogShown() const;
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
-    // Waiting for a lost device and resuming.
     void buildReconnect();
-    void rememberDeviceIdentity();
-    void waitForDeviceReturn(ScanPlan::Band band);
-    void stopWaitingForDevice();
-    void onReturnPoll();
     //! Resumes the scan the lost device was doing; false when none was.
     bool resumeAfterReconnect();
-    bool recentlyReconnected() const;
     //! Quit and the close button: offers to save what is unsaved; false
     //! when the user chose to stay.
     bool confirmQuit();
@@ -266,12 +253,12 @@ private:
     QLabel *m_lblAppVersion = nullptr;
     QLabel *m_lblRadioVersion = nullptr;
     QLabel *m_lblHostVersion = nullptr;
-    FwUpdateDialog *m_fwUpdateDialog = nullptr;
+    FirmwareController *m_firmware = nullptr;
+    DeviceReturnWatch *m_returnWatch = nullptr;
     QLabel *m_lblSessionState = nullptr; //!< the session's state in words
     QLabel *m_lblOverload = nullptr;     //!< the scanned page's overload warning
     QTimer m_stateTimer;                 //!< refreshes the sweep rate while scanning
-    QElapsedTimer m_clock;
-    bool m_deviceLost = false; //!< the last session ended with the device gone
+    bool m_deviceLost = false;           //!< the last session ended with the device gone
     ProjectInfoDialog *m_projectInfoDialog = nullptr;
     ProjectInfoData m_projectInfo;
     bool m_projectInfoConfirmed = false; //!< the user saved the project texts this session
@@ -293,11 +280,6 @@ private:
     ScanSession *m_session = nullptr;
     RfParams m_rfParams[2]; //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them
     int m_rfParamsSeen = 0; //!< tables the running connect has reported
-    PortDiscovery::PortRecord m_deviceIdentity; //!< the port of the last connection
-    QTimer m_returnTimer;                       //!< looks for a lost device while it is away
-    int m_resumeBand = -1;                      //!< band to resume once the lost device is back
-    qint64 m_lastAttemptMs = 0;                 //!< last connect made by the return watch
-    qint64 m_reconnectedAtMs = -1;              //!< when a lost device's scan was resumed
 
     // Debug window, About boxes and manual viewers have no parent, so they
     // never keep the program alive; the window deletes what is left of them.

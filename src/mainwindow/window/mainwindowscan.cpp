@@ -5,7 +5,10 @@
 
 #include "alarmcontroller.h"
 #include "devicecomms.h"
+#include "devicereturnwatch.h"
 #include "dialogseam.h"
+#include "firmwarecontroller.h"
+#include "portdiscovery.h"
 #include "scansession.h"
 #include "shownpage.h"
 #include "tabpage2400.h"
@@ -74,7 +77,7 @@ void MainWindow::on_actionConnect_triggered()
     if (port.isEmpty()) {
         QStringList ports = m_debugMode ? DeviceComms::availablePortNames()
                                         : DeviceComms::findDevicePorts(QStringLiteral("Orvanel"));
-        if (ports.isEmpty() && !m_debugMode && offerHostUpdateFinish())
+        if (ports.isEmpty() && !m_debugMode && m_firmware->offerHostUpdateFinish())
             return;
         if (ports.isEmpty())
             ports = DeviceComms::availablePortNames();
@@ -134,10 +137,11 @@ void MainWindow::onDcConnectedChanged(bool connected)
     if (!connected) {
         m_lblRadioVersion->setText(QStringLiteral("R: v---"));
         m_lblHostVersion->setText(QStringLiteral("H: v---"));
+        m_firmware->forgetVersions();
     }
     if (connected) {
         m_deviceLost = false;
-        rememberDeviceIdentity();
+        m_returnWatch->rememberDevice();
     }
     updateActionStates();
 }
@@ -145,7 +149,7 @@ void MainWindow::onDcConnectedChanged(bool connected)
 void MainWindow::onScanReady()
 {
     // Not under an open firmware update: it is about to use the port.
-    if (!m_device->connected() || m_session->scanWanted() || firmwareDialogShown())
+    if (!m_device->connected() || m_session->scanWanted() || m_firmware->dialogShown())
         return;
     if (!resumeAfterReconnect())
         m_form.actionRecord->trigger();
@@ -213,7 +217,7 @@ void MainWindow::on_actionRecord_triggered()
 void MainWindow::on_actionStop_triggered()
 {
     const bool wasWanted = m_session->scanWanted() || waitingForDevice();
-    stopWaitingForDevice();
+    m_returnWatch->stop();
     m_session->stop();
     updateSessionState();
     updateActionStates();

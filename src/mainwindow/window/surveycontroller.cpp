@@ -197,8 +197,8 @@ void SurveyController::findBursts()
         shownSelection(&page, title, tr("There are no sweeps to look through."));
     if (selection.isEmpty())
         return;
-    const BinGrid grid = BinGrid::forHistory(page->bandHistory().frequencyInterval(),
-                                             selection.first().spectrum.size());
+    const PointGrid grid = PointGrid::forHistory(page->bandHistory().frequencyInterval(),
+                                                 selection.first().spectrum.size());
     bool cancelled = false;
     const QVector<Burst> bursts = ::findBursts(selection, grid, m_utilizationDock->burstOptions(),
                                                surveyProgress(title, &cancelled));
