@@ -146,6 +146,7 @@ bool MqttLink::open(QString *error)
     mosquitto_connect_callback_set(m_mosq, &MqttLink::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttLink::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &MqttLink::onMessage);
+    mosquitto_log_callback_set(m_mosq, &MqttLink::onLog);
     mosquitto_reconnect_delay_set(
         m_mosq, unsigned(qMax(1, m_settings.reconnectMinS)),
         unsigned(qMax(m_settings.reconnectMinS, m_settings.reconnectMaxS)), true);
@@ -221,9 +222,11 @@ void MqttLink::onConnect(mosquitto *mosq, void *self, int rc)
         if (link->m_lastConnectError.exchange(rc) != rc)
             qCWarning(lcVenue, "broker %s refused the connection: %s",
                       qPrintable(link->m_settings.displayUrl()), mosquitto_connack_string(rc));
+        link->fail(QString::fromUtf8(mosquitto_connack_string(rc)));
         return;
     }
     link->m_lastConnectError.store(-1);
+    link->m_lastFailure.clear();
     for (const auto &s : qAsConst(link->m_subscriptions))
         mosquitto_subscribe(mosq, nullptr, s.first.constData(), s.second);
     qCInfo(lcVenue, "connected to %s", qPrintable(link->m_settings.displayUrl()));
@@ -256,4 +259,24 @@ void MqttLink::onMessage(mosquitto *, void *self, const mosquitto_message *messa
         QString::fromUtf8(message->topic),
         QByteArray(static_cast<const char *>(message->payload), message->payloadlen), now,
         message->retain);
+}
+
+void MqttLink::fail(const QString &reason)
+{
+    if (reason == m_lastFailure)
+        return;
+    m_lastFailure = reason;
+    emit connectionFailed(reason);
+}
+
+void MqttLink::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    // Only errors: a TLS handshake that fails says why here and nowhere else.
+    if (level != MOSQ_LOG_ERR || !text)
+        return;
+    auto *link = static_cast<MqttLink *>(self);
+    const QString reason = QString::fromUtf8(text);
+    if (reason != link->m_lastFailure)
+        qCWarning(lcVenue, "broker %s: %s", qPrintable(link->m_settings.displayUrl()), text);
+    link->fail(reason);
 }

@@ -82,11 +82,17 @@ signals:
     //! `receivedMs`: wall-clock time the network thread took it.
     void messageReceived(const QString &topic, const QByteArray &payload, qint64 receivedMs,
                          bool retained);
+    //! The broker could not be reached or refused us (a TLS certificate that
+    //! does not verify, a wrong password): said once per different reason,
+    //! while the retries go on.
+    void connectionFailed(const QString &reason);
 
 private:
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
+    void fail(const QString &reason);
 
     MqttSettings m_settings;
     QString m_clientId;
@@ -99,4 +105,5 @@ private:
     bool m_loopRunning = false;
     std::atomic<bool> m_connected{false};
     std::atomic<int> m_lastConnectError{-1};
+    QString m_lastFailure; //!< network thread only
 };

@@ -3,15 +3,28 @@
 #include "venuelog.h"
 
 VenueSubscriber::VenueSubscriber(const MqttSettings &settings, QObject *parent)
+    : VenueSubscriber(settings, QString(), Scope::Everything, parent)
+{
+}
+
+VenueSubscriber::VenueSubscriber(const MqttSettings &settings, const QString &node, Scope scope,
+                                 QObject *parent)
     : QObject(parent), m_link(settings, QString())
 {
     qRegisterMetaType<NodeStatus>();
     qRegisterMetaType<SweepPayload>();
-    m_link.addSubscription(settings.prefix + QStringLiteral("/+/status"), 1);
-    m_link.addSubscription(settings.prefix + QStringLiteral("/+/sweeps"), 0);
-    m_link.addSubscription(settings.prefix + QStringLiteral("/+/utilization"), 1);
-    m_link.addSubscription(settings.prefix + QStringLiteral("/+/alarms"), 1);
+    // One node's page subscribes to that node alone, so the broker sends
+    // nothing of the others, and its unsubscription ends with the page.
+    const QString level = node.isEmpty() ? QStringLiteral("+") : node;
+    const QString base = settings.prefix + QLatin1Char('/') + level + QLatin1Char('/');
+    m_link.addSubscription(base + QStringLiteral("status"), 1);
+    if (scope == Scope::Everything) {
+        m_link.addSubscription(base + QStringLiteral("sweeps"), 0);
+        m_link.addSubscription(base + QStringLiteral("utilization"), 1);
+        m_link.addSubscription(base + QStringLiteral("alarms"), 1);
+    }
     connect(&m_link, &MqttLink::connectedChanged, this, &VenueSubscriber::connectedChanged);
+    connect(&m_link, &MqttLink::connectionFailed, this, &VenueSubscriber::connectionFailed);
     connect(&m_link, &MqttLink::messageReceived, this, &VenueSubscriber::onMessage);
 }
 

@@ -18,11 +18,22 @@ class VenueSubscriber : public QObject
 {
     Q_OBJECT
 public:
+    //! What a watcher hears of the nodes under the prefix.
+    enum class Scope
+    {
+        Everything, //!< status, sweeps, utilization and alarms of every node
+        StatusOnly  //!< only the nodes' status: a list of them, no sweeps
+    };
+
     explicit VenueSubscriber(const MqttSettings &settings, QObject *parent = nullptr);
+    //! Only node `node` (every node when empty), only what `scope` names.
+    VenueSubscriber(const MqttSettings &settings, const QString &node, Scope scope,
+                    QObject *parent = nullptr);
 
     bool start(QString *error);
     void stop();
     bool isConnected() const { return m_link.isConnected(); }
+    const MqttSettings &settings() const { return m_link.settings(); }
 
     //! Every node heard of, by name, with its newest status.
     const QMap<QString, NodeStatus> &nodes() const { return m_nodes; }
@@ -30,6 +41,8 @@ public:
 
 signals:
     void connectedChanged(bool connected);
+    //! See MqttLink::connectionFailed().
+    void connectionFailed(const QString &reason);
     void nodeStatusChanged(const QString &node, const NodeStatus &status);
     //! `delayMs`: from the node's time stamp to this program's receipt.
     void sweepReceived(const QString &node, const SweepPayload &sweep, qint64 delayMs);

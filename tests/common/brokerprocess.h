@@ -35,6 +35,13 @@ public:
                                           QStringLiteral("/usr/local/sbin")});
     }
 
+    //! The listener speaks TLS with this server certificate (before start()).
+    void setTls(const QString &caFile, const QString &certFile, const QString &keyFile)
+    {
+        m_tls =
+            QStringLiteral("cafile %1\ncertfile %2\nkeyfile %3\n").arg(caFile, certFile, keyFile);
+    }
+
     //! False with errorText() when mosquitto is missing or does not listen.
     bool start(int timeoutMs = 10000)
     {
@@ -56,10 +63,10 @@ public:
             return false;
         }
         // Started as root, mosquitto would switch to its own user.
-        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n"
-                                  "persistence false\n%2")
+        conf.write(QStringLiteral("listener %1 127.0.0.1\n%2allow_anonymous true\n"
+                                  "persistence false\n%3")
                        .arg(m_port)
-                       .arg(geteuid() == 0 ? QStringLiteral("user root\n") : QString())
+                       .arg(m_tls, geteuid() == 0 ? QStringLiteral("user root\n") : QString())
                        .toUtf8());
         conf.close();
         m_process.setProgram(executable());
@@ -104,7 +111,10 @@ public:
     quint16 port() const { return m_port; }
     QString url(const QString &prefix = QStringLiteral("venue")) const
     {
-        return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(m_port).arg(prefix);
+        return QStringLiteral("%1://127.0.0.1:%2/%3")
+            .arg(m_tls.isEmpty() ? QStringLiteral("mqtt") : QStringLiteral("mqtts"))
+            .arg(m_port)
+            .arg(prefix);
     }
     QString errorText() const { return m_error; }
 
@@ -112,5 +122,6 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+    QString m_tls; //!< the listener's TLS lines
     QString m_error;
 };

@@ -48,7 +48,8 @@ bool parseFStep(const QString &text, double *value)
 static bool takesValue(const QString &arg)
 {
     return arg == QLatin1String("-rbw") || arg == QLatin1String("-ampl") ||
-           arg == QLatin1String("-fstep") || arg == QLatin1String("-port");
+           arg == QLatin1String("-fstep") || arg == QLatin1String("-port") ||
+           arg == QLatin1String("--watch");
 }
 
 QVector<Step> parse(const QStringList &arguments)
@@ -87,6 +88,10 @@ QVector<Step> parse(const QStringList &arguments)
             } else if (arg == QLatin1String("-fstep")) {
                 s.kind = Step::FStep;
                 ok = parseFStep(value, &s.doubleValue);
+            } else if (arg == QLatin1String("--watch")) {
+                s.kind = Step::Watch; // checked where it is used, with a message
+                s.text = value;
+                ok = !value.isEmpty();
             } else {
                 s.kind = Step::Port;
                 s.text = value;
@@ -135,6 +140,11 @@ QString helpText()
         "  -rbw N       RBW register value (32..255) for scans started with Scan\n"
         "  -fstep KHZ   frequency step in kHz for scans started with Scan\n"
         "  -ampl N      add N dBm (8-bit, wrapping) to every live 2.4 GHz level\n"
+        "  --watch mqtt[s]://HOST[:PORT]/PREFIX\n"
+        "               open every scanner that publishes under PREFIX on that MQTT\n"
+        "               broker as a live page, as it comes on line (repeatable);\n"
+        "               credentials from ORVANEL_MQTT_USER and ORVANEL_MQTT_PASSWORD,\n"
+        "               the CA for mqtts from ORVANEL_MQTT_CA_FILE\n"
         "  -qc          QC mode: draw the QC pass line at -40 dBm, never ask to save\n"
         "               when a scan stops, no time-out message boxes\n"
         "  -h, --help   print this text and exit\n");

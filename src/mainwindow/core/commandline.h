@@ -20,7 +20,8 @@ struct Step
         Ampl,  //!< `intValue`
         FStep, //!< `doubleValue`, kHz
         Qc,
-        Port, //!< `text` is a serial port name
+        Port,  //!< `text` is a serial port name
+        Watch, //!< `text` is a broker address, mqtt[s]://HOST[:PORT]/PREFIX
         Help
     };
     Kind kind = OpenFile;

@@ -19,6 +19,7 @@
 #include "rangeslider.h"
 #include "recordingio.h"
 #include "recordingui.h"
+#include "remotecontroller.h"
 #include "rtlpowercsv.h"
 #include "scansession.h"
 #include "serialcomms.h"
@@ -72,6 +73,12 @@ MainWindow::MainWindow(QWidget *parent, bool runStartupActions) : QMainWindow(pa
     buildKivoIdPanel();
     buildSurvey();
     buildMarkers();
+    {
+        const QList<QAction *> bar = m_form.toolBar->actions();
+        m_remote =
+            new RemoteController(this, m_form.tabWidget, m_form.pageActions(), m_form.toolBar,
+                                 bar.value(bar.indexOf(m_form.actionExport_Csv) + 1));
+    }
 
     restoreWindowGeometry();
 
@@ -495,12 +502,23 @@ void MainWindow::processArguments(const QStringList &arguments, bool *fileOpened
         case CommandLine::Step::Port:
             m_portOverride = step.text;
             break;
+        case CommandLine::Step::Watch:
+            watchRemoteScanners(step.text);
+            break;
         case CommandLine::Step::Help:
             break; // main() prints the help before any window exists
         }
     }
     for (int i = 0; i < debugWindows; ++i)
         openDebugWindow();
+}
+
+void MainWindow::watchRemoteScanners(const QString &url)
+{
+    QString error;
+    if (!m_remote->watchAll(url, &error))
+        DialogSeam::warning(tr("Watch Remote Scanners"),
+                            tr("Remote scanners cannot be watched:\n%1").arg(error));
 }
 
 void MainWindow::applyQcMode()
@@ -515,7 +533,9 @@ void MainWindow::startupActions()
     offerRecovery();
     bool fileOpened = false;
     processArguments(QCoreApplication::arguments(), &fileOpened);
-    if (!fileOpened)
+    // A program started to watch scanners elsewhere looks for one of its own
+    // only when told which.
+    if (!fileOpened && (!m_remote->watchesBroker() || !m_portOverride.isEmpty()))
         m_form.actionConnect->trigger();
     m_form.actionShow_Wifi->trigger();
 }

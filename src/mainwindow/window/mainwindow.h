@@ -32,6 +32,7 @@ class QDockWidget;
 class QLabel;
 class QToolBar;
 class QToolButton;
+class RemoteController;
 class ShownPage;
 class SurveyController;
 class TabPage;
@@ -110,6 +111,8 @@ public:
     MarkerTable *markerTable() const;
     FwUpdateDialog *fwUpdateDialog() const;
     AlarmController *alarmController() const { return m_alarms; }
+    //! The pages of scanners elsewhere, watched through a broker.
+    RemoteController *remoteController() const { return m_remote; }
 
     //! Carries out a command line (the first entry is the program path).
     //! `fileOpened`, when given, becomes true if a named file existed.
@@ -212,6 +215,8 @@ private:
     TabPage *bandPage(ScanPlan::Band band) const;
     QString proposedBaseName(const TabPage *page) const;
     void applyQcMode();
+    //! "--watch URL": the nodes under URL's prefix as live pages.
+    void watchRemoteScanners(const QString &url);
     void buildFirmwareUpdate();
     //! "<why> Do you want to save the recording?"; Yes saves.
     void askToSave(const QString &why);
@@ -270,6 +275,7 @@ private:
     MarkersController *m_markers = nullptr;
     AutosaveController *m_autosave = nullptr;
     AlarmController *m_alarms = nullptr;
+    RemoteController *m_remote = nullptr;
 
     ScanSession *m_session = nullptr;
     RfParams m_rfParams[2]; //!< the radio's RBW tables (2.4 GHz, 900 MHz) as it reported them

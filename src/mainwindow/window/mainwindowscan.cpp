@@ -59,8 +59,11 @@ void MainWindow::updateActionStates()
         setBandTabsEnabled(false);
     else if (!m_session->switching())
         setBandTabsEnabled(true);
-    for (int i = 2; i < m_form.tabWidget->count(); ++i)
-        m_form.tabWidget->setTabEnabled(i, !wanted);
+    for (int i = 2; i < m_form.tabWidget->count(); ++i) {
+        const TabPage *page = m_shownPage->pageAt(i);
+        // A remote scanner's page goes on beside the local scan.
+        m_form.tabWidget->setTabEnabled(i, !wanted || (page && page->isLive()));
+    }
 }
 
 void MainWindow::on_actionConnect_triggered()

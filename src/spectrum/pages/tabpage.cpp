@@ -1,5 +1,6 @@
 #include "tabpage.h"
 
+#include "clock.h"
 #include "heldtraces.h"
 #include "plotaids.h"
 #include "rangeslider.h"
@@ -108,6 +109,9 @@ void TabPage::buildLayout(bool live)
         m_tbStop->setDefaultAction(m_actions.stop);
     if (m_actions.record)
         m_tbRecord->setDefaultAction(m_actions.record);
+    // A page fed from elsewhere has no scan of its own to start or stop.
+    m_tbStop->setVisible(m_actions.stop != nullptr);
+    m_tbRecord->setVisible(m_actions.record != nullptr);
     m_timeBar = new RangeSlider(this);
     m_timeBar->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_timeBar->setRange(0, 0);
@@ -426,7 +430,12 @@ void TabPage::onStreamIdle()
 
 void TabPage::fillMissingHist()
 {
-    TimeBarUpdate update = m_history.fillMissingHist();
+    fillMissingHist(Clock::nowMs());
+}
+
+void TabPage::fillMissingHist(qint64 untilMs)
+{
+    TimeBarUpdate update = m_history.fillMissingHist(untilMs);
     if (!m_follow)
         update.movesView = false;
     applyTimeBar(followed(update));

@@ -170,6 +170,9 @@ public slots:
     void addNewSpectrumSample(RfSpectrumSample spectrumSample);
     void clearHist();
     void fillMissingHist();
+    //! Pads the history up to just before `untilMs` (a sweep that comes
+    //! after a silence), so the silence shows as a gap.
+    void fillMissingHist(qint64 untilMs);
     void setProjectInfo(ProjectInfoData data);
     virtual void kivoIdSelection(QList<int> kivoIds) = 0;
     virtual void kivoIdSelected(int kivoId) = 0;

@@ -27,6 +27,13 @@ TabPage2400::TabPage2400(const PageActions &actions, QWidget *parent) : TabPage(
             &TabPage2400::onWifiAvailableChanged);
 }
 
+TabPage2400::TabPage2400(const PageActions &actions, FedRemotely, QWidget *parent)
+    : TabPage(actions, parent), m_wifiList(actions.wifiListWidget)
+{
+    initLive(rfParams2400());
+    setUpChannels();
+}
+
 TabPage2400::TabPage2400(const RfSpectrumHistory &recorded, const PageActions &actions,
                          QWidget *parent)
     : TabPage(actions, parent), m_wifiList(actions.wifiListWidget)

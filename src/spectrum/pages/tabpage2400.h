@@ -24,6 +24,13 @@ public:
 
     //! The live page of the band.
     explicit TabPage2400(const PageActions &actions, QWidget *parent = nullptr);
+    //! Marks the live page of a scanner elsewhere (a node on the network).
+    struct FedRemotely
+    {
+    };
+    //! A live page whose sweeps come from a scanner elsewhere: this
+    //! computer's Wi-Fi survey would attach networks the scanner never heard.
+    TabPage2400(const PageActions &actions, FedRemotely, QWidget *parent = nullptr);
     //! A page showing a recorded history of the band.
     TabPage2400(const RfSpectrumHistory &recorded, const PageActions &actions,
                 QWidget *parent = nullptr);

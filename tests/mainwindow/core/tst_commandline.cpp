@@ -44,6 +44,8 @@ void tst_CommandLine::parse_data()
     QTest::newRow("value option last") << QStringList{"-qc", "-rbw"} << QStringList{"qc"};
     QTest::newRow("fstep last") << QStringList{"-fstep"} << QStringList();
     QTest::newRow("port") << QStringList{"-port", "/dev/pts/9"} << QStringList{"port:/dev/pts/9"};
+    QTest::newRow("watch") << QStringList{"--watch", "mqtt://b/venue", "x.vozi"}
+                           << QStringList{"watch:mqtt://b/venue", "file:x.vozi"};
     QTest::newRow("options are case-sensitive") << QStringList{"-QC"} << QStringList();
     QTest::newRow("help") << QStringList{"--help"} << QStringList{"help"};
     QTest::newRow("order kept") << QStringList{"a.vozi", "-qc", "b.vozi"}
@@ -67,6 +69,8 @@ static QString describe(const Step &s)
         return "qc";
     case Step::Port:
         return "port:" + s.text;
+    case Step::Watch:
+        return "watch:" + s.text;
     case Step::Help:
         return "help";
     }
@@ -113,11 +117,11 @@ void tst_CommandLine::values()
 
 void tst_CommandLine::absoluteFileNames()
 {
-    const QStringList in{"orvanel", "rec.vozi",    "-port", "ttyX",     "-rbw",
-                         "40",      "/abs/b.vozi", "-qc",   "../c.vozi"};
+    const QStringList in{"orvanel",     "rec.vozi", "-port",     "ttyX",    "-rbw",      "40",
+                         "/abs/b.vozi", "-qc",      "../c.vozi", "--watch", "mqtt://b/v"};
     const QStringList out = CommandLine::withAbsoluteFileNames(in, "/home/u/work");
     QCOMPARE(out, (QStringList{"orvanel", "/home/u/work/rec.vozi", "-port", "ttyX", "-rbw", "40",
-                               "/abs/b.vozi", "-qc", "/home/u/c.vozi"}));
+                               "/abs/b.vozi", "-qc", "/home/u/c.vozi", "--watch", "mqtt://b/v"}));
 }
 
 QTEST_GUILESS_MAIN(tst_CommandLine)
