@@ -24,6 +24,17 @@ const QString linesKey = QStringLiteral("limits/lines");
 const QString soundKey = QStringLiteral("limits/sound");
 const QString dockKey = QStringLiteral("limits/alarmsDock");
 
+QString displayName(const AlarmEvent &e)
+{
+    return e.node.isEmpty() ? e.name : AlarmController::tr("%1 @ %2").arg(e.name, e.node);
+}
+
+LimitBand bandOf(const TabPage *page)
+{
+    return page->bandHistory().frequencyInterval().maxValue() < 1000 ? LimitBand::Band900
+                                                                     : LimitBand::Band2400;
+}
+
 QString facts(const AlarmEvent &e)
 {
     return QStringLiteral("%1 MHz, %2 dBm")
@@ -31,6 +42,16 @@ QString facts(const AlarmEvent &e)
         .arg(e.levelDbm, 0, 'f', 0);
 }
 } // namespace
+
+struct AlarmController::Remote
+{
+    const QObject *key = nullptr; //!< the page, still known while it is deleted
+    QPointer<TabPage> page;
+    QString node;
+    LimitBand band = LimitBand::Band2400;
+    AlarmMonitor monitor;
+    QPointer<LimitLineItems> items; //!< owned by the page
+};
 
 AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage *page900)
     : QObject(window), m_pages{page2400, page900}
@@ -82,20 +103,12 @@ AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage
     // The device thread waits while a sweep is handed over: the event, the
     // dock row and the notification follow once it is free again.
     connect(&m_monitor, &AlarmMonitor::alarm, this, [this](const AlarmEvent &e, LimitBand band) {
-        QTimer::singleShot(0, this, [this, e, band] { report(e, band); });
+        QTimer::singleShot(
+            0, this, [this, e, band] { report(e, m_pages[band == LimitBand::Band900 ? 1 : 0]); });
     });
     for (LimitLineItems *items : m_items)
         if (items)
-            connect(
-                items, &LimitLineItems::lineEdited, this,
-                [this](int index, const LimitLine &line) {
-                    QVector<LimitLine> lines = m_limits;
-                    if (index >= 0 && index < lines.size())
-                        lines[index] = line;
-                    setLimits(lines);
-                },
-                // after the plot's mouse event, whose curves the new lines replace
-                Qt::QueuedConnection);
+            followEdits(items);
 
     QVector<LimitLine> saved;
     QVector<ChannelWatch> savedWatches;
@@ -109,6 +122,70 @@ AlarmController::AlarmController(QMainWindow *window, TabPage *page2400, TabPage
 
 AlarmController::~AlarmController() = default;
 
+void AlarmController::followEdits(LimitLineItems *items)
+{
+    connect(
+        items, &LimitLineItems::lineEdited, this,
+        [this](int index, const LimitLine &line) {
+            QVector<LimitLine> lines = m_limits;
+            if (index >= 0 && index < lines.size())
+                lines[index] = line;
+            setLimits(lines);
+        },
+        // after the plot's mouse event, whose curves the new lines replace
+        Qt::QueuedConnection);
+}
+
+void AlarmController::watchRemotePage(TabPage *page, const QString &node)
+{
+    if (!page || remoteFor(page))
+        return;
+    auto remote = std::make_unique<Remote>();
+    Remote *r = remote.get();
+    r->key = page;
+    r->page = page;
+    r->node = node;
+    r->band = bandOf(page);
+    r->items = new LimitLineItems(page->spectroPlot(), r->band, page);
+    r->items->setLimits(m_limits);
+    followEdits(r->items);
+    r->monitor.setLimits(m_limits);
+    r->monitor.setChannelWatches(m_watches);
+    connect(&r->monitor, &AlarmMonitor::alarm, this, [this, r](AlarmEvent e, LimitBand) {
+        e.node = r->node;
+        // The page may be on its way out: the event then has no waterfall.
+        QTimer::singleShot(0, this, [this, e, page = r->page] { report(e, page.data()); });
+    });
+    connect(page, &QObject::destroyed, this, &AlarmController::forgetRemotePage);
+    m_remotes.push_back(std::move(remote));
+}
+
+AlarmController::Remote *AlarmController::remoteFor(const QObject *page) const
+{
+    for (const auto &r : m_remotes)
+        if (page && r->key == page)
+            return r.get();
+    return nullptr;
+}
+
+void AlarmController::forgetRemotePage(const QObject *page)
+{
+    for (auto it = m_remotes.begin(); it != m_remotes.end(); ++it) {
+        if ((*it)->key != page)
+            continue;
+        // A closed page measures nothing more: each start gets its end.
+        (*it)->monitor.finish();
+        m_remotes.erase(it);
+        return;
+    }
+}
+
+void AlarmController::endRemoteAlarms(TabPage *page)
+{
+    if (Remote *r = remoteFor(page))
+        r->monitor.finish();
+}
+
 void AlarmController::setLimits(const QVector<LimitLine> &limits)
 {
     const bool changed = limits != m_limits;
@@ -120,6 +197,11 @@ void AlarmController::setLimits(const QVector<LimitLine> &limits)
     m_recordedItems.removeAll(nullptr);
     for (LimitLineItems *items : qAsConst(m_recordedItems))
         items->setLimits(limits);
+    for (const auto &r : m_remotes) {
+        r->monitor.setLimits(limits);
+        if (r->items)
+            r->items->setLimits(limits);
+    }
     if (changed)
         save();
 }
@@ -129,6 +211,8 @@ void AlarmController::setChannelWatches(const QVector<ChannelWatch> &watches)
     const bool changed = watches != m_watches;
     m_watches = watches;
     m_monitor.setChannelWatches(watches);
+    for (const auto &r : m_remotes)
+        r->monitor.setChannelWatches(watches);
     if (changed)
         save();
 }
@@ -165,9 +249,7 @@ void AlarmController::showOnRecordedPage(TabPage *page)
 {
     if (!page)
         return;
-    const bool is900 = page->bandHistory().frequencyInterval().maxValue() < 1000;
-    auto *items = new LimitLineItems(page->spectroPlot(),
-                                     is900 ? LimitBand::Band900 : LimitBand::Band2400, page);
+    auto *items = new LimitLineItems(page->spectroPlot(), bandOf(page), page);
     items->setReadOnly(true);
     items->setLimits(m_limits);
     m_recordedItems.removeAll(nullptr);
@@ -181,28 +263,32 @@ int AlarmController::bandIndex(const TabPage *page) const
 
 void AlarmController::onSweep(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum)
 {
+    Remote *remote = remoteFor(page);
     const int band = bandIndex(page);
-    if (band < 0)
+    if (!remote && band < 0)
         return;
     const QwtInterval range = page->bandHistory().frequencyInterval();
-    m_monitor.onSweep(band ? LimitBand::Band900 : LimitBand::Band2400, range.minValue(),
-                      range.maxValue(), spectrum, timeStamp);
+    if (remote)
+        remote->monitor.onSweep(remote->band, range.minValue(), range.maxValue(), spectrum,
+                                timeStamp);
+    else
+        m_monitor.onSweep(band ? LimitBand::Band900 : LimitBand::Band2400, range.minValue(),
+                          range.maxValue(), spectrum, timeStamp);
 }
 
-void AlarmController::report(const AlarmEvent &event, LimitBand band)
+void AlarmController::report(const AlarmEvent &event, TabPage *page)
 {
     const bool start = event.state == AlarmEvent::Start;
+    const QString name = displayName(event);
     const QString text =
-        start ? tr("Alarm %1: %2").arg(event.name, facts(event))
+        start ? tr("Alarm %1: %2").arg(name, facts(event))
               : tr("Alarm %1 ended after %2 s (worst %3)")
-                    .arg(event.name, QString::number(event.durationMs / 1000.0, 'f', 1),
-                         facts(event));
+                    .arg(name, QString::number(event.durationMs / 1000.0, 'f', 1), facts(event));
     qCInfo(lcLimits).noquote() << text;
-    if (TabPage *page = m_pages[band == LimitBand::Band900 ? 1 : 0])
+    if (page)
         page->addTimeEvents({TimeEvent(QDateTime::fromMSecsSinceEpoch(event.timeMs), text)});
     m_alarmsDock->addEvent(event);
-    m_notifier->notify(
-        start ? tr("Alarm: %1").arg(event.name) : tr("Alarm ended: %1").arg(event.name), text);
+    m_notifier->notify(start ? tr("Alarm: %1").arg(name) : tr("Alarm ended: %1").arg(name), text);
     if (start && m_soundAction->isChecked())
         QApplication::beep();
     emit alarm(event);

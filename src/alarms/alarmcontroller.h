@@ -7,6 +7,9 @@
 #include <QPointer>
 #include <QVector>
 
+#include <memory>
+#include <vector>
+
 class AlarmsDock;
 class DesktopNotifier;
 class LimitLineItems;
@@ -52,25 +55,40 @@ public:
     void showOnRecordedPage(TabPage *page);
     //! Opens the table of limit lines.
     void editLimits();
+    //! A live page fed by the remote scanner `node`: it draws its band's
+    //! lines (draggable, as on this computer's pages: the lines are the
+    //! band's) and its sweeps raise alarms of its own, apart from those of
+    //! this computer's scanner on the same band, named after the node. The
+    //! alarms still on end when the page is deleted.
+    void watchRemotePage(TabPage *page, const QString &node);
 
 public slots:
-    //! A sweep the live `page` has just taken.
+    //! A sweep the live `page` (ours or a watched remote one) has just taken.
     void onSweep(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum);
     //! The scan stopped or the device went away: alarms still on end now.
     void endAlarms();
+    //! The remote `page`'s sweeps stopped: its alarms still on end at its
+    //! last sweep (the node's clock, as the rest of its page).
+    void endRemoteAlarms(TabPage *page);
 
 signals:
     void alarm(AlarmEvent event);
 
 private:
+    struct Remote;
     int bandIndex(const TabPage *page) const;
-    void report(const AlarmEvent &event, LimitBand band);
+    Remote *remoteFor(const QObject *page) const;
+    void forgetRemotePage(const QObject *page);
+    void followEdits(LimitLineItems *items);
+    //! `page`: where the event goes on the waterfall, null when it is gone.
+    void report(const AlarmEvent &event, TabPage *page);
     void save();
 
     TabPage *m_pages[2] = {nullptr, nullptr};
     AlarmMonitor m_monitor;
     LimitLineItems *m_items[2] = {nullptr, nullptr};
     QVector<QPointer<LimitLineItems>> m_recordedItems; //!< owned by their pages
+    std::vector<std::unique_ptr<Remote>> m_remotes;
     QVector<LimitLine> m_limits;
     QVector<ChannelWatch> m_watches;
     AlarmsDock *m_alarmsDock = nullptr;

@@ -48,10 +48,12 @@ QString csvField(QString text)
 
 AlarmsDock::AlarmsDock(QWidget *parent) : QWidget(parent)
 {
-    m_table = new QTableWidget(0, 6, this);
+    m_table = new QTableWidget(0, 7, this);
     m_table->setObjectName(QStringLiteral("alarmTable"));
     m_table->setHorizontalHeaderLabels({tr("Time"), tr("State"), tr("Limit"), tr("Frequency (MHz)"),
-                                        tr("Level (dBm)"), tr("Duration (s)")});
+                                        tr("Level (dBm)"), tr("Duration (s)"), tr("Node")});
+    m_table->horizontalHeaderItem(6)->setToolTip(
+        tr("The remote scanner whose sweeps raised the alarm; empty for this computer's"));
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
@@ -86,7 +88,8 @@ void AlarmsDock::addEvent(const AlarmEvent &event)
                                event.name,
                                QString::number(event.frequencyMHz, 'f', 3),
                                QString::number(event.levelDbm, 'f', 0),
-                               durationText(event)};
+                               durationText(event),
+                               event.node};
     for (int c = 0; c < cells.size(); ++c)
         m_table->setItem(row, c, new QTableWidgetItem(cells.at(c)));
     m_table->scrollToBottom();
@@ -94,14 +97,16 @@ void AlarmsDock::addEvent(const AlarmEvent &event)
 
 QByteArray AlarmsDock::toCsv(const QVector<AlarmEvent> &events)
 {
-    QString csv = QStringLiteral("time,state,limit,frequency_mhz,level_dbm,duration_s\n");
+    // The node comes last: readers of the columns before it are unaffected.
+    QString csv = QStringLiteral("time,state,limit,frequency_mhz,level_dbm,duration_s,node\n");
     for (const AlarmEvent &e : events)
         csv += QStringList{timeText(e.timeMs),
                            stateText(e),
                            csvField(e.name),
                            QString::number(e.frequencyMHz, 'f', 3),
                            QString::number(e.levelDbm, 'f', 0),
-                           durationText(e)}
+                           durationText(e),
+                           csvField(e.node)}
                    .join(QLatin1Char(',')) +
                QLatin1Char('\n');
     return csv.toUtf8();

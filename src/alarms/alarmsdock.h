@@ -25,7 +25,8 @@ public:
     QPushButton *exportButton() const { return m_export; }
 
     //! The rows as CSV: time (ISO 8601, local with offset), state, limit,
-    //! frequency MHz, level dBm, duration s.
+    //! frequency MHz, level dBm, duration s, node (empty for this computer's
+    //! scanner).
     static QByteArray toCsv(const QVector<AlarmEvent> &events);
     //! Asks where to save and writes the CSV; reports a failure.
     void exportCsv();

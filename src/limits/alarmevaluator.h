@@ -42,6 +42,8 @@ struct AlarmEvent
     double levelDbm = 0;
     qint64 timeMs = 0;     //!< the sweep that raised or cleared the alarm
     qint64 durationMs = 0; //!< on End, how long the alarm lasted
+    //! The remote scanner whose sweeps raised it; empty for our own.
+    QString node = QString();
 };
 
 //! Turns sweeps into alarm starts and ends. A limit alarms once its trace

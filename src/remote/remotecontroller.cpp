@@ -172,6 +172,8 @@ TabPage *RemoteController::watch(const MqttSettings &settings, const NodeStatus 
         w->broker = up ? Watched::Broker::Up : Watched::Broker::Lost;
         w->failure.clear();
         showState(w);
+        if (!up && w->page)
+            emit pageStalled(w->page);
     });
     connect(w->subscriber, &VenueSubscriber::connectionFailed, this,
             [this, w](const QString &reason) {
@@ -184,6 +186,7 @@ TabPage *RemoteController::watch(const MqttSettings &settings, const NodeStatus 
         w->banner->setText(tr("Cannot reach the broker: %1").arg(error));
     }
     qCInfo(lcVenue, "watching node %s", qPrintable(key));
+    emit pageOpened(page, status.node);
     onStatus(w, status);
     m_statusTimer.start();
     updateStatusLabel();
@@ -240,7 +243,9 @@ void RemoteController::onSweep(Watched *w, const SweepPayload &sweep)
     case RemoteFeed::Verdict::Take:
         break;
     }
-    page->onNewSpecScan(sweep.timeStamp, RemoteFeed::levels(sweep));
+    const RfSpectrumScan levels = RemoteFeed::levels(sweep);
+    page->onNewSpecScan(sweep.timeStamp, levels);
+    emit sweepShown(page, sweep.timeStamp, levels);
     ++w->taken;
     // Up to the page, not only to the network thread: what the user sees.
     w->delay = QDateTime::currentMSecsSinceEpoch() - sweep.timeStamp;
@@ -256,10 +261,13 @@ void RemoteController::onSweep(Watched *w, const SweepPayload &sweep)
 void RemoteController::onStatus(Watched *w, const NodeStatus &status)
 {
     // An empty status (a cleared retained message) means the node is gone.
+    const bool was = w->offline;
     w->offline = status.node.isEmpty() || status.state == NodeStatus::Offline;
     if (w->offline)
         qCInfo(lcVenue, "node %s is offline", qPrintable(w->key));
     showState(w);
+    if (w->offline && !was && w->page)
+        emit pageStalled(w->page);
 }
 
 void RemoteController::onAlarm(Watched *w, const QByteArray &json)

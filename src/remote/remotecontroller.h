@@ -77,6 +77,14 @@ public:
 public slots:
     void showWatchDialog();
 
+signals:
+    //! A node's page was opened (it closes by being deleted).
+    void pageOpened(TabPage *page, const QString &node);
+    //! `page` has just taken this sweep of its node.
+    void sweepShown(TabPage *page, qint64 timeStamp, const RfSpectrumScan &spectrum);
+    //! `page`'s sweeps stopped: its node went offline or the broker went away.
+    void pageStalled(TabPage *page);
+
 private:
     struct Watched;
     Watched *watchedFor(const TabPage *page) const;

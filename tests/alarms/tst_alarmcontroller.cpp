@@ -12,6 +12,7 @@
 
 #include <QDBusConnection>
 #include <QMainWindow>
+#include <QPointer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -87,21 +88,26 @@ void tst_AlarmController::sweepsRaiseAndClear_data()
     QTest::addColumn<QString>("limits"); //!< a limit file
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected"); //!< dock rows: S start, E end
+    QTest::addColumn<QString>("node");     //!< a remote node's page, or empty for ours
 
     const QString mask = QStringLiteral(
         R"({"limits": [{"name": "Mask", "band": "%1", "points": [[%2, -50], [%3, -50]],
              "trace": "current", "holdSeconds": 1, "clearSeconds": 1}]})");
     QTest::newRow("2.4 GHz start and end")
         << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "--+++++---"
-        << "S E";
+        << "S E"
+        << "";
     QTest::newRow("900 MHz") << true << mask.arg(QStringLiteral("900")).arg(902).arg(928)
                              << "+++-+++---"
-                             << "S E";
+                             << "S E"
+                             << "";
     QTest::newRow("too short") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                                << "-++-++-++-"
+                               << ""
                                << "";
     QTest::newRow("other band's line")
         << true << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "+++++-----"
+        << ""
         << "";
     QTest::newRow("line above the emitter")
         << false
@@ -111,22 +117,49 @@ void tst_AlarmController::sweepsRaiseAndClear_data()
                .arg(2400)
                .arg(2500)
         << "+++++-----"
+        << ""
         << "";
     QTest::newRow("still on") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                               << "-+++++++++"
-                              << "S";
+                              << "S"
+                              << "";
     // '|': the scan stops, which ends the alarms still on.
     QTest::newRow("ended by the scan's stop")
         << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|--"
-        << "S E";
+        << "S E"
+        << "";
+    // A remote node's page: alarms of its own, named after the node. Our
+    // scan's stop leaves them on; 'o' the node goes offline, 'x' its page
+    // closes, and either ends them.
+    QTest::newRow("remote node") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
+                                 << "--+++++---"
+                                 << "S E"
+                                 << "north";
+    QTest::newRow("remote node, our scan stops")
+        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|++"
+        << "S"
+        << "north";
+    QTest::newRow("remote node offline")
+        << true << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++o--"
+        << "S E"
+        << "north";
+    QTest::newRow("remote page closed")
+        << true << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++x"
+        << "S E"
+        << "north";
     // Busy in 5 of the last 10 sweeps is over 40 %: on until the stop.
     const QString watch = QStringLiteral(
         R"({"watches": [{"name": "Mask", "kivoId": 9120, "percent": 40, "levelDbm": -60,
              "holdSeconds": 1, "clearSeconds": 1}]})");
     QTest::newRow("KiVo ID watch") << true << watch << "+++++-----|"
-                                   << "S E";
+                                   << "S E"
+                                   << "";
     QTest::newRow("KiVo ID watch, other band") << false << watch << "+++++-----|"
+                                               << ""
                                                << "";
+    QTest::newRow("KiVo ID watch, remote node") << true << watch << "+++++-----o"
+                                                << "S E"
+                                                << "south";
 }
 
 void tst_AlarmController::sweepsRaiseAndClear()
@@ -135,6 +168,7 @@ void tst_AlarmController::sweepsRaiseAndClear()
     QFETCH(QString, limits);
     QFETCH(QString, pattern);
     QFETCH(QString, expected);
+    QFETCH(QString, node);
 
     QMainWindow window;
     auto *p2400 = new TabPage2400(PageActions(), &window);
@@ -148,13 +182,28 @@ void tst_AlarmController::sweepsRaiseAndClear()
     alarms.setChannelWatches(watches);
     m_service.summaries.clear();
 
-    TabPage *page = page900 ? static_cast<TabPage *>(p900) : p2400;
+    TabPage *local = page900 ? static_cast<TabPage *>(p900) : p2400;
+    QPointer<TabPage> page = local;
+    if (!node.isEmpty()) {
+        // As the remote pages are made.
+        page = page900 ? static_cast<TabPage *>(new TabPage900(PageActions(), &window))
+                       : new TabPage2400(PageActions(), TabPage2400::FedRemotely(), &window);
+        alarms.watchRemotePage(page, node);
+    }
     const int bins = page900 ? 261 : 501;
     RfSpectrumScan sweep(bins);
     const qint64 t0 = 1765000000000;
     for (int i = 0; i < pattern.size(); ++i) {
         if (pattern.at(i) == QLatin1Char('|')) {
             alarms.endAlarms();
+            continue;
+        }
+        if (pattern.at(i) == QLatin1Char('o')) {
+            alarms.endRemoteAlarms(page);
+            continue;
+        }
+        if (pattern.at(i) == QLatin1Char('x')) {
+            delete page;
             continue;
         }
         sweep.fill(-90);
@@ -169,27 +218,38 @@ void tst_AlarmController::sweepsRaiseAndClear()
     for (const AlarmEvent &e : alarms.alarmsDock()->events()) {
         rows << (e.state == AlarmEvent::Start ? QStringLiteral("S") : QStringLiteral("E"));
         QCOMPARE(e.name, QStringLiteral("Mask"));
+        QCOMPARE(e.node, node);
         QCOMPARE(e.levelDbm, -40.0);
     }
     QCOMPARE(rows.join(QLatin1Char(' ')), expected);
-    // Each start and end is an event on the page's waterfall, saved with it.
-    const QList<TimeEvent> events = page->history().timeEvents;
-    QCOMPARE(events.size(), rows.size());
-    for (int i = 0; i < events.size(); ++i)
-        QCOMPARE(events.at(i).time.toMSecsSinceEpoch(), alarms.alarmsDock()->events().at(i).timeMs);
+    if (page != local)
+        QVERIFY(local->history().timeEvents.isEmpty());
+    if (page) {
+        // Each start and end is an event on the page's waterfall, saved with it.
+        const QList<TimeEvent> events = page->history().timeEvents;
+        QCOMPARE(events.size(), rows.size());
+        for (int i = 0; i < events.size(); ++i)
+            QCOMPARE(events.at(i).time.toMSecsSinceEpoch(),
+                     alarms.alarmsDock()->events().at(i).timeMs);
+        // The lines are drawn where they apply.
+        int drawn = 0;
+        for (const QwtPlotItem *item : page->spectroPlot()->itemList(QwtPlotItem::Rtti_PlotCurve))
+            drawn += item->title().text() == QLatin1String("Mask");
+        QCOMPARE(drawn == 1,
+                 limits.contains(page900 ? QStringLiteral("\"900\"") : QStringLiteral("\"2400\"")));
+    }
     QCOMPARE(alarms.alarmsDock()->table()->rowCount(), rows.size());
-    // The lines are drawn where they apply.
-    int drawn = 0;
-    for (const QwtPlotItem *item : page->spectroPlot()->itemList(QwtPlotItem::Rtti_PlotCurve))
-        drawn += item->title().text() == QLatin1String("Mask");
-    QCOMPARE(drawn == 1,
-             limits.contains(page900 ? QStringLiteral("\"900\"") : QStringLiteral("\"2400\"")));
     // The notifications arrive over the bus without anyone waiting for them.
     QTRY_COMPARE(m_service.summaries.size(), rows.size());
     QTRY_COMPARE(alarms.notifier()->pending(), 0);
+    for (const QString &summary : qAsConst(m_service.summaries))
+        QCOMPARE(summary.endsWith(QStringLiteral(" @ ") + node), !node.isEmpty());
 
-    // The CSV export carries every row, and the limit set survives a restart.
-    QCOMPARE(AlarmsDock::toCsv(alarms.alarmsDock()->events()).count('\n'), rows.size() + 1);
+    // The CSV export carries every row with its node, and the limit set
+    // survives a restart.
+    const QByteArray csv = AlarmsDock::toCsv(alarms.alarmsDock()->events());
+    QCOMPARE(csv.count('\n'), rows.size() + 1);
+    QCOMPARE(csv.count("," + node.toUtf8() + '\n'), rows.size());
     AlarmController restarted(&window, nullptr, nullptr);
     QCOMPARE(restarted.limits(), lines);
     QCOMPARE(restarted.channelWatches(), watches);

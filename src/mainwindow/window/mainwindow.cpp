@@ -229,6 +229,10 @@ void MainWindow::buildAlarms()
     };
     connect(m_device, &DeviceComms::scanningChanged, m_alarms, endAlarms);
     connect(m_device, &DeviceComms::connectedChanged, m_alarms, endAlarms);
+    // A remote node's page keeps alarms of its own, ended when its sweeps stop.
+    connect(m_remote, &RemoteController::pageOpened, m_alarms, &AlarmController::watchRemotePage);
+    connect(m_remote, &RemoteController::sweepShown, m_alarms, &AlarmController::onSweep);
+    connect(m_remote, &RemoteController::pageStalled, m_alarms, &AlarmController::endRemoteAlarms);
     // After the project's texts, before Help.
     const QList<QAction *> bar = m_form.toolBar->actions();
     const int at = bar.indexOf(m_form.actionProject_Info) + 2;
