@@ -1,6 +1,8 @@
 // Scanners elsewhere in the window: what a remote page takes, and a node as
 // users run it (emulator, orvanel-capture, a real broker) opened through
 // "Watch Remote Scanners", through a broker restart and the node's death.
+#include "alarmcontroller.h"
+#include "alarmsdock.h"
 #include "brokerprocess.h"
 #include "mainwindow.h"
 #include "remotecontroller.h"
@@ -129,6 +131,12 @@ void tst_RemoteWatch::watchNode()
     QSettings().clear();
     MainWindow w(nullptr, false);
     w.show();
+    // A line under anything the node measures: its page alarms at once.
+    LimitLine floor;
+    floor.name = QStringLiteral("Floor");
+    floor.points = {{2400, -125}, {2500, -125}};
+    floor.holdSeconds = floor.clearSeconds = 0;
+    w.alarmController()->setLimits({floor});
     RemoteController *remote = w.remoteController();
     remote->watchAction()->trigger();
     RemoteScannersDialog *dialog = remote->dialog();
@@ -190,6 +198,16 @@ void tst_RemoteWatch::watchNode()
     QCOMPARE(page->findChild<QLabel *>(QStringLiteral("lblRemoteState"))->text(),
              QStringLiteral("Node offline"));
     QTRY_COMPARE(remote->statusLabel()->text(), QStringLiteral("north: Node offline"));
+    // The page's alarm started with its first sweeps, ended when the broker
+    // went, came back with it and ended with the node.
+    const auto alarmRows = [&w] {
+        QStringList rows;
+        for (const AlarmEvent &e : w.alarmController()->alarmsDock()->events())
+            rows << e.node + (e.state == AlarmEvent::Start ? QStringLiteral(" S")
+                                                           : QStringLiteral(" E"));
+        return rows.join(QLatin1Char(','));
+    };
+    QTRY_COMPARE(alarmRows(), QStringLiteral("north S,north E,north S,north E"));
 
     // Closing the page ends the watch.
     emit tabs->tabCloseRequested(tabs->indexOf(page));
