@@ -85,90 +85,78 @@ void tst_AlarmController::sweepsRaiseAndClear_data()
     // in the band's middle, '-' noise at -90 dBm. The limit holds and clears
     // for 1 s, so an alarm starts on the third sweep above it.
     QTest::addColumn<bool>("page900");
+    QTest::addColumn<QString>("node");   //!< a remote node's page, or empty for ours
     QTest::addColumn<QString>("limits"); //!< a limit file
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected"); //!< dock rows: S start, E end
-    QTest::addColumn<QString>("node");     //!< a remote node's page, or empty for ours
 
     const QString mask = QStringLiteral(
         R"({"limits": [{"name": "Mask", "band": "%1", "points": [[%2, -50], [%3, -50]],
              "trace": "current", "holdSeconds": 1, "clearSeconds": 1}]})");
     QTest::newRow("2.4 GHz start and end")
-        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "--+++++---"
-        << "S E"
-        << "";
-    QTest::newRow("900 MHz") << true << mask.arg(QStringLiteral("900")).arg(902).arg(928)
+        << false << "" << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "--+++++---"
+        << "S E";
+    QTest::newRow("900 MHz") << true << "" << mask.arg(QStringLiteral("900")).arg(902).arg(928)
                              << "+++-+++---"
-                             << "S E"
-                             << "";
-    QTest::newRow("too short") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
+                             << "S E";
+    QTest::newRow("too short") << false << ""
+                               << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                                << "-++-++-++-"
-                               << ""
                                << "";
     QTest::newRow("other band's line")
-        << true << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "+++++-----"
-        << ""
+        << true << "" << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "+++++-----"
         << "";
     QTest::newRow("line above the emitter")
-        << false
+        << false << ""
         << QString(mask)
                .replace(QStringLiteral("-50"), QStringLiteral("-30"))
                .arg(QStringLiteral("2400"))
                .arg(2400)
                .arg(2500)
         << "+++++-----"
-        << ""
         << "";
-    QTest::newRow("still on") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
+    QTest::newRow("still on") << false << "" << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                               << "-+++++++++"
-                              << "S"
-                              << "";
+                              << "S";
     // '|': the scan stops, which ends the alarms still on.
     QTest::newRow("ended by the scan's stop")
-        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|--"
-        << "S E"
-        << "";
+        << false << "" << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|--"
+        << "S E";
     // A remote node's page: alarms of its own, named after the node. Our
     // scan's stop leaves them on; 'o' the node goes offline, 'x' its page
     // closes, and either ends them.
-    QTest::newRow("remote node") << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
+    QTest::newRow("remote node") << false << "north"
+                                 << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500)
                                  << "--+++++---"
-                                 << "S E"
-                                 << "north";
+                                 << "S E";
     QTest::newRow("remote node, our scan stops")
-        << false << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|++"
-        << "S"
-        << "north";
+        << false << "north" << mask.arg(QStringLiteral("2400")).arg(2400).arg(2500) << "-++++|++"
+        << "S";
     QTest::newRow("remote node offline")
-        << true << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++o--"
-        << "S E"
-        << "north";
+        << true << "north" << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++o--"
+        << "S E";
     QTest::newRow("remote page closed")
-        << true << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++x"
-        << "S E"
-        << "north";
+        << true << "north" << mask.arg(QStringLiteral("900")).arg(902).arg(928) << "-++++x"
+        << "S E";
     // Busy in 5 of the last 10 sweeps is over 40 %: on until the stop.
     const QString watch = QStringLiteral(
         R"({"watches": [{"name": "Mask", "kivoId": 9120, "percent": 40, "levelDbm": -60,
              "holdSeconds": 1, "clearSeconds": 1}]})");
-    QTest::newRow("KiVo ID watch") << true << watch << "+++++-----|"
-                                   << "S E"
-                                   << "";
-    QTest::newRow("KiVo ID watch, other band") << false << watch << "+++++-----|"
-                                               << ""
+    QTest::newRow("KiVo ID watch") << true << "" << watch << "+++++-----|"
+                                   << "S E";
+    QTest::newRow("KiVo ID watch, other band") << false << "" << watch << "+++++-----|"
                                                << "";
-    QTest::newRow("KiVo ID watch, remote node") << true << watch << "+++++-----o"
-                                                << "S E"
-                                                << "south";
+    QTest::newRow("KiVo ID watch, remote node") << true << "south" << watch << "+++++-----o"
+                                                << "S E";
 }
 
 void tst_AlarmController::sweepsRaiseAndClear()
 {
     QFETCH(bool, page900);
+    QFETCH(QString, node);
     QFETCH(QString, limits);
     QFETCH(QString, pattern);
     QFETCH(QString, expected);
-    QFETCH(QString, node);
 
     QMainWindow window;
     auto *p2400 = new TabPage2400(PageActions(), &window);
