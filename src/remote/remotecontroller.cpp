@@ -26,6 +26,7 @@
 #include <QToolBar>
 
 #include <cmath>
+#include <limits>
 
 #include <memory>
 
@@ -52,6 +53,7 @@ struct RemoteController::Watched
     //! DelayBuckets ms and more: a fixed size however long the watch runs.
     QVector<quint32> delays = QVector<quint32>(DelayBuckets + 1, 0);
     quint64 taken = 0;
+    quint64 saved = 0; //!< of `taken`, when the page was last saved
     quint64 refused = 0;
 };
 
@@ -368,6 +370,18 @@ bool RemoteController::isOffline(const TabPage *page) const
 {
     const Watched *w = watchedFor(page);
     return w && w->offline;
+}
+
+int RemoteController::unsavedSweeps(const TabPage *page) const
+{
+    const Watched *w = watchedFor(page);
+    return w ? int(qMin<quint64>(w->taken - w->saved, std::numeric_limits<int>::max())) : 0;
+}
+
+void RemoteController::noteSaved(const TabPage *page)
+{
+    if (Watched *w = watchedFor(page))
+        w->saved = w->taken;
 }
 
 qint64 RemoteController::delayMs(const TabPage *page) const

@@ -65,6 +65,10 @@ public:
     //! Newest end-to-end delay of `page`'s sweeps, ms (-1 before any).
     qint64 delayMs(const TabPage *page) const;
     quint64 sweepsTaken(const TabPage *page) const;
+    //! Sweeps `page` took since it was opened or last saved: Quit offers them.
+    int unsavedSweeps(const TabPage *page) const;
+    //! `page`'s sweeps so far are saved (no-op for a page not watched here).
+    void noteSaved(const TabPage *page);
     //! The delay `share` (0..1) of `page`'s sweeps stayed within, ms (-1
     //! before any).
     qint64 delayPercentileMs(const TabPage *page, double share) const;

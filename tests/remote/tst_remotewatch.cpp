@@ -5,6 +5,7 @@
 #include "alarmsdock.h"
 #include "brokerprocess.h"
 #include "mainwindow.h"
+#include "recordingio.h"
 #include "remotecontroller.h"
 #include "remotefeed.h"
 #include "remotescannersdialog.h"
@@ -18,6 +19,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -208,6 +210,20 @@ void tst_RemoteWatch::watchNode()
         return rows.join(QLatin1Char(','));
     };
     QTRY_COMPARE(alarmRows(), QStringLiteral("north S,north E,north S,north E"));
+
+    // Quit offers the node's sweeps for saving, as a local scan's; saved,
+    // they are not offered again.
+    m_asked.clear();
+    m_answers = {int(QMessageBox::Cancel), m_home.filePath("north.vozi")};
+    QVERIFY(!w.close());
+    QCOMPARE(m_asked.size(), 1);
+    QCOMPARE(m_asked.first().text, QStringLiteral("%1 sweeps of node north are not saved. Do you "
+                                                  "want to save the recording?")
+                                       .arg(remote->sweepsTaken(page)));
+    w.form()->actionSave->trigger();
+    QCOMPARE(RecordingIo::loadFile(m_home.filePath("north.vozi")).history.samples.size(),
+             page->bandHistory().sampleCount());
+    QCOMPARE(remote->unsavedSweeps(page), 0);
 
     // Closing the page ends the watch.
     emit tabs->tabCloseRequested(tabs->indexOf(page));

@@ -637,24 +637,40 @@ bool MainWindow::confirmQuit()
 {
     if (m_qcMode)
         return true;
+    // False to stay: Cancel, or a save cancelled or failed. `path`: where Yes saved.
+    const auto offerSave = [this](TabPage *page, const QString &why, QString *path) {
+        const int answer = DialogSeam::question(
+            tr("Quit"), why + QLatin1Char(' ') + tr("Do you want to save the recording?"),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            *path = RecordingUi::save(this, page->history(), proposedBaseName(page));
+        return answer == QMessageBox::No || (answer == QMessageBox::Yes && !path->isEmpty());
+    };
     for (const ScanPlan::Band band : {ScanPlan::Band2400, ScanPlan::Band900}) {
         const int unsaved = unsavedSweeps(band);
         if (unsaved == 0)
             continue;
         TabPage *page = bandPage(band);
-        const QString why = tr("%n sweeps of the %1 band are not saved.", nullptr, unsaved)
-                                .arg(band == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz"));
-        const int answer = DialogSeam::question(
-            tr("Quit"), why + QLatin1Char(' ') + tr("Do you want to save the recording?"),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-        if (answer == QMessageBox::Yes) {
-            const QString path = RecordingUi::save(this, page->history(), proposedBaseName(page));
-            if (path.isEmpty())
-                return false; // the save was cancelled or failed: stay
-            m_autosave->noteSaved(page, path);
-        } else if (answer != QMessageBox::No) {
+        QString path;
+        if (!offerSave(page,
+                       tr("%n sweeps of the %1 band are not saved.", nullptr, unsaved)
+                           .arg(band == ScanPlan::Band900 ? tr("900 MHz") : tr("2.4 GHz")),
+                       &path))
             return false;
-        }
+        if (!path.isEmpty())
+            m_autosave->noteSaved(page, path);
+    }
+    // A remote node's page holds what it was sent and nothing else does.
+    for (TabPage *page : m_remote->pages()) {
+        const int unsaved = m_remote->unsavedSweeps(page);
+        QString path;
+        if (unsaved > 0 && !offerSave(page,
+                                      tr("%n sweeps of node %1 are not saved.", nullptr, unsaved)
+                                          .arg(m_remote->nodeOf(page)),
+                                      &path))
+            return false;
+        if (!path.isEmpty())
+            m_remote->noteSaved(page);
     }
     // Answered: nothing is left for the next start to offer, and sweeps
     // still arriving while the program ends belong to no recording.
@@ -923,6 +939,7 @@ void MainWindow::on_actionSave_triggered()
         return;
     m_autosave->noteSaved(page, path);
     m_autosave->pageSaved(page, m_session->scanWanted());
+    m_remote->noteSaved(page);
 }
 
 void MainWindow::on_actionOpen_triggered()
