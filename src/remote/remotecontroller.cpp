@@ -40,6 +40,10 @@ struct RemoteController::Watched
     };
 
     QPointer<TabPage> page;
+    //! The page as an object, to know it by while it is destroyed: a page
+    //! on its way out is no longer a TabPage, and its pointer must not be
+    //! taken as one.
+    const QObject *pageObject = nullptr;
     VenueSubscriber *subscriber = nullptr;
     QString node;
     QString key; //!< broker and node: one page per node of a broker
@@ -143,6 +147,7 @@ TabPage *RemoteController::watch(const MqttSettings &settings, const NodeStatus 
 
     auto *w = new Watched;
     w->page = page;
+    w->pageObject = page;
     w->node = status.node;
     w->key = key;
     const QwtInterval grid = page->bandHistory().frequencyInterval();
@@ -338,7 +343,7 @@ void RemoteController::pageGone(QObject *page)
 {
     for (int i = 0; i < m_watched.size(); ++i) {
         Watched *w = m_watched.at(i);
-        if (w->page && w->page != page)
+        if (!w->page.isNull() && w->pageObject != page)
             continue;
         // Leaving the broker ends the node's subscriptions there.
         qCInfo(lcVenue, "stopped watching node %s", qPrintable(w->key));

@@ -1,3 +1,4 @@
+#include "alarmcontroller.h"
 #include "burstsourcemodel.h"
 #include "dialogseam.h"
 #include "kivoidpanel.h"
@@ -108,6 +109,13 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QCOMPARE(events.first().time.toMSecsSinceEpoch(), 1765000000000 + 100 * 50);
     QVERIFY(events.first().text.startsWith(QStringLiteral("Burst 2480\u20132481 MHz")));
 
+    // The band's limit lines are drawn on the recording's page, and so in
+    // the report's density picture.
+    LimitLine mask;
+    mask.name = QStringLiteral("Stage mask");
+    mask.points = {{2400, -75}, {2500, -75}};
+    w.alarmController()->setLimits({mask});
+
     QImage logoImage(60, 20, QImage::Format_RGB32);
     logoImage.fill(Qt::magenta);
     const QString logo = m_home.filePath(QStringLiteral("logo.png"));
@@ -148,6 +156,12 @@ void tst_MainWindowSurvey::surveyOfRecording()
     QCOMPARE(pictures.at(1).size(), page->spectroPlot()->size());
     QCOMPARE(pictures.at(2), pictures.at(1));
     QCOMPARE(pictures.at(3).size(), pictures.at(1).size());
+    const QImage density = pictures.at(2).convertToFormat(QImage::Format_RGB32);
+    int limitPixels = 0;
+    for (int y = 0; y < density.height(); ++y)
+        for (int x = 0; x < density.width(); ++x)
+            limitPixels += density.pixelColor(x, y) == QColor(230, 40, 40);
+    QVERIFY2(limitPixels > density.width() / 4, qPrintable(QString::number(limitPixels)));
     QVERIFY(text.contains("24340"));
     QVERIFY(text.contains("Rigging from 9:00<br>Gate B"));
     // Remembered: the next report's prompt offers the last notes.
