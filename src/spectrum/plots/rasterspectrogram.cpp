@@ -21,6 +21,36 @@
 
 namespace {
 
+//! Calls `span(lo, hi)` for the pixel runs that the columns set in `mask`
+//! (`words` 64-bit words) reach, [reachLo[c], reachHi[c]) for column c. Runs
+//! closer than `mergeGap` pixels are one: a few clean pixels cost less than
+//! another pass's setup.
+template <typename Span>
+void forEachReachedRun(const quint64 *mask, size_t words, const int *reachLo, const int *reachHi,
+                       int mergeGap, Span &&span)
+{
+    int runLo = 0, runHi = 0;
+    for (size_t word = 0; word < words; ++word) {
+        for (quint64 left = mask[word]; left; left &= left - 1) {
+            const size_t c = word * 64 + size_t(__builtin_ctzll(left));
+            const int lo = reachLo[c], hi = reachHi[c];
+            if (hi <= lo)
+                continue;
+            if (runHi > runLo && lo <= runHi + mergeGap && hi >= runLo) {
+                runLo = qMin(runLo, lo);
+                runHi = qMax(runHi, hi);
+                continue;
+            }
+            if (runHi > runLo)
+                span(runLo, runHi);
+            runLo = lo;
+            runHi = hi;
+        }
+    }
+    if (runHi > runLo)
+        span(runLo, runHi);
+}
+
 using Sampler = std::function<void(const QVector<double> &, const QVector<double> &, double *)>;
 
 Sampler samplerFor(const QwtRasterData *data)
@@ -428,26 +458,8 @@ struct SeparablePlane
             for (int t = a; t < b; ++t) {
                 const int s = changedSlots[size_t(t)];
                 const quint64 *mask = changed.data() + size_t(bySlot[size_t(s)]) * size_t(words);
-                int runLo = 0, runHi = 0;
-                for (int word = 0; word < words; ++word) {
-                    for (quint64 left = mask[word]; left; left &= left - 1) {
-                        const size_t c = size_t(word) * 64 + size_t(__builtin_ctzll(left));
-                        const int lo = reachLo[c], hi = reachHi[c];
-                        if (hi <= lo)
-                            continue;
-                        if (runHi > runLo && lo <= runHi + MergeGap && hi >= runLo) {
-                            runLo = qMin(runLo, lo);
-                            runHi = qMax(runHi, hi);
-                            continue;
-                        }
-                        if (runHi > runLo)
-                            interpolateSpan(s, runLo, runHi);
-                        runLo = lo;
-                        runHi = hi;
-                    }
-                }
-                if (runHi > runLo)
-                    interpolateSpan(s, runLo, runHi);
+                forEachReachedRun(mask, size_t(words), reachLo.data(), reachHi.data(), MergeGap,
+                                  [&](int lo, int hi) { interpolateSpan(s, lo, hi); });
             }
         });
     }
@@ -873,28 +885,9 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 separableLines(j, j + 1);
                 continue;
             }
-            int runLo = 0, runHi = 0; // the pixels waiting to be coloured
-            for (size_t word = 0; word < mask.size(); ++word) {
-                for (quint64 bitsLeft = mask[word]; bitsLeft; bitsLeft &= bitsLeft - 1) {
-                    const size_t c = word * 64 + size_t(__builtin_ctzll(bitsLeft));
-                    const int lo = reachLo[c], hi = reachHi[c];
-                    if (hi <= lo)
-                        continue;
-                    // Close runs are coloured as one: a few clean pixels
-                    // cost less than another pass's setup.
-                    if (runHi > runLo && lo <= runHi + MergeGap && hi >= runLo) {
-                        runLo = qMin(runLo, lo);
-                        runHi = qMax(runHi, hi);
-                        continue;
-                    }
-                    if (runHi > runLo)
-                        separableSpan(j, runLo, runHi, d, over ? &h : nullptr);
-                    runLo = lo;
-                    runHi = hi;
-                }
-            }
-            if (runHi > runLo)
-                separableSpan(j, runLo, runHi, d, over ? &h : nullptr);
+            forEachReachedRun(
+                mask.data(), mask.size(), reachLo.data(), reachHi.data(), MergeGap,
+                [&](int lo, int hi) { separableSpan(j, lo, hi, d, over ? &h : nullptr); });
         }
     };
 
