@@ -13,6 +13,10 @@
 #include <QPainter>
 #include <QRegion>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -201,7 +205,7 @@ public:
                 m_grey.clear();
                 break;
             }
-            m_grey[k] = quint32(qRed(c));
+            m_grey[k] = uchar(qRed(c));
         }
         return true;
     }
@@ -229,7 +233,7 @@ public:
 
     //! For an opaque grey map (the highlight): the grey level of each
     //! entry, worked out with the table; nullptr for other maps.
-    const quint32 *greyLevels() const { return m_grey.empty() ? nullptr : m_grey.data(); }
+    const uchar *greyLevels() const { return m_grey.empty() ? nullptr : m_grey.data(); }
 
 private:
     // A map may change its colours in place (the user's colour file): a few
@@ -250,7 +254,7 @@ private:
     QwtInterval m_range;
     QVector<QRgb> m_probe;
     std::vector<QRgb> m_rgb;
-    std::vector<quint32> m_grey;
+    std::vector<uchar> m_grey;
     float m_min = 0.f, m_scale = 0.f;
     quint64 m_generation = 0;
 };
@@ -569,39 +573,110 @@ Q_ALWAYS_INLINE QRgb multiplyGrey(QRgb c, uint grey)
     return rb | ag | 0xff000000u;
 }
 
-// One pixel line of the fused picture: the density's colour, multiplied by
-// the highlight's grey, in one pass. Built for AVX2 as well, where the loop
-// runs eight pixels at a time with gathered table reads.
-__attribute__((target_clones("avx2", "default"))) void
-fusedLine(const LineTaps &d, const LineTaps &h, const QRgb *__restrict colors,
-          const quint32 *__restrict greys, int *__restrict di, int *__restrict hi,
-          QRgb *__restrict line, int w)
+// The highlight's grey levels of a pixel span, kept per pixel: the highlight
+// changes where a sweep lands, the density's shares nearly everywhere while
+// the window fills, so most spans recolour with the grey they had.
+__attribute__((target_clones("avx2", "default"))) void greyLine(const LineTaps &h,
+                                                                const uchar *__restrict greys,
+                                                                int *__restrict hi,
+                                                                uchar *__restrict out, int w)
 {
-    // Values and table indexes first, free of branches so that the compiler
-    // runs them several pixels at a time; then the table reads.
-    const float *__restrict d0 = d.q[0], *__restrict d1 = d.q[1], *__restrict d2 = d.q[2],
-                            *__restrict d3 = d.q[3];
     const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
                             *__restrict h3 = h.q[3];
+    for (int i = 0; i < w; ++i) {
+        const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
+        hi[i] = FineTable::index(hv, h.min, h.scale);
+    }
+    for (int i = 0; i < w; ++i)
+        out[i] = uchar(greys[hi[i]]);
+}
+
+#if defined(__x86_64__)
+// x * g / 255 per 16-bit channel, rounded as multiplyGrey() does; no sum
+// leaves 16 bits.
+__attribute__((target("avx2"))) inline __m256i timesGrey(__m256i x, __m256i g, __m256i half)
+{
+    const __m256i t = _mm256_mullo_epi16(x, g);
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), half),
+                             8);
+}
+
+// multiplyGrey() on eight pixels at a time: the channels widened to 16 bits,
+// where x * grey and the rounding division by 255 fit, so one multiply
+// serves four channels of two pixels.
+__attribute__((target("avx2"))) void colourAvx2(const int *__restrict di,
+                                                const QRgb *__restrict colors,
+                                                const uchar *__restrict grey, QRgb *__restrict line,
+                                                int n)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i half = _mm256_set1_epi16(0x80);
+    const __m256i opaque = _mm256_set1_epi32(int(0xff000000u));
+    // Unpacking works per 128-bit lane: the low half holds pixels 0, 1 | 4, 5,
+    // the high half 2, 3 | 6, 7; each pixel's grey goes to its four channels.
+    const __m256i spreadLow =
+        _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1, 1, -1, 4, -1, 4, -1, 4,
+                         -1, 4, -1, 5, -1, 5, -1, 5, -1, 5, -1);
+    const __m256i spreadHigh =
+        _mm256_setr_epi8(2, -1, 2, -1, 2, -1, 2, -1, 3, -1, 3, -1, 3, -1, 3, -1, 6, -1, 6, -1, 6,
+                         -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        // Eight loads rather than a gather instruction, which some
+        // processors run no faster than one load per cycle.
+        const int *k = di + i;
+        const __m256i c = _mm256_setr_epi32(int(colors[k[0]]), int(colors[k[1]]), int(colors[k[2]]),
+                                            int(colors[k[3]]), int(colors[k[4]]), int(colors[k[5]]),
+                                            int(colors[k[6]]), int(colors[k[7]]));
+        const __m256i g =
+            _mm256_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(grey + i)));
+        const __m256i low =
+            timesGrey(_mm256_unpacklo_epi8(c, zero), _mm256_shuffle_epi8(g, spreadLow), half);
+        const __m256i high =
+            timesGrey(_mm256_unpackhi_epi8(c, zero), _mm256_shuffle_epi8(g, spreadHigh), half);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(line + i),
+                            _mm256_or_si256(_mm256_packus_epi16(low, high), opaque));
+    }
+    for (; i < n; ++i)
+        line[i] = multiplyGrey(colors[di[i]], grey[i]);
+}
+#endif
+
+// The density's table indexes of a pixel span, free of branches so that the
+// compiler runs them several pixels at a time.
+__attribute__((target_clones("avx2", "default"))) void densityIndexes(const LineTaps &d,
+                                                                      int *__restrict di, int w)
+{
+    const float *__restrict d0 = d.q[0], *__restrict d1 = d.q[1], *__restrict d2 = d.q[2],
+                            *__restrict d3 = d.q[3];
     if (d.w[2] == 0.f && d.w[3] == 0.f) {
         // Bilinear rows (the density's): adding the zero-weighted taps
         // changes no value, so they are left out.
-        for (int i = 0; i < w; ++i) {
-            const float dv = d.w[0] * d0[i] + d.w[1] * d1[i];
-            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
-            di[i] = FineTable::index(dv, d.min, d.scale);
-            hi[i] = FineTable::index(hv, h.min, h.scale);
-        }
+        for (int i = 0; i < w; ++i)
+            di[i] = FineTable::index(d.w[0] * d0[i] + d.w[1] * d1[i], d.min, d.scale);
     } else {
         for (int i = 0; i < w; ++i) {
             const float dv = d.w[0] * d0[i] + d.w[1] * d1[i] + d.w[2] * d2[i] + d.w[3] * d3[i];
-            const float hv = h.w[0] * h0[i] + h.w[1] * h1[i] + h.w[2] * h2[i] + h.w[3] * h3[i];
             di[i] = FineTable::index(dv, d.min, d.scale);
-            hi[i] = FineTable::index(hv, h.min, h.scale);
         }
     }
+}
+
+// One pixel span of the fused picture: the density's colour multiplied by
+// the kept grey.
+void fusedLine(const LineTaps &d, const QRgb *__restrict colors, const uchar *__restrict grey,
+               int *__restrict di, QRgb *__restrict line, int w)
+{
+    densityIndexes(d, di, w);
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        colourAvx2(di, colors, grey, line, w);
+        return;
+    }
+#endif
     for (int i = 0; i < w; ++i)
-        line[i] = multiplyGrey(colors[di[i]], greys[hi[i]]);
+        line[i] = multiplyGrey(colors[di[i]], grey[i]);
 }
 
 } // namespace
@@ -613,6 +688,10 @@ struct RasterSpectrogram::Tables
     // window adds and drops one sweep), so only the pixels that read them
     // are coloured again.
     SeparablePlane densityPlane, overPlane;
+    //! Per pixel of the last separable picture, the highlight's grey (255
+    //! where there is none), so a span whose highlight did not change is
+    //! coloured without working it out again.
+    std::vector<uchar> grey;
     bool pictureKept = false;                  //!< the image holds the last separable picture
     quint64 densityColors = 0, overColors = 0; //!< the tables' generations it used
 };
@@ -809,34 +888,45 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // The coarser tables of the other passes; not built for the fused one.
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
-    // Pixels [i0, i1) of line j, which lies inside the density raster.
-    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d, const LineTaps *h) {
-        thread_local std::vector<float> dv;
-        thread_local std::vector<int> di, hi;
-        const FineTable &densityTable = t.density;
-        const QRgb *colors = densityTable.colors();
-        auto *line = reinterpret_cast<QRgb *>(bits + j * stride) + i0;
+    if (separable)
+        t.grey.resize(size_t(w) * size_t(h));
+    // The kept grey of pixels [i0, i1) of line j worked out again; 255 (no
+    // change) where the highlight does not reach the line.
+    auto greySpan = [&](int j, int i0, int i1, const LineTaps *over) {
+        thread_local std::vector<int> hi;
+        uchar *grey = t.grey.data() + size_t(j) * size_t(w) + size_t(i0);
+        const int n = i1 - i0;
+        if (!over) {
+            std::fill(grey, grey + n, uchar(255));
+            return;
+        }
+        LineTaps hs = *over;
+        for (int k = 0; k < 4; ++k)
+            hs.q[k] += i0;
+        hs.min = t.over.minimum();
+        hs.scale = t.over.scale();
+        hi.resize(size_t(n));
+        greyLine(hs, t.over.greyLevels(), hi.data(), grey, n);
+    };
+    // Pixels [i0, i1) of line j, which lies inside the density raster,
+    // coloured with their kept grey.
+    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d) {
+        thread_local std::vector<int> di;
+        LineTaps ds = d;
+        for (int k = 0; k < 4; ++k)
+            ds.q[k] += i0;
+        ds.min = t.density.minimum();
+        ds.scale = t.density.scale();
         const int n = i1 - i0;
         di.resize(size_t(n));
-        if (h) {
-            LineTaps ds = d, hs = *h;
-            for (int k = 0; k < 4; ++k) {
-                ds.q[k] += i0;
-                hs.q[k] += i0;
-            }
-            ds.min = densityTable.minimum();
-            ds.scale = densityTable.scale();
-            hs.min = t.over.minimum();
-            hs.scale = t.over.scale();
-            hi.resize(size_t(n));
-            fusedLine(ds, hs, colors, t.over.greyLevels(), di.data(), hi.data(), line, n);
-        } else { // no highlight here: it leaves the picture
-            dv.resize(size_t(n));
-            densityPlane.sampleLine(j, dv.data(), i0, n);
-            densityTable.indexes(dv.data(), di.data(), n);
-            for (int i = 0; i < n; ++i)
-                line[i] = colors[di[size_t(i)]] | 0xff000000u;
-        }
+        fusedLine(ds, t.density.colors(), t.grey.data() + size_t(j) * size_t(w) + size_t(i0),
+                  di.data(), reinterpret_cast<QRgb *>(bits + j * stride) + i0, n);
+    };
+    auto colourLine = [&](int j, const LineTaps &d) {
+        separableSpan(j, 0, w, d);
+        auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
+        for (int i : densityPlane.outside)
+            line[i] = 0xff000000u;
     };
     auto separableLines = [&](int j0, int j1) {
         for (int j = j0; j < j1; ++j) {
@@ -846,10 +936,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 std::fill(line, line + w, 0xff000000u); // the black canvas
                 continue;
             }
-            separableSpan(j, 0, w, d, overPlane.lineTaps(j, h) ? &h : nullptr);
-            auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
-            for (int i : densityPlane.outside)
-                line[i] = 0xff000000u;
+            greySpan(j, 0, w, overPlane.lineTaps(j, h) ? &h : nullptr);
+            colourLine(j, d);
         }
     };
     // Only the pixels that read a changed cell: per line, the columns that
@@ -863,31 +951,46 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     }
     constexpr int MergeGap = 24;
     auto changedLines = [&](int j0, int j1) {
-        thread_local std::vector<quint64> mask;
+        thread_local std::vector<quint64> mask, overMask;
         mask.resize(size_t(densityPlane.words));
+        overMask.resize(size_t(densityPlane.words));
+        const auto popcount = [](const std::vector<quint64> &m) {
+            int count = 0;
+            for (quint64 word : m)
+                count += __builtin_popcountll(word);
+            return count;
+        };
         for (int j = j0; j < j1; ++j) {
             LineTaps d, h;
             if (!densityPlane.lineTaps(j, d))
                 continue; // black before and now
             const bool over = overPlane.lineTaps(j, h);
             std::fill(mask.begin(), mask.end(), 0);
+            std::fill(overMask.begin(), overMask.end(), 0);
             densityPlane.changedColumns(j, mask.data());
             if (over)
-                overPlane.changedColumns(j, mask.data());
-            int count = 0;
-            for (quint64 m : mask)
-                count += __builtin_popcountll(m);
+                overPlane.changedColumns(j, overMask.data());
+            // A line that changed nearly everywhere (noise, a busy band, a
+            // filling window) is done whole: finding its runs would cost
+            // more than it saves.
+            const auto wholeLine = [&](int count) { return count * 3 > densityPlane.m_columns; };
+            const int overCount = popcount(overMask);
+            if (wholeLine(overCount))
+                greySpan(j, 0, w, &h);
+            else if (overCount > 0)
+                forEachReachedRun(overMask.data(), overMask.size(), reachLo.data(), reachHi.data(),
+                                  MergeGap, [&](int lo, int hi) { greySpan(j, lo, hi, &h); });
+            for (size_t k = 0; k < mask.size(); ++k)
+                mask[k] |= overMask[k];
+            const int count = popcount(mask);
             if (count == 0)
                 continue;
-            // A line that changed nearly everywhere (noise, a busy band) is
-            // coloured whole: finding its runs would cost more than it saves.
-            if (count * 3 > densityPlane.m_columns) {
-                separableLines(j, j + 1);
+            if (wholeLine(count)) {
+                colourLine(j, d);
                 continue;
             }
-            forEachReachedRun(
-                mask.data(), mask.size(), reachLo.data(), reachHi.data(), MergeGap,
-                [&](int lo, int hi) { separableSpan(j, lo, hi, d, over ? &h : nullptr); });
+            forEachReachedRun(mask.data(), mask.size(), reachLo.data(), reachHi.data(), MergeGap,
+                              [&](int lo, int hi) { separableSpan(j, lo, hi, d); });
         }
     };
 
