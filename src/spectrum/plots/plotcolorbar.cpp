@@ -2,17 +2,120 @@
 
 #include <qwt_color_map.h>
 #include <qwt_plot.h>
+#include <qwt_scale_div.h>
+#include <qwt_scale_draw.h>
 #include <qwt_thermo.h>
 
 #include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <QVBoxLayout>
+#include <qdrawutil.h>
+
+namespace {
+
+// The bar lies on the canvas, which repaints with every sweep, and Qt
+// repaints its children with it: the colour map drawn line by line and the
+// scale's labels laid out again each time. Its picture is kept and drawn
+// again while nothing it shows has changed.
+class KeptThermo : public QwtThermo
+{
+public:
+    using QwtThermo::QwtThermo;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const Key key = currentKey();
+        if (!(key == m_key) || m_picture.isNull()) {
+            m_picture = QPixmap(size() * key.ratio);
+            m_picture.setDevicePixelRatio(key.ratio);
+            m_picture.fill(Qt::transparent);
+            QPainter painter(&m_picture);
+            drawBar(&painter);
+            m_key = key;
+        }
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_picture);
+    }
+
+private:
+    // What the picture shows; the map's colours are probed, as a colour
+    // file may change them in place.
+    struct Key
+    {
+        QSize size;
+        qreal ratio = 1.0;
+        double lower = 0, upper = 0, value = 0;
+        QList<double> ticks;
+        qint64 palette = 0;
+        bool enabled = true, active = true;
+        QString font;
+        QVector<QRgb> colors;
+        bool operator==(const Key &o) const
+        {
+            return size == o.size && ratio == o.ratio && lower == o.lower && upper == o.upper &&
+                   value == o.value && ticks == o.ticks && palette == o.palette &&
+                   enabled == o.enabled && active == o.active && font == o.font &&
+                   colors == o.colors;
+        }
+    };
+
+    Key currentKey() const
+    {
+        Key k;
+        k.size = size();
+        k.ratio = devicePixelRatioF();
+        const QwtScaleDiv &div = scaleDraw()->scaleDiv();
+        k.lower = div.lowerBound();
+        k.upper = div.upperBound();
+        k.value = value();
+        for (int type = 0; type < QwtScaleDiv::NTickTypes; ++type)
+            k.ticks << div.ticks(type) << -1e300;
+        k.palette = palette().cacheKey();
+        k.enabled = isEnabled();
+        k.active = isActiveWindow();
+        k.font = font().key();
+        if (const QwtColorMap *map = colorMap()) {
+            const QwtInterval range(k.lower, k.upper);
+            constexpr int Probes = 33;
+            for (int i = 0; i < Probes; ++i)
+                k.colors << map->rgb(range, k.lower + (k.upper - k.lower) * i / (Probes - 1));
+        }
+        return k;
+    }
+
+    // What the thermo paints, drawn into the kept picture: the widget's
+    // style background, the scale, the pipe's panel and the liquid.
+    void drawBar(QPainter *painter) const
+    {
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, painter, this);
+        if (scalePosition() != NoScale)
+            scaleDraw()->draw(painter, palette());
+        const QRect pipe = pipeRect();
+        const int border = borderWidth();
+        const QBrush base = palette().brush(QPalette::Base);
+        qDrawShadePanel(painter, pipe.adjusted(-border, -border, border, border), palette(), true,
+                        border, &base);
+        drawLiquid(painter, pipe);
+    }
+
+    Key m_key;
+    QPixmap m_picture;
+};
+
+} // namespace
 
 QwtThermo *installColorBar(QwtPlot *plot, const QString &title, QwtColorMap *colorMap, double min,
                            double max)
 {
     QWidget *canvas = plot->canvas();
     auto *label = new QLabel(title, canvas);
-    auto *thermo = new QwtThermo(canvas);
+    auto *thermo = new KeptThermo(canvas);
     thermo->setOrientation(Qt::Vertical);
     thermo->setScalePosition(QwtThermo::LeadingScale);
     thermo->setColorMap(colorMap);

@@ -1,5 +1,6 @@
 #include "dialogscript.h"
 #include "timescaledraw.h"
+#include "waterfallcolormap.h"
 #include "waterfalldata.h"
 #include "waterfallplot.h"
 #include "wftrackpicker.h"
@@ -7,11 +8,14 @@
 #include <qwt_plot_marker.h>
 #include <qwt_scale_div.h>
 #include <qwt_text.h>
+#include <qwt_thermo.h>
 
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 // The waterfall: its time axis, raster rows, tracker arithmetic and time
 // events edited through the dialog seam.
@@ -368,6 +372,44 @@ private slots:
         dialogs.asked.clear();
         plot.onRightClick(QPointF(2450.0, double(noon(20))));
         QVERIFY(dialogs.asked.isEmpty());
+    }
+
+    // The colour bar keeps its picture between the canvas's repaints, yet
+    // shows what a thermo draws and follows a new colour range.
+    void colorBarFollowsTheColourRange()
+    {
+        WaterfallPlot plot;
+        setUpBand(plot);
+        plot.resize(900, 600);
+        plot.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plot));
+        QwtThermo *bar = plot.colorBar();
+        QwtThermo plain;
+        plain.setOrientation(Qt::Vertical);
+        plain.setScalePosition(QwtThermo::LeadingScale);
+        plain.setColorMap(new WaterfallColorMap);
+        plain.setBorderWidth(0);
+        plain.setPalette(bar->palette());
+        plain.setFont(bar->font());
+        plain.resize(bar->size());
+        for (const QwtInterval &range : {QwtInterval(-100, -30), QwtInterval(-90, -50)}) {
+            plot.setColorRange(range.minValue(), range.maxValue());
+            plain.setScale(range.minValue(), range.maxValue());
+            plain.setValue(range.maxValue());
+            const QImage expected = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            for (int pass = 0; pass < 2; ++pass) { // drawn, then kept
+                const QImage shown = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                QCOMPARE(shown.size(), expected.size());
+                int worst = 0;
+                for (int y = 0; y < shown.height(); ++y)
+                    for (int x = 0; x < shown.width(); ++x) {
+                        const QRgb a = shown.pixel(x, y), b = expected.pixel(x, y);
+                        worst = std::max({worst, qAbs(qRed(a) - qRed(b)),
+                                          qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))});
+                    }
+                QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
+            }
+        }
     }
 };
 
