@@ -40,6 +40,8 @@ set -euo pipefail
 app=$1 tty=$2 seconds=$3 rundir=$4
 export XDG_RUNTIME_DIR=$rundir XDG_CONFIG_HOME=$rundir/config XDG_STATE_HOME=$rundir/state XDG_DATA_HOME=$rundir/data
 export QTWEBENGINE_DISABLE_SANDBOX=1
+# `make bench` runs the others offscreen; this one needs the window system.
+export QT_QPA_PLATFORM=xcb
 "$app" -port "$tty" > "$rundir/app.out" 2>&1 &
 pid=$!
 win=""

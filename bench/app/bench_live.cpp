@@ -3,13 +3,16 @@
 // second, the process's share of a core, how late a zero-delay timer fires
 // on the GUI thread, and the time to the first shown window.
 //
-//   bench_live [seconds] [--paced] [--size WxH] [--waterfall]
+//   bench_live [seconds] [--paced] [--size WxH] [--waterfall] [--settle S]
 //
 // Without options (default 60 s): the emulator unpaced, a flood of sweeps,
 // offscreen. --paced: the emulator at the scanner's own rate, and the
 // targets are frames shown and the whole program's share of a core at the
 // window's size (--size; a screen that large is needed, e.g. under Xvfb with
 // QT_QPA_PLATFORM=xcb, see bench_display). --waterfall shows the waterfall.
+// --settle: seconds before measuring (default 5, paced only); past 120 the
+// two-minute window is full and a sweep changes only the cells it reaches
+// and the one leaving touched, where before every share changes.
 // The emulator comes from env ORVANEL_SIM.
 #include "benchtarget.h"
 #include "devicecomms.h"
@@ -77,6 +80,12 @@ int main(int argc, char **argv)
     const bool paced = args.removeAll(QStringLiteral("--paced")) > 0;
     const bool waterfall = args.removeAll(QStringLiteral("--waterfall")) > 0;
     QSize size;
+    int settleS = 5;
+    const int settleAt = args.indexOf(QStringLiteral("--settle"));
+    if (settleAt >= 0 && settleAt + 1 < args.size()) {
+        settleS = qBound(0, args.at(settleAt + 1).toInt(), 3600);
+        args.erase(args.begin() + settleAt, args.begin() + settleAt + 2);
+    }
     const int sizeAt = args.indexOf(QStringLiteral("--size"));
     if (sizeAt >= 0 && sizeAt + 1 < args.size()) {
         const QStringList wh = args.at(sizeAt + 1).split(QLatin1Char('x'));
@@ -158,7 +167,7 @@ int main(int argc, char **argv)
         page->toggleView();
     if (paced) { // the first drawings and layouts are not the steady state
         QEventLoop settle;
-        QTimer::singleShot(5000, &settle, &QEventLoop::quit);
+        QTimer::singleShot(settleS * 1000, &settle, &QEventLoop::quit);
         settle.exec();
     }
     const qint64 sweeps0 = sweeps;
