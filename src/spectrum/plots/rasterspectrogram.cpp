@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <QtEndian>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -243,6 +244,19 @@ private:
         QVector<QRgb> probe;
         if (!map || !(range.width() > 0.0))
             return probe;
+        // A linear map is its stops: their places and colours tell it whole,
+        // for a fraction of the probes.
+        if (const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map)) {
+            const QVector<double> stops = linear->colorStops();
+            probe.reserve(3 * stops.size() + 1);
+            probe << QRgb(linear->mode());
+            for (double at : stops) {
+                const quint64 bits = qFromUnaligned<quint64>(&at);
+                probe << QRgb(bits) << QRgb(bits >> 32)
+                      << map->rgb(range, range.minValue() + at * range.width());
+            }
+            return probe;
+        }
         constexpr int Probes = 97;
         probe.reserve(Probes);
         for (int k = 0; k < Probes; ++k)
@@ -816,8 +830,6 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const Sampler overSampler = fused ? samplerFor(m_overlay->data()) : Sampler();
     const QwtColorMap *overMap = fused ? m_overlay->colorMap() : nullptr;
     const QwtInterval overRange = fused ? m_overlay->data()->interval(Qt::ZAxis) : QwtInterval();
-    const LinearColorLookup overLookup(overMap);
-    // Tabled colours for the plots; the exact ones stay for comparison.
 
     const int w = imageSize.width();
     const int h = imageSize.height();
@@ -842,10 +854,6 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     QImage &image = m_image;
     uchar *const bits = image.bits(); // detaches here, on this thread
     const qsizetype stride = image.bytesPerLine();
-    const LinearColorLookup lookup(map);
-    const double zMin = range.minValue();
-    const double zWidth = range.width();
-    const bool fast = lookup.isUsable() && zWidth > 0.0;
     // Opaque and fully transparent colours need no arithmetic.
     auto premultiplied = [](QRgb c) {
         const uint a = qAlpha(c);
@@ -885,7 +893,14 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
             overPlane.interpolateRows(qMax(a, nd) - nd, qMax(b, nd) - nd);
         });
     }
-    // The coarser tables of the other passes; not built for the fused one.
+    // The arithmetic and the coarser tables of the other passes; not built
+    // for the separable one, which has its own tables (checking a lookup
+    // against its map costs more than a small picture).
+    const LinearColorLookup lookup(separable ? nullptr : map);
+    const LinearColorLookup overLookup(separable ? nullptr : overMap);
+    const double zMin = range.minValue();
+    const double zWidth = range.width();
+    const bool fast = lookup.isUsable() && zWidth > 0.0;
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
     if (separable)

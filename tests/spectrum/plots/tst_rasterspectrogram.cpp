@@ -172,6 +172,46 @@ private slots:
                 QPainter::CompositionMode_Multiply);
     }
 
+    // The fused picture keeps its colour tables between renders; a map whose
+    // colours change in place (a colour file) must still show at once, as a
+    // fresh item with that map would draw it.
+    void fusedPictureFollowsAMapChangedInPlace()
+    {
+        auto fused = [](auto *map) {
+            auto item = std::make_unique<RasterSpectrogram>();
+            auto *d = new SpectrogramData;
+            d->setInterval(Qt::XAxis, QwtInterval(2400.0, 2500.0));
+            d->setInterval(Qt::YAxis, QwtInterval(-100.0, -30.0));
+            d->setValueMatrix(pattern(501 * 70, 0.6, 0.0), 501);
+            item->setData(d);
+            item->setColorMap(map);
+            auto *over = new HighlightSpectrogram;
+            auto *h = new TnwMatrixRasterData;
+            h->setResampleMode(TnwMatrixRasterData::BicubicInterpolation);
+            h->setInterval(Qt::XAxis, QwtInterval(2400.0, 2500.0));
+            h->setInterval(Qt::YAxis, QwtInterval(-100.0, -30.0));
+            h->setInterval(Qt::ZAxis, QwtInterval(0.0, 1.0));
+            h->setValueMatrix(pattern(501 * 70, 1.0, 0.0), 501);
+            over->setData(h);
+            over->setColorMap(new HighlightColorMap);
+            over->setColorTableEnabled(true);
+            item->setOverlay(over);
+            item->setColorTableEnabled(true);
+            item->setRenderThreadCount(0);
+            return std::make_pair(std::move(item), std::unique_ptr<HighlightSpectrogram>(over));
+        };
+        auto *map = new SpectroColorMap;
+        auto [item, over] = fused(map);
+        const QImage before = draw(*item, QPainter::CompositionMode_SourceOver);
+        map->addColorStop(0.45, Qt::magenta);
+        const QImage after = draw(*item, QPainter::CompositionMode_SourceOver);
+        QVERIFY(after != before);
+        auto *fresh = new SpectroColorMap;
+        fresh->addColorStop(0.45, Qt::magenta);
+        auto [other, otherOver] = fused(fresh);
+        QCOMPARE(after, draw(*other, QPainter::CompositionMode_SourceOver));
+    }
+
     void highlightMultiplies()
     {
         HighlightSpectrogram item;
