@@ -455,12 +455,14 @@ struct SeparablePlane
                 const double *a = now + k * size_t(m_columns);
                 const double *b = was + k * size_t(m_columns);
                 quint64 *mask = changed.data() + k * size_t(words);
-                bool any = false;
-                for (int c = 0; c < m_columns; ++c)
-                    if (a[c] != b[c]) {
-                        mask[c >> 6] |= quint64(1) << (c & 63);
-                        any = true;
-                    }
+                // Without a branch per cell: a noisy band changes about every
+                // other one, which no predictor guesses.
+                quint64 any = 0;
+                for (int c = 0; c < m_columns; ++c) {
+                    const quint64 bit = quint64(a[c] != b[c]) << (c & 63);
+                    mask[c >> 6] |= bit;
+                    any |= bit;
+                }
                 if (any)
                     changedSlots.push_back(s);
             }
