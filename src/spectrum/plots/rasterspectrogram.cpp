@@ -218,14 +218,6 @@ public:
         return int(std::min(std::max(0.f, (v - min) * scale), float(Steps)));
     }
 
-    //! Table indexes of n values (a NaN takes the first entry).
-    void indexes(const float *__restrict v, int *__restrict out, int n) const
-    {
-        const float min = m_min, scale = m_scale;
-        for (int i = 0; i < n; ++i)
-            out[i] = index(v[i], min, scale);
-    }
-
     const QRgb *colors() const { return m_rgb.data(); }
     //! Changes whenever the colours do: a kept picture is no longer theirs.
     quint64 generation() const { return m_generation; }
@@ -394,30 +386,6 @@ struct SeparablePlane
 
     //! The lines and weights of pixel line j, or false when it lies outside.
     bool lineTaps(int j, LineTaps &t) const;
-
-    //! The values of pixel line j in columns [i0, i0 + n), or false when it
-    //! lies outside the raster.
-    bool sampleLine(int j, float *out, int i0, int n) const
-    {
-        const AxisTaps &r = rows.at(j);
-        if (!r.inside)
-            return false;
-        const float *__restrict q0 = line(r.cell[0]) + i0;
-        const float *__restrict q1 = line(r.cell[1]) + i0;
-        float *__restrict o = out;
-        const float w0 = r.weight[0], w1 = r.weight[1];
-        if (r.used <= 2) { // nearest and bilinear
-            for (int i = 0; i < n; ++i)
-                o[i] = w0 * q0[i] + w1 * q1[i];
-            return true;
-        }
-        const float *__restrict q2 = line(r.cell[2]) + i0;
-        const float *__restrict q3 = line(r.cell[3]) + i0;
-        const float w2 = r.weight[2], w3 = r.weight[3];
-        for (int i = 0; i < n; ++i)
-            o[i] = w0 * q0[i] + w1 * q1[i] + w2 * q2[i] + w3 * q3[i];
-        return true;
-    }
 
     // What the next render compares against: the taps and the matrix of the
     // picture kept.
