@@ -11,6 +11,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QMetaMethod>
 #include <QSerialPortInfo>
 
 #include <utility>
@@ -533,6 +534,12 @@ QStringList DeviceComms::availablePortNames()
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
     return names;
+}
+
+bool DeviceComms::logListened() const
+{
+    static const QMetaMethod logSignal = QMetaMethod::fromSignal(&DeviceComms::log);
+    return isSignalConnected(logSignal);
 }
 
 void DeviceComms::logPortInfo()

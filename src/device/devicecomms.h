@@ -84,6 +84,8 @@ public:
     static QStringList availablePortNames();
     //! A debug block per listed port (name, location, description, ...).
     static void logPortInfo();
+    //! Whether anything listens to log() now; callable from any thread.
+    bool logListened() const;
 
     //! How many times stopScanning has been emitted. Read by a scan sequence
     //! on the communication thread: a stop emitted before that sequence

@@ -29,6 +29,11 @@ SequenceWorker::SequenceWorker(SerialComms *comms, DeviceComms *receiver, QObjec
         QObject::connect(this, &SequenceWorker::timeout, receiver, &DeviceComms::onSequenceTimeout);
         QObject::connect(this, &SequenceWorker::error, receiver, &DeviceComms::onSequenceError);
         QObject::connect(comms, &SerialComms::log, receiver, &DeviceComms::log);
+        // Only the debug window listens to the receiver's log, and seldom:
+        // without it every frame's hex went across threads for nobody. The
+        // receiver outlives this worker (it deletes its workers first).
+        DeviceComms *relay = receiver;
+        comms->setLogRelayListened([relay] { return relay->logListened(); });
     }
 }
 

@@ -254,5 +254,5 @@ bool SerialComms::drainOutput()
 bool SerialComms::logWanted() const
 {
     static const QMetaMethod logSignal = QMetaMethod::fromSignal(&SerialComms::log);
-    return isSignalConnected(logSignal);
+    return isSignalConnected(logSignal) && (!m_relayListened || m_relayListened());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QObject>
@@ -44,6 +46,14 @@ public:
     void dumpPort();
     void closePort();
 
+    //! For a protocol whose log() is relayed by another object's signal:
+    //! asked, on this object's thread, whether that signal has a listener,
+    //! so the lines are not built and posted across threads for nobody.
+    void setLogRelayListened(std::function<bool()> listened)
+    {
+        m_relayListened = std::move(listened);
+    }
+
 public slots:
     virtual void readData() = 0;
     void setWaitingAck(bool waitingAck);
@@ -72,6 +82,7 @@ private:
 
     bool m_waitingAck = false; //!< a frame was written and no valid frame has come back yet
     QString m_openError;
+    std::function<bool()> m_relayListened;
 };
 
 //! True for the port errors that mean the device has gone away (pty master

@@ -43,6 +43,7 @@ private slots:
 
     void connectSequence();
     void connectSkippingVersions();
+    void logReachesAListenerThatComesLater();
     void requestsIgnoredInTheWrongState();
     void setupThenScanBackToBack_data();
     void setupThenScanBackToBack();
@@ -189,6 +190,19 @@ void TestDeviceComms::connectSkippingVersions()
     QVERIFY(startSim({}));
     QVERIFY(connectSession(true));
     QCOMPARE(rx(), QStringList({hexFrame(0x05, "00"), hexFrame(0x05, "01"), hexFrame(0x01)}));
+}
+
+// The frames' lines are built only while something listens (the debug
+// window); one opened during a scan gets them from the next frame on.
+void TestDeviceComms::logReachesAListenerThatComesLater()
+{
+    QVERIFY(startSim({}));
+    QVERIFY(connectSession(true));
+    QVERIFY(startScan(rfParams2400()));
+    QSignalSpy log(dc.get(), &DeviceComms::log);
+    QTRY_VERIFY(log.count() >= 2);
+    QVERIFY(log.at(0).at(0).toString().startsWith(QLatin1String(">> ")) ||
+            log.at(0).at(0).toString().startsWith(QLatin1String("<< ")));
 }
 
 void TestDeviceComms::requestsIgnoredInTheWrongState()
