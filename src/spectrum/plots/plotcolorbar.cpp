@@ -1,5 +1,7 @@
 #include "plotcolorbar.h"
 
+#include "colormapstops.h"
+
 #include <qwt_color_map.h>
 #include <qwt_plot.h>
 #include <qwt_scale_div.h>
@@ -42,8 +44,8 @@ protected:
     }
 
 private:
-    // What the picture shows; the map's colours are probed, as a colour
-    // file may change them in place.
+    // What the picture shows; the map's colours too, as a colour file may
+    // change them in place.
     struct Key
     {
         QSize size;
@@ -78,12 +80,7 @@ private:
         k.enabled = isEnabled();
         k.active = isActiveWindow();
         k.font = font().key();
-        if (const QwtColorMap *map = colorMap()) {
-            const QwtInterval range(k.lower, k.upper);
-            constexpr int Probes = 33;
-            for (int i = 0; i < Probes; ++i)
-                k.colors << map->rgb(range, k.lower + (k.upper - k.lower) * i / (Probes - 1));
-        }
+        k.colors = colorMapFingerprint(colorMap(), QwtInterval(k.lower, k.upper).normalized());
         return k;
     }
 

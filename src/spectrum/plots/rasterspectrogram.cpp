@@ -1,5 +1,6 @@
 #include "rasterspectrogram.h"
 
+#include "colormapstops.h"
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
 #include "renderslices.h"
@@ -12,7 +13,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
-#include <QtEndian>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -172,7 +172,7 @@ public:
 
     bool build(const QwtColorMap *map, const QwtInterval &range)
     {
-        const QVector<QRgb> probe = fingerprint(map, range);
+        const QVector<QRgb> probe = colorMapFingerprint(map, range);
         if (map == m_map && range == m_range && probe == m_probe && !m_rgb.empty())
             return true;
         m_map = map;
@@ -229,33 +229,6 @@ public:
     const uchar *greyLevels() const { return m_grey.empty() ? nullptr : m_grey.data(); }
 
 private:
-    // A map may change its colours in place (the user's colour file): a few
-    // probes tell.
-    static QVector<QRgb> fingerprint(const QwtColorMap *map, const QwtInterval &range)
-    {
-        QVector<QRgb> probe;
-        if (!map || !(range.width() > 0.0))
-            return probe;
-        // A linear map is its stops: their places and colours tell it whole,
-        // for a fraction of the probes.
-        if (const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map)) {
-            const QVector<double> stops = linear->colorStops();
-            probe.reserve(3 * stops.size() + 1);
-            probe << QRgb(linear->mode());
-            for (double at : stops) {
-                const quint64 bits = qFromUnaligned<quint64>(&at);
-                probe << QRgb(bits) << QRgb(bits >> 32)
-                      << map->rgb(range, range.minValue() + at * range.width());
-            }
-            return probe;
-        }
-        constexpr int Probes = 97;
-        probe.reserve(Probes);
-        for (int k = 0; k < Probes; ++k)
-            probe << map->rgb(range, range.minValue() + range.width() * k / (Probes - 1));
-        return probe;
-    }
-
     const QwtColorMap *m_map = nullptr;
     QwtInterval m_range;
     QVector<QRgb> m_probe;
