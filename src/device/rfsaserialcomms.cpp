@@ -335,7 +335,10 @@ void RfsaSerialComms::handleReply(quint8 command, const QByteArray &payload)
         QDataStream in(payload);
         quint16 code = 0; // a short payload reads as zero, never past its end
         in >> code;
-        emit log(QStringLiteral("Last Error: %1").arg(code));
+        // Every sweep ends with this reply: its line is built only for a
+        // listener, like the frames' own.
+        if (logWanted())
+            emit log(QStringLiteral("Last Error: %1").arg(code));
         emit getLastErrorDone(code);
         if (m_lastCommand == CmdGetSpecNoInit)
             deliverSpectrum(QStringLiteral("Current Spectrum: ("), false);

@@ -30,6 +30,22 @@ QString hexFrame(int command, const char *payloadHex)
 // Generous: two shared cores, several builds at once.
 constexpr int Wait = 15000;
 
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QEvent::Type type, int *count) : m_type(type), m_count(count) {}
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == m_type)
+            ++*m_count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int *m_count;
+};
+
 } // namespace
 
 class TestDeviceComms : public QObject
@@ -199,6 +215,16 @@ void TestDeviceComms::logReachesAListenerThatComesLater()
     QVERIFY(startSim({}));
     QVERIFY(connectSession(true));
     QVERIFY(startScan(rfParams2400()));
+    // Without a listener nothing but the sweep itself crosses to this
+    // thread: each extra post wakes the window's thread for nobody.
+    int calls = 0;
+    EventCounter counter(QEvent::MetaCall, &calls);
+    dc->installEventFilter(&counter);
+    const int before = sweeps;
+    QTRY_VERIFY(sweeps >= before + 10);
+    dc->removeEventFilter(&counter);
+    QVERIFY2(calls <= sweeps - before + 1, qPrintable(QString::number(calls)));
+
     QSignalSpy log(dc.get(), &DeviceComms::log);
     QTRY_VERIFY(log.count() >= 2);
     QVERIFY(log.at(0).at(0).toString().startsWith(QLatin1String(">> ")) ||
