@@ -457,6 +457,7 @@ void TabPage::clearHist()
     m_staleView[0] = m_staleView[1] = false;
     m_drawnUnreported = false;
     m_drawn.clear();
+    m_labelSeconds.valid = false;
     m_lblElapsed->setText(elapsedText(0));
     m_lblClock->setText(QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat));
     m_spectroPlot->clearData();
@@ -491,7 +492,16 @@ void TabPage::updateLabels()
     if (upper < 1)
         return;
     const qint64 last = samples.at(int(upper - 1)).timeStamp;
-    m_lblElapsed->setText(elapsedText(timeSpanMs(last, samples.constFirst().timeStamp)));
+    const qint64 elapsed = timeSpanMs(last, samples.constFirst().timeStamp);
+    // Both labels show whole seconds: a live page asks with every sweep, and
+    // the clock's local time costs the C library a look at the zone file.
+    const qint64 elapsedSecond = elapsed / 1000;
+    const qint64 clockSecond = last / 1000 - (last % 1000 < 0 ? 1 : 0);
+    if (m_labelSeconds.valid && elapsedSecond == m_labelSeconds.elapsed &&
+        clockSecond == m_labelSeconds.clock)
+        return;
+    m_labelSeconds = {true, elapsedSecond, clockSecond};
+    m_lblElapsed->setText(elapsedText(elapsed));
     m_lblClock->setText(QLocale::system().toString(
         QDateTime::fromMSecsSinceEpoch(last).toLocalTime().time(), QLocale::LongFormat));
 }

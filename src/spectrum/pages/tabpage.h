@@ -270,7 +270,13 @@ private:
     } m_bar;
     bool m_barPending = false;  //!< m_bar not yet shown by the slider
     bool m_labelsStale = false; //!< labels not yet showing m_bar.upper
-    bool m_syncingBar = false;  //!< the page is moving the slider itself
+    struct
+    {
+        bool valid = false;
+        qint64 elapsed = 0; //!< whole seconds the elapsed label shows
+        qint64 clock = 0;   //!< the clock label's second since the epoch
+    } m_labelSeconds;
+    bool m_syncingBar = false; //!< the page is moving the slider itself
     int m_redrawCount = 0;
     QTimer m_sideTimer;        //!< a coalesced syncSide() is due
     QElapsedTimer m_sinceSide; //!< since the last syncSide()

@@ -8,7 +8,10 @@ void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> 
 {
     if (n <= 0)
         return;
-    const int threads = qBound(1, threadCount > 0 ? threadCount : QThread::idealThreadCount(), n);
+    // Asked once: glibc answers by opening and reading a file in /sys, and
+    // a live page renders with every sweep.
+    static const int ideal = QThread::idealThreadCount();
+    const int threads = qBound(1, threadCount > 0 ? threadCount : ideal, n);
     const int slice = n / threads;
     QSemaphore done;
     for (int t = 0; t < threads - 1; ++t) {
