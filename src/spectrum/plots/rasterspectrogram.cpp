@@ -380,9 +380,8 @@ struct SeparablePlane
     }
 
     //! Marks, per needed matrix row, the columns whose cells differ from
-    //! `before`, and interpolates those rows again; parts may run on other
-    //! threads through `inSlices`.
-    template <typename InSlices> void update(const QVector<double> &before, InSlices inSlices)
+    //! `before`; interpolateChanged() then works those rows out again.
+    void markChanged(const QVector<double> &before)
     {
         words = (m_columns + 63) / 64;
         const int matrixRows = int(slot.size());
@@ -408,21 +407,26 @@ struct SeparablePlane
                     changedSlots.push_back(s);
             }
         }
-        // Only the pixels that read a changed cell: a sweep entering and one
-        // leaving change a few cells of most columns, so whole lines would
-        // mostly be interpolated again unchanged.
-        std::vector<int> reachLo(size_t(m_columns), std::numeric_limits<int>::max());
-        std::vector<int> reachHi(size_t(m_columns), 0);
-        columnReach(reachLo, reachHi);
-        inSlices(int(changedSlots.size()), [&](int a, int b) {
-            constexpr int MergeGap = 8;
-            for (int t = a; t < b; ++t) {
-                const int s = changedSlots[size_t(t)];
-                const quint64 *mask = changed.data() + size_t(bySlot[size_t(s)]) * size_t(words);
-                forEachReachedRun(mask, size_t(words), reachLo.data(), reachHi.data(), MergeGap,
-                                  [&](int lo, int hi) { interpolateSpan(s, lo, hi); });
-            }
-        });
+        m_reachLo.assign(size_t(m_columns), std::numeric_limits<int>::max());
+        m_reachHi.assign(size_t(m_columns), 0);
+        columnReach(m_reachLo, m_reachHi);
+    }
+
+    int changedCount() const { return int(changedSlots.size()); }
+
+    //! The changed rows [a, b) of markChanged()'s list interpolated again, only
+    //! at the pixels that read a changed cell: a sweep entering and one
+    //! leaving change a few cells of most columns, so whole lines would mostly
+    //! be interpolated again unchanged. Parts may run on other threads.
+    void interpolateChanged(int a, int b)
+    {
+        constexpr int MergeGap = 8;
+        for (int t = a; t < b; ++t) {
+            const int s = changedSlots[size_t(t)];
+            const quint64 *mask = changed.data() + size_t(bySlot[size_t(s)]) * size_t(words);
+            forEachReachedRun(mask, size_t(words), m_reachLo.data(), m_reachHi.data(), MergeGap,
+                              [&](int lo, int hi) { interpolateSpan(s, lo, hi); });
+        }
     }
 
     //! ORs into `mask` the changed columns of the matrix rows pixel line j reads.
@@ -455,6 +459,7 @@ struct SeparablePlane
 
     std::vector<quint64> changed; //!< per matrix row, a bit per column
     std::vector<int> changedSlots;
+    std::vector<int> m_reachLo, m_reachHi; //!< per matrix column, the pixels reading it
     int words = 0;
 
 private:
@@ -826,8 +831,15 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         inRenderSlices(n, int(renderThreadCount()), work);
     };
     if (incremental) {
-        densityPlane.update(densityBefore.matrix, inSlices);
-        overPlane.update(overBefore.matrix, inSlices);
+        // Both planes' rows in one pass: each pass hands work to another
+        // thread and waits for it, which costs wake-ups with every sweep.
+        densityPlane.markChanged(densityBefore.matrix);
+        overPlane.markChanged(overBefore.matrix);
+        const int nd = densityPlane.changedCount();
+        inSlices(nd + overPlane.changedCount(), [&](int a, int b) {
+            densityPlane.interpolateChanged(qMin(a, nd), qMin(b, nd));
+            overPlane.interpolateChanged(qMax(a, nd) - nd, qMax(b, nd) - nd);
+        });
     } else if (separable) {
         const int nd = densityPlane.neededRows();
         const int n = nd + overPlane.neededRows();
