@@ -54,6 +54,7 @@ QRectF RangeSlider::rangeRect() const
 
 void RangeSlider::paintEvent(QPaintEvent *)
 {
+    m_paintedRange = rangeRect();
     QPainter painter(this);
     painter.setPen(QPen(Qt::gray, 0.8, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
     painter.setRenderHint(QPainter::Qt4CompatiblePainting);
@@ -205,7 +206,7 @@ void RangeSlider::setLowerValue(qlonglong lowerValue)
         m_lowerValue = v;
         emit lowerValueChanged(v);
     }
-    update();
+    updateIfMoved();
 }
 
 void RangeSlider::setUpperValue(qlonglong upperValue)
@@ -215,7 +216,7 @@ void RangeSlider::setUpperValue(qlonglong upperValue)
         m_upperValue = v;
         emit upperValueChanged(v);
     }
-    update();
+    updateIfMoved();
 }
 
 void RangeSlider::setMinimumInternal(qlonglong minimum)
@@ -253,7 +254,7 @@ void RangeSlider::setMinimum(qlonglong minimum)
     if (minimum == m_minimum)
         return;
     setMinimumInternal(minimum);
-    update();
+    updateIfMoved();
     clampValues();
     emit rangeChanged(m_minimum, m_maximum);
 }
@@ -263,14 +264,23 @@ void RangeSlider::setMaximum(qlonglong maximum)
     if (maximum == m_maximum)
         return;
     setMaximumInternal(maximum);
-    update();
+    updateIfMoved();
     clampValues();
     emit rangeChanged(m_minimum, m_maximum);
+}
+
+void RangeSlider::updateIfMoved()
+{
+    // A live page sets the range with every few sweeps while the block stays
+    // where it is drawn; the bar is not opaque, so each repaint would paint
+    // the widgets below it too.
+    if (m_paintedRange.isNull() || rangeRect() != m_paintedRange)
+        update();
 }
 
 void RangeSlider::setRange(qlonglong minimum, qlonglong maximum)
 {
     setMinimumInternal(minimum);
     setMaximumInternal(maximum);
-    update();
+    updateIfMoved();
 }

@@ -64,6 +64,7 @@ private:
     void setMaximumInternal(qlonglong maximum);
     void clampValues();
     void moveRange(qlonglong lower, qlonglong upper);
+    void updateIfMoved();
     //! moveRange() by the user: clamped to the limits, then userMoved.
     void userMoveTo(qlonglong lower);
     QRectF trackRect() const;
@@ -83,4 +84,5 @@ private:
     QColor m_enabledColor = QColor(30, 144, 255);
     QColor m_disabledColor = QColor(Qt::darkGray);
     QColor m_rangeColor = m_enabledColor;
+    QRectF m_paintedRange; //!< the block as last painted; null before the first paint
 };

@@ -59,6 +59,8 @@ private slots:
     void emptyIntervalDrawsAtTheStart();
     void cursorFollowsTheRange();
     void disabledBarPaintsGrey();
+    void repaintsOnlyWhenTheBlockMoves_data();
+    void repaintsOnlyWhenTheBlockMoves();
 };
 
 void tst_RangeSlider::initialState()
@@ -290,6 +292,59 @@ void tst_RangeSlider::disabledBarPaintsGrey()
     QCOMPARE(s.grab().toImage().pixelColor(inside), QColor(Qt::darkGray));
     s.setEnabled(true);
     QCOMPARE(s.grab().toImage().pixelColor(inside), QColor(30, 144, 255));
+}
+
+// A live page sets the bar's range and values several times a second; what
+// leaves the block on its pixels must not repaint the bar (and the widgets
+// below it).
+void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves_data()
+{
+    QTest::addColumn<qlonglong>("maximum");
+    QTest::addColumn<qlonglong>("lower");
+    QTest::addColumn<qlonglong>("upper");
+    QTest::addColumn<int>("paints");
+    // 417 pixels wide: 400 carry 0 .. 100000, 250 values a pixel; the bar
+    // shows 0 .. 100000 with the block on 0 .. 50100.
+    QTest::newRow("the same again") << qlonglong(100000) << qlonglong(0) << qlonglong(50100) << 0;
+    QTest::newRow("upper within its pixel")
+        << qlonglong(100000) << qlonglong(0) << qlonglong(50200) << 0;
+    QTest::newRow("range grown, block on its pixels")
+        << qlonglong(100040) << qlonglong(0) << qlonglong(50100) << 0;
+    QTest::newRow("upper a pixel on") << qlonglong(100000) << qlonglong(0) << qlonglong(50400) << 1;
+    QTest::newRow("lower a pixel on")
+        << qlonglong(100000) << qlonglong(250) << qlonglong(50100) << 1;
+    QTest::newRow("range doubled") << qlonglong(200000) << qlonglong(0) << qlonglong(50100) << 1;
+}
+
+void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves()
+{
+    QFETCH(qlonglong, maximum);
+    QFETCH(qlonglong, lower);
+    QFETCH(qlonglong, upper);
+    QFETCH(int, paints);
+    struct PaintCounter : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            count += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    RangeSlider s;
+    s.resize(417, 15);
+    setUp(s, 0, 100000, 0, 50100);
+    s.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&s));
+    QCoreApplication::processEvents();
+    s.installEventFilter(&counter);
+    s.setRange(0, maximum);
+    s.setLowerValue(lower);
+    s.setUpperValue(upper);
+    QCoreApplication::processEvents();
+    QCOMPARE(counter.count, paints);
+    const QRectF shown = s.rangeRect();
+    QCOMPARE(s.grab().toImage().pixelColor(int(shown.right()) - 1, 7), QColor(30, 144, 255));
 }
 
 QTEST_MAIN(tst_RangeSlider)
