@@ -105,13 +105,85 @@ private:
     QPixmap m_picture;
 };
 
+// The bar's title lies on the canvas too: its plain text is drawn once into
+// a picture, as a frameless label draws it, and that picture shown afterwards.
+class KeptLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const Key key = currentKey();
+        if (!(key == m_key) || m_picture.isNull()) {
+            m_picture = QPixmap(size() * key.ratio);
+            m_picture.setDevicePixelRatio(key.ratio);
+            m_picture.fill(Qt::transparent);
+            QPainter painter(&m_picture);
+            // The widget's font at the widget's size: a pixmap's resolution
+            // may differ from the screen's.
+            QFont f = font();
+            if (f.pointSizeF() > 0 && m_picture.logicalDpiY() > 0)
+                f.setPointSizeF(f.pointSizeF() * logicalDpiY() / m_picture.logicalDpiY());
+            painter.setFont(f);
+            const int m = margin();
+            const int flags = int(QStyle::visualAlignment(layoutDirection(), alignment())) |
+                              (layoutDirection() == Qt::LeftToRight ? Qt::TextForceLeftToRight
+                                                                    : Qt::TextForceRightToLeft);
+            style()->drawItemText(&painter, contentsRect().adjusted(m, m, -m, -m), flags, palette(),
+                                  isEnabled(), text(), foregroundRole());
+            m_key = key;
+        }
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, m_picture);
+    }
+
+private:
+    struct Key
+    {
+        QSize size;
+        qreal ratio = 1.0;
+        QString text, font;
+        qint64 palette = 0;
+        bool enabled = true, active = true;
+        int alignment = 0, margin = 0, direction = 0;
+        bool operator==(const Key &o) const
+        {
+            return size == o.size && ratio == o.ratio && text == o.text && font == o.font &&
+                   palette == o.palette && enabled == o.enabled && active == o.active &&
+                   alignment == o.alignment && margin == o.margin && direction == o.direction;
+        }
+    };
+
+    Key currentKey() const
+    {
+        Key k;
+        k.size = size();
+        k.ratio = devicePixelRatioF();
+        k.text = text();
+        k.font = font().key();
+        k.palette = palette().cacheKey();
+        k.enabled = isEnabled();
+        k.active = isActiveWindow();
+        k.alignment = int(alignment());
+        k.margin = margin();
+        k.direction = int(layoutDirection());
+        return k;
+    }
+
+    Key m_key;
+    QPixmap m_picture;
+};
+
 } // namespace
 
 QwtThermo *installColorBar(QwtPlot *plot, const QString &title, QwtColorMap *colorMap, double min,
                            double max)
 {
     QWidget *canvas = plot->canvas();
-    auto *label = new QLabel(title, canvas);
+    auto *label = new KeptLabel(title, canvas);
+    label->setTextFormat(Qt::PlainText);
     auto *thermo = new KeptThermo(canvas);
     thermo->setOrientation(Qt::Vertical);
     thermo->setScalePosition(QwtThermo::LeadingScale);

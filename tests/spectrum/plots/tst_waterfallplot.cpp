@@ -10,6 +10,7 @@
 #include <qwt_text.h>
 #include <qwt_thermo.h>
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -409,6 +410,30 @@ private slots:
                     }
                 QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
             }
+        }
+        // Its title, kept the same way, against a plain label.
+        auto *title = plot.canvas()->findChild<QLabel *>();
+        QVERIFY(title);
+        QPalette light = title->palette(); // as the window's dark theme has it
+        light.setColor(QPalette::WindowText, Qt::white);
+        title->setPalette(light);
+        // The same letters again, so the label keeps its size.
+        QString shuffled = title->text();
+        std::reverse(shuffled.begin(), shuffled.end());
+        for (const QString &text : {title->text(), shuffled}) {
+            title->setText(text);
+            // A plain label beside it on the canvas, with its style and font.
+            QLabel plainTitle(text, plot.canvas());
+            plainTitle.setPalette(title->palette());
+            plainTitle.setGeometry(title->geometry());
+            const QImage expected = plainTitle.grab().toImage();
+            int lit = 0; // the text shows
+            for (int y = 0; y < expected.height(); ++y)
+                for (int x = 0; x < expected.width(); ++x)
+                    lit += qGray(expected.pixel(x, y)) > 128;
+            QVERIFY(lit > 20);
+            for (int pass = 0; pass < 2; ++pass) // drawn, then kept
+                QCOMPARE(title->grab().toImage(), expected);
         }
     }
 };
