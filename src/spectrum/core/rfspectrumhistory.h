@@ -9,6 +9,7 @@
 #include <QMetaType>
 #include <QPointF>
 #include <QString>
+#include <QVector>
 #include <qwt_interval.h>
 
 #include <limits>
@@ -47,7 +48,7 @@ struct RfSpectrumSample
 Q_DECLARE_TYPEINFO(RfSpectrumSample, Q_MOVABLE_TYPE);
 Q_DECLARE_METATYPE(RfSpectrumSample)
 
-using RfSpectrumSampleList = QList<RfSpectrumSample>;
+using RfSpectrumSampleList = QVector<RfSpectrumSample>;
 
 //! A note pinned to a moment of the waterfall.
 struct TimeEvent

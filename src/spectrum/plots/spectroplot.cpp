@@ -117,7 +117,7 @@ void SpectroPlot::invalidateRasters()
     m_highlight->invalidateRender();
 }
 
-void SpectroPlot::setData(const QList<RfSpectrumSample> &data)
+void SpectroPlot::setData(const RfSpectrumSampleList &data)
 {
     if (data.isEmpty())
         return;

@@ -78,7 +78,7 @@ public:
     const QList<WifiMarker *> &wifiMarkers() const { return m_wifiMarkers; }
 
 public slots:
-    void setData(const QList<RfSpectrumSample> &data);
+    void setData(const RfSpectrumSampleList &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
     void setSpectroLabels(const QList<SpectroLabel> &labels);
     void clearSpectroLabels();

@@ -136,7 +136,7 @@ void WaterfallPlot::updateLayout()
 // (implicitly shared) sweeps, row by row but never level by level: a
 // history hands out the same sweeps every time, and a sweep that differs
 // anywhere is another sweep.
-int WaterfallPlot::slideOf(const QList<RfSpectrumSample> &data, int columns) const
+int WaterfallPlot::slideOf(const RfSpectrumSampleList &data, int columns) const
 {
     const int rows = data.size();
     if (!m_incremental || m_shown.size() != rows || rows < 2 || columns != m_columns)
@@ -158,7 +158,7 @@ int WaterfallPlot::slideOf(const QList<RfSpectrumSample> &data, int columns) con
 
 // Rows [from, to) of the selection, every stride-th, into the matrix at
 // `cell`.
-void WaterfallPlot::fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride,
+void WaterfallPlot::fillRows(const RfSpectrumSampleList &data, int from, int to, int stride,
                              int columns, double *cell)
 {
     for (int r = from; r < to; r += stride) {
@@ -186,9 +186,9 @@ void WaterfallPlot::countLevels(const RfSpectrumScan &spectrum, int columns, boo
 // The levels of the rows shown, for the automatic colour range; counted
 // even while the range is fixed, so "auto" returns at once. A selection
 // that is the last one moved on counts only the sweeps that came and went.
-void WaterfallPlot::countSelection(const QList<RfSpectrumSample> &data, int stride, int columns)
+void WaterfallPlot::countSelection(const RfSpectrumSampleList &data, int stride, int columns)
 {
-    const QList<RfSpectrumSample> &old = m_counted;
+    const RfSpectrumSampleList &old = m_counted;
     auto same = [](const RfSpectrumSample &a, const RfSpectrumSample &b) {
         return a.timeStamp == b.timeStamp && a.spectrum.constData() == b.spectrum.constData() &&
                a.spectrum.size() == b.spectrum.size();
@@ -219,7 +219,7 @@ void WaterfallPlot::countSelection(const QList<RfSpectrumSample> &data, int stri
 }
 
 // The matrix of the selection, every stride-th sample.
-void WaterfallPlot::buildMatrix(const QList<RfSpectrumSample> &data, int stride, int columns)
+void WaterfallPlot::buildMatrix(const RfSpectrumSampleList &data, int stride, int columns)
 {
     // The raster lets go of the matrix first so that it is rewritten in
     // place instead of allocated anew for every update.
@@ -243,7 +243,7 @@ void WaterfallPlot::buildMatrix(const QList<RfSpectrumSample> &data, int stride,
         m_raster->invalidateRows();
     }
     // Only an unthinned selection can slide row by row.
-    m_shown = stride == 1 && m_incremental ? data : QList<RfSpectrumSample>();
+    m_shown = stride == 1 && m_incremental ? data : RfSpectrumSampleList();
     m_columns = columns;
     m_data->setValueMatrix(matrix, columns);
 }
@@ -277,7 +277,7 @@ bool WaterfallPlot::isScrolling() const
     return m_raster->isLive();
 }
 
-void WaterfallPlot::setData(const QList<RfSpectrumSample> &data)
+void WaterfallPlot::setData(const RfSpectrumSampleList &data)
 {
     if (data.isEmpty())
         return;

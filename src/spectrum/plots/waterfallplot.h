@@ -94,7 +94,7 @@ public:
     bool isScrolling() const;
 
 public slots:
-    void setData(const QList<RfSpectrumSample> &data);
+    void setData(const RfSpectrumSampleList &data);
     void setDataInterval(Qt::Axis axis, const QwtInterval &interval);
     void setTimeEvents(const QList<TimeEvent> &events);
     //! Back to the state before the first selection (events stay).
@@ -111,12 +111,12 @@ signals:
 private:
     void applyColorRange(const ColorRange &range);
     void applyTimeAxis();
-    int slideOf(const QList<RfSpectrumSample> &data, int columns) const;
-    void fillRows(const QList<RfSpectrumSample> &data, int from, int to, int stride, int columns,
+    int slideOf(const RfSpectrumSampleList &data, int columns) const;
+    void fillRows(const RfSpectrumSampleList &data, int from, int to, int stride, int columns,
                   double *cell);
     void countLevels(const RfSpectrumScan &spectrum, int columns, bool add);
-    void countSelection(const QList<RfSpectrumSample> &data, int stride, int columns);
-    void buildMatrix(const QList<RfSpectrumSample> &data, int stride, int columns);
+    void countSelection(const RfSpectrumSampleList &data, int stride, int columns);
+    void buildMatrix(const RfSpectrumSampleList &data, int stride, int columns);
     //! The matrix of the selection, when live scrolling left it behind.
     void ensureMatrix();
     PlotNotes<TimeEvent>::Rules eventRules();
@@ -142,13 +142,13 @@ private:
     bool m_incremental = true;
     //! The selection in the matrix, kept (implicitly shared) to recognise a
     //! slide; empty when the matrix was thinned or there is none.
-    QList<RfSpectrumSample> m_shown;
+    RfSpectrumSampleList m_shown;
     int m_columns = 0; //!< of m_shown
     int m_lastSlide = 0;
     bool m_liveScrolling = false;
-    bool m_matrixStale = false;          //!< the matrix shows an older selection
-    QList<RfSpectrumSample> m_selection; //!< the last setData
-    QList<RfSpectrumSample> m_counted;   //!< whose levels m_levels counts
+    bool m_matrixStale = false;       //!< the matrix shows an older selection
+    RfSpectrumSampleList m_selection; //!< the last setData
+    RfSpectrumSampleList m_counted;   //!< whose levels m_levels counts
     int m_countedStride = 1;
     int m_countedColumns = 0;
 };

@@ -50,9 +50,9 @@ class TstPlotAids : public QObject
 
     // 100 bins of 1 MHz from 2400 MHz; sweep i puts `peak - i` into bin 50,
     // -90 + (i % 3) elsewhere, and bin 20 at -70.
-    static QList<RfSpectrumSample> sweeps(int count, int peak)
+    static RfSpectrumSampleList sweeps(int count, int peak)
     {
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int i = 0; i < count; ++i) {
             RfSpectrumScan scan(100, qint8(-90 + i % 3));
             scan[50] = qint8(peak - i);
@@ -211,7 +211,7 @@ private slots:
         held.setBand(QwtInterval(2400, 2500));
         held.setWindowTraces(page.aids->traces());
         page.aids->traceAction(2)->setChecked(true);
-        QList<RfSpectrumSample> all = sweeps(15, -40);
+        RfSpectrumSampleList all = sweeps(15, -40);
         for (int i = 0; i < all.size(); ++i) {
             all[i].spectrum[50] = qint8(i < 10 ? -40 : i == 10 ? -50 : -60);
             if (i == 10) {
@@ -247,7 +247,7 @@ private slots:
         Page page;
         RfSpectrumHistory recorded;
         recorded.frequencyInterval = QwtInterval(2400, 2500);
-        const QList<RfSpectrumSample> all = sweeps(10, -40);
+        const RfSpectrumSampleList all = sweeps(10, -40);
         recorded.samples = all;
         const BandHistory history(recorded);
         SweepMarker marker(page.spectro, page.waterfall, &history, &page.widget);

@@ -34,9 +34,9 @@ private:
 
     // 20 sweeps over 100 bins of 1 MHz; bin 50 (2450..2451 MHz) at -40 dBm,
     // every other bin without data.
-    static QList<RfSpectrumSample> strongSignal(qint64 start)
+    static RfSpectrumSampleList strongSignal(qint64 start)
     {
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int i = 0; i < 20; ++i) {
             RfSpectrumScan scan(100, -128);
             scan[50] = -40;

@@ -21,10 +21,10 @@ class TstRenderFidelity : public QObject
 private:
     // A fixed recording: a noise floor, a steady carrier and a hopping burst
     // over 200 bins, one sweep every 50 ms.
-    static QList<RfSpectrumSample> recording(int count)
+    static RfSpectrumSampleList recording(int count)
     {
         QRandomGenerator rng(4711);
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int k = 0; k < count; ++k) {
             RfSpectrumScan scan(200);
             for (int i = 0; i < scan.size(); ++i)
@@ -97,7 +97,7 @@ private slots:
         QFETCH(int, slides);
         QFETCH(bool, drawEach);
         QFETCH(QString, change);
-        const QList<RfSpectrumSample> history = recording(600 + slides);
+        const RfSpectrumSampleList history = recording(600 + slides);
         const QSize resized(size.width() * 3 / 4, size.height() + 40);
         const auto apply = [&](SpectroPlot &p) {
             if (change == "zoom")
@@ -182,7 +182,7 @@ private slots:
         QFETCH(int, slides);
         QFETCH(int, step);
         QFETCH(int, rangeAt);
-        const QList<RfSpectrumSample> history = recording(400 + slides * step);
+        const RfSpectrumSampleList history = recording(400 + slides * step);
         WaterfallPlot sliding;
         prepare(sliding, size);
         sliding.setData(history.mid(0, 400));
@@ -228,7 +228,7 @@ private slots:
     {
         QFETCH(QString, change);
         const int window = 600, slides = 40;
-        const QList<RfSpectrumSample> history = recording(window + slides);
+        const RfSpectrumSampleList history = recording(window + slides);
         WaterfallPlot live;
         prepare(live, QSize(960, 540));
         live.setLiveScrolling(true);

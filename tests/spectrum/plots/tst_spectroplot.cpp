@@ -96,7 +96,7 @@ private slots:
 
         // 40 sweeps over 100 bins of 1 MHz; bin 37: five at -58, the newest at
         // -70, the rest lower, so 5/40 of them lie above the -62 dBm row.
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int i = 0; i < 40; ++i) {
             qint8 v = i < 5 ? -58 : i < 11 ? -76 : -77;
             if (i == 39)

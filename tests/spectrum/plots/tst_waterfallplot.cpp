@@ -37,9 +37,9 @@ private:
         plot.setDataInterval(Qt::ZAxis, QwtInterval(-100.0, -30.0));
     }
     // k samples `step` ms apart, 100 bins; sample r reads -40 - (r % 50).
-    static QList<RfSpectrumSample> samples(int k, qint64 step, qint64 start = noon(0))
+    static RfSpectrumSampleList samples(int k, qint64 step, qint64 start = noon(0))
     {
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int r = 0; r < k; ++r)
             s << RfSpectrumSample(start + r * step, RfSpectrumScan(100, qint8(-40 - r % 50)));
         return s;
@@ -183,9 +183,9 @@ private slots:
     {
         WaterfallPlot plot;
         setUpBand(plot);
-        QList<RfSpectrumSample> s{RfSpectrumSample(noon(0), RfSpectrumScan(4, -50)),
-                                  RfSpectrumSample(noon(1), RfSpectrumScan(2, -60)),
-                                  RfSpectrumSample(noon(2), RfSpectrumScan(7, -70))};
+        RfSpectrumSampleList s{RfSpectrumSample(noon(0), RfSpectrumScan(4, -50)),
+                               RfSpectrumSample(noon(1), RfSpectrumScan(2, -60)),
+                               RfSpectrumSample(noon(2), RfSpectrumScan(7, -70))};
         plot.setData(s);
         QCOMPARE(plot.rasterData()->numColumns(), 4);
         QCOMPARE(plot.rasterData()->valueMatrix(),
@@ -209,7 +209,7 @@ private slots:
         setUpBand(plot);
         const int bins = 20000;
         const int k = int(WaterfallPlot::MaxCells / bins) * 2 + 3; // needs a stride of 3
-        QList<RfSpectrumSample> s;
+        RfSpectrumSampleList s;
         for (int r = 0; r < k; ++r)
             s << RfSpectrumSample(noon(0) + r * 50, RfSpectrumScan(bins, qint8(-40 - r % 3)));
         plot.setData(s);
@@ -243,7 +243,7 @@ private slots:
         QFETCH(QString, change);
         QFETCH(int, slide);
         QRandomGenerator rng(99);
-        QList<RfSpectrumSample> history;
+        RfSpectrumSampleList history;
         for (int r = 0; r < 60; ++r) {                 // the levels drift, so the range moves
             RfSpectrumScan scan(r % 7 == 5 ? 28 : 30); // and some are short
             for (qint8 &level : scan)
@@ -254,7 +254,7 @@ private slots:
         setUpBand(sliding);
         sliding.setIncrementalRendering(change != "off");
         sliding.setData(history.mid(0, 40));
-        QList<RfSpectrumSample> next = history.mid(by, change == "size" ? 39 : 40);
+        RfSpectrumSampleList next = history.mid(by, change == "size" ? 39 : 40);
         if (change == "middle")
             next[20].spectrum = RfSpectrumScan(next[20].spectrum.size(), qint8(-50));
         if (change == "top")
