@@ -8,6 +8,7 @@
 #include <qwt_scale_draw.h>
 #include <qwt_thermo.h>
 
+#include <QFont>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -54,7 +55,7 @@ private:
         QList<double> ticks;
         qint64 palette = 0;
         bool enabled = true, active = true;
-        QString font;
+        QFont font; // compared as it is: its key() is a string built anew
         QVector<QRgb> colors;
         bool operator==(const Key &o) const
         {
@@ -79,7 +80,7 @@ private:
         k.palette = palette().cacheKey();
         k.enabled = isEnabled();
         k.active = isActiveWindow();
-        k.font = font().key();
+        k.font = font();
         k.colors = colorMapFingerprint(colorMap(), QwtInterval(k.lower, k.upper).normalized());
         return k;
     }
@@ -144,7 +145,8 @@ private:
     {
         QSize size;
         qreal ratio = 1.0;
-        QString text, font;
+        QString text;
+        QFont font;
         qint64 palette = 0;
         bool enabled = true, active = true;
         int alignment = 0, margin = 0, direction = 0;
@@ -162,7 +164,7 @@ private:
         k.size = size();
         k.ratio = devicePixelRatioF();
         k.text = text();
-        k.font = font().key();
+        k.font = font();
         k.palette = palette().cacheKey();
         k.enabled = isEnabled();
         k.active = isActiveWindow();
