@@ -19,6 +19,21 @@
 
 namespace {
 
+// Shows `picture` on `widget`, drawn afresh with `draw` first when `stale`.
+template <typename Draw>
+void showKept(QWidget *widget, QPixmap &picture, bool stale, qreal ratio, Draw draw)
+{
+    if (stale || picture.isNull()) {
+        picture = QPixmap(widget->size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        draw(&painter);
+    }
+    QPainter painter(widget);
+    painter.drawPixmap(0, 0, picture);
+}
+
 // The bar lies on the canvas, which repaints with every sweep, and Qt
 // repaints its children with it: the colour map drawn line by line and the
 // scale's labels laid out again each time. Its picture is kept and drawn
@@ -32,16 +47,9 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         const Key key = currentKey();
-        if (!(key == m_key) || m_picture.isNull()) {
-            m_picture = QPixmap(size() * key.ratio);
-            m_picture.setDevicePixelRatio(key.ratio);
-            m_picture.fill(Qt::transparent);
-            QPainter painter(&m_picture);
-            drawBar(&painter);
-            m_key = key;
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, m_picture);
+        showKept(this, m_picture, !(key == m_key), key.ratio,
+                 [this](QPainter *painter) { drawBar(painter); });
+        m_key = key;
     }
 
 private:
@@ -117,27 +125,22 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         const Key key = currentKey();
-        if (!(key == m_key) || m_picture.isNull()) {
-            m_picture = QPixmap(size() * key.ratio);
-            m_picture.setDevicePixelRatio(key.ratio);
-            m_picture.fill(Qt::transparent);
-            QPainter painter(&m_picture);
+        showKept(this, m_picture, !(key == m_key), key.ratio, [this](QPainter *painter) {
             // The widget's font at the widget's size: a pixmap's resolution
             // may differ from the screen's.
             QFont f = font();
-            if (f.pointSizeF() > 0 && m_picture.logicalDpiY() > 0)
-                f.setPointSizeF(f.pointSizeF() * logicalDpiY() / m_picture.logicalDpiY());
-            painter.setFont(f);
+            const int pixmapDpi = painter->device()->logicalDpiY();
+            if (f.pointSizeF() > 0 && pixmapDpi > 0)
+                f.setPointSizeF(f.pointSizeF() * logicalDpiY() / pixmapDpi);
+            painter->setFont(f);
             const int m = margin();
             const int flags = int(QStyle::visualAlignment(layoutDirection(), alignment())) |
                               (layoutDirection() == Qt::LeftToRight ? Qt::TextForceLeftToRight
                                                                     : Qt::TextForceRightToLeft);
-            style()->drawItemText(&painter, contentsRect().adjusted(m, m, -m, -m), flags, palette(),
+            style()->drawItemText(painter, contentsRect().adjusted(m, m, -m, -m), flags, palette(),
                                   isEnabled(), text(), foregroundRole());
-            m_key = key;
-        }
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, m_picture);
+        });
+        m_key = key;
     }
 
 private:
