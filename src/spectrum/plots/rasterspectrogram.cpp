@@ -924,10 +924,13 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // changed in the rows it reads, widened to the pixels reading them.
     std::vector<int> reachLo, reachHi;
     if (incremental) {
-        reachLo.assign(size_t(densityPlane.m_columns), std::numeric_limits<int>::max());
-        reachHi.assign(size_t(densityPlane.m_columns), 0);
-        densityPlane.columnReach(reachLo, reachHi);
-        overPlane.columnReach(reachLo, reachHi);
+        // Both planes' reaches, which markChanged() worked out.
+        reachLo = densityPlane.m_reachLo;
+        reachHi = densityPlane.m_reachHi;
+        for (size_t c = 0; c < reachLo.size(); ++c) {
+            reachLo[c] = qMin(reachLo[c], overPlane.m_reachLo[c]);
+            reachHi[c] = qMax(reachHi[c], overPlane.m_reachHi[c]);
+        }
     }
     constexpr int MergeGap = 24;
     auto changedLines = [&](int j0, int j1) {
