@@ -2,6 +2,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -315,32 +316,52 @@ void SpectrumStatisticsAccumulator::deriveOutputs(const RfSpectrumSampleList &se
     qint8 *maxHold = writable(s.maxHoldTrace, columns);
     qint8 peak = NoDataLevel;
 
+    // Eight columns at a time, row by row: the matrices are row-major, so
+    // each row of a block fills one cache line, where a column at a time
+    // wrote every row's line once per column.
+    constexpr int Block = 8;
     const qint32 *histogram = m_histogram.constData();
-    for (int i = 0; i < columns; ++i) {
-        const qint32 *bin = histogram + i * Levels + LevelOffset;
+    for (int i0 = 0; i0 < columns; i0 += Block) {
+        const int n = qMin(Block, columns - i0);
+        const qint32 *bins[Block];
+        for (int k = 0; k < n; ++k)
+            bins[k] = histogram + (i0 + k) * Levels + LevelOffset;
 
         // A level v fills rows 0 .. rows - |v - high| - 1, so row rows - d
         // counts the levels with |v - high| < d; widen d one dB at a time.
-        qint64 filled = 0;
+        qint64 filled[Block] = {};
         for (int d = 1; d <= rows; ++d) {
             const int below = high - (d - 1);
             const int above = high + (d - 1);
-            if (isLevel(below))
-                filled += bin[below];
-            if (d > 1 && isLevel(above))
-                filled += bin[above];
-            densityOut[i + (rows - d) * columns] = double(filled) / count;
+            const bool addBelow = isLevel(below);
+            const bool addAbove = d > 1 && isLevel(above);
+            double *out = densityOut + size_t(rows - d) * size_t(columns) + size_t(i0);
+            for (int k = 0; k < n; ++k) {
+                if (addBelow)
+                    filled[k] += bins[k][below];
+                if (addAbove)
+                    filled[k] += bins[k][above];
+                out[k] = double(filled[k]) / count;
+            }
         }
 
         // A level v in [low, high) hits the row just below it, v - low - 1.
         for (int r = 0; r < rows; ++r) {
             const int v = low + 1 + r;
-            hitsOut[i + r * columns] = (v < high && isLevel(v)) ? hitValue(bin[v]) : 0.0;
+            double *out = hitsOut + size_t(r) * size_t(columns) + size_t(i0);
+            if (v < high && isLevel(v)) {
+                for (int k = 0; k < n; ++k)
+                    out[k] = hitValue(bins[k][v]);
+            } else {
+                std::fill(out, out + n, 0.0);
+            }
         }
 
-        average[i] = double(m_levelSum.at(i)) / count;
-        maxHold[i] = qint8(m_maxLevel.at(i));
-        peak = qMax(peak, maxHold[i]);
+        for (int i = i0; i < i0 + n; ++i) {
+            average[i] = double(m_levelSum.at(i)) / count;
+            maxHold[i] = qint8(m_maxLevel.at(i));
+            peak = qMax(peak, maxHold[i]);
+        }
     }
 
     const RfSpectrumScan &last = selection.last().spectrum;
