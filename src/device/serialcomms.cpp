@@ -9,6 +9,11 @@
 #include <QMetaMethod>
 #include <QTcpSocket>
 
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 Q_LOGGING_CATEGORY(lcDevice, "orvanel.device", QtInfoMsg)
 
 namespace {
@@ -223,6 +228,28 @@ bool SerialComms::writeToPort(const QByteArray &bytes)
         qCWarning(lcDevice) << "Port closed, frame not sent";
         return false;
     }
+#if defined(Q_OS_UNIX)
+    // Straight to the device when nothing waits in the port's buffer: the
+    // buffer hands bytes over only once the event loop sees the port
+    // writable, and switching that watch on and off wakes the loop twice per
+    // request, three system calls each, with every sweep. The port is
+    // non-blocking; whatever the device does not take now (a full buffer, an
+    // error) goes through the port's buffer as before, in order, and the
+    // port reports any error the usual way.
+    auto *serial = g_network ? nullptr : qobject_cast<QSerialPort *>(port);
+    if (serial && serial->bytesToWrite() == 0 && serial->handle() >= 0) {
+        ssize_t sent;
+        do
+            sent = ::write(serial->handle(), bytes.constData(), size_t(bytes.size()));
+        while (sent < 0 && errno == EINTR);
+        if (sent == bytes.size())
+            return true;
+        if (sent > 0) {
+            const QByteArray rest = bytes.mid(int(sent));
+            return port->write(rest) == rest.size();
+        }
+    }
+#endif
     return port->write(bytes) == bytes.size();
 }
 
