@@ -924,7 +924,10 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
             hs.q[k] += i0;
         hs.min = t.over.minimum();
         hs.scale = t.over.scale();
-        hi.resize(size_t(n));
+        // Only ever grown: spans differ in length, and growing back after
+        // shrinking zero-fills the difference with every span.
+        if (hi.size() < size_t(n))
+            hi.resize(size_t(n));
         greyLine(hs, t.over.greyLevels(), hi.data(), grey, n);
     };
     // Pixels [i0, i1) of line j, which lies inside the density raster,
@@ -937,7 +940,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         ds.min = t.density.minimum();
         ds.scale = t.density.scale();
         const int n = i1 - i0;
-        di.resize(size_t(n));
+        if (di.size() < size_t(n))
+            di.resize(size_t(n));
         fusedLine(ds, t.density.colors(), t.grey.data() + size_t(j) * size_t(w) + size_t(i0),
                   di.data(), reinterpret_cast<QRgb *>(bits + j * stride) + i0, n);
     };
