@@ -246,6 +246,15 @@ struct LineTaps
     float min, scale; //!< of the colour table
 };
 
+#if defined(__x86_64__)
+// Asked once: the vector paths below are chosen per call.
+bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
 // Sets the bits of `mask` (bit c % 64 of word c / 64) of the cells where `a`
 // and `b` differ, NaN differing as with !=, and tells whether any does.
 // Without a branch per cell: a noisy band changes about every other one,
@@ -286,8 +295,7 @@ __attribute__((target("avx2"))) quint64 differingCellsAvx2(const double *a, cons
 quint64 differingCells(const double *a, const double *b, int n, quint64 *mask)
 {
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
+    if (hasAvx2())
         return differingCellsAvx2(a, b, n, mask);
 #endif
     return differingCellsScalar(a, b, 0, n, mask);
@@ -680,8 +688,7 @@ void fusedLine(const LineTaps &d, const QRgb *__restrict colors, const uchar *__
 {
     densityIndexes(d, di, w);
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (hasAvx2()) {
         colourAvx2(di, colors, grey, line, w);
         return;
     }
