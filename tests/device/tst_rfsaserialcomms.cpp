@@ -94,6 +94,7 @@ private slots:
 
     void commandFrames_data();
     void commandFrames();
+    void requestsKeepTheirOrderWhenTheDeviceIsSlow();
 
     void splitReply();
     void twoFramesInOneRead();
@@ -208,6 +209,31 @@ void TestRfsaSerialComms::commandFrames()
     QVERIFY(c.waitingAck());
     QCOMPARE(ackSpy.count(), 1);
     QCOMPARE(c.lastCommand(), quint8(expected.at(2)));
+}
+
+// A device that does not read fills the line: requests then wait in the
+// port's buffer, and any written while some still wait must queue behind
+// them, not overtake them once the device takes bytes again.
+void TestRfsaSerialComms::requestsKeepTheirOrderWhenTheDeviceIsSlow()
+{
+    Rig rig;
+    QSerialPort *port = SerialComms::sharedPort();
+    QByteArray expected;
+    quint16 n = 0;
+    auto request = [&] {
+        rig.comms->setStepCount(n);
+        expected += frame(0x1A, RfsaFrame::u16(n++));
+    };
+    while (port->bytesToWrite() == 0 && n < 60000)
+        request();
+    QVERIFY(port->bytesToWrite() > 0);
+    QByteArray got = rig.pty.readAvailable(); // room again, the loop not run yet
+    QVERIFY(!got.isEmpty());
+    for (int k = 0; k < 50; ++k)
+        request();
+    got += rig.sent(expected.size() - got.size());
+    QCOMPARE(got.size(), expected.size());
+    QVERIFY(got == expected);
 }
 
 void TestRfsaSerialComms::splitReply()
