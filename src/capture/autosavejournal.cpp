@@ -127,6 +127,8 @@ void AutosaveJournal::addSweep(qint64 timeStamp, const RfSpectrumScan &spectrum)
     if (m_path.isEmpty())
         return;
     ScanJournal::appendSweep(m_pending, timeStamp, spectrum);
+    if (m_pending.size() >= FlushBytes)
+        flush();
 }
 
 void AutosaveJournal::flush()

@@ -12,15 +12,20 @@ class JournalFileWriter;
 
 // Keeps one live page's sweeps in an autosave journal (scanjournal.h) while
 // it scans. Taking a sweep only appends its bytes to a buffer on the GUI
-// thread; every FlushIntervalMs the buffer goes to a writer thread, which
-// appends it as one record and syncs it to the disk, so at most a few
-// seconds of sweeps are ever at risk. Files are created 0600 in a 0700
-// directory.
+// thread; every FlushIntervalMs, or once it holds FlushBytes, the buffer
+// goes to a writer thread, which appends it as one record and syncs it to
+// the disk, so at most a few seconds of sweeps are ever at risk. Files are
+// created 0600 in a 0700 directory.
 class AutosaveJournal : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int FlushIntervalMs = 2000;
+    //! A flood of sweeps (the emulator unpaced: thousands a second) would
+    //! otherwise gather megabytes between two flushes, each held again as
+    //! its record while written; at the scanner's own rate two seconds fill
+    //! about 20 KB.
+    static constexpr int FlushBytes = 1024 * 1024;
 
     explicit AutosaveJournal(QObject *parent = nullptr);
     //! Hands the last sweeps to the writer and waits for it: a journal that
@@ -36,6 +41,8 @@ public:
 
     //! Cheap: copies the sweep's bytes into the pending buffer.
     void addSweep(qint64 timeStamp, const RfSpectrumScan &spectrum);
+    //! The bytes taken but not yet handed to the writer.
+    int pendingBytes() const { return m_pending.size(); }
     //! Hands what is pending to the writer thread now.
     void flush();
     //! Ends the journal: an end record, then the file is removed when

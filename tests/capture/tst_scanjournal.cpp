@@ -153,6 +153,28 @@ private slots:
         QVERIFY(!QFile::exists(path));
         ::umask(oldMask);
     }
+
+    void aFloodGoesToTheWriterInBatches()
+    {
+        QTemporaryDir state;
+        qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+        const QString path = AutosaveJournal::newFilePath(QStringLiteral("2400MHz"));
+        AutosaveJournal writer;
+        writer.begin(path, header());
+        // Three batches' worth without the event loop, so without the timer.
+        const int count = 3 * AutosaveJournal::FlushBytes / (10 + 501) + 7;
+        int largest = 0;
+        for (int k = 0; k < count; ++k) {
+            writer.addSweep(sample(k).timeStamp, sample(k).spectrum);
+            largest = qMax(largest, writer.pendingBytes());
+        }
+        QVERIFY(largest < AutosaveJournal::FlushBytes);
+        writer.sync();
+        const ScanJournal::Contents c = ScanJournal::readFile(path);
+        QCOMPARE(c.history.samples.size(), count);
+        QCOMPARE(c.history.samples.last().timeStamp, sample(count - 1).timeStamp);
+        writer.finish(true);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestScanJournal)
