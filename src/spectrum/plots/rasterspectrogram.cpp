@@ -983,44 +983,67 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         }
     }
     constexpr int MergeGap = 24;
+    // Where a line changed, as runs of pixels; a whole line is one run.
+    struct LineChange
+    {
+        bool wholeGrey = false, whole = false;
+        std::vector<std::pair<int, int>> greyRuns, runs;
+    };
     auto changedLines = [&](int j0, int j1) {
         thread_local std::vector<quint64> mask, overMask;
+        thread_local LineChange change;
         mask.resize(size_t(densityPlane.words));
         overMask.resize(size_t(densityPlane.words));
         const auto popcount = [](const std::vector<quint64> &m) {
             return bitCount(m.data(), m.size());
+        };
+        // A line that changed nearly everywhere (noise, a busy band, a
+        // filling window) is done whole: finding its runs would cost more
+        // than it saves.
+        const auto wholeLine = [&](int count) { return count * 3 > densityPlane.m_columns; };
+        // Neighbouring pixel lines mostly read the same matrix rows, and
+        // then change in the same runs.
+        const AxisTaps *keyRows = nullptr, *keyOverRows = nullptr;
+        const auto sameCells = [](const AxisTaps *a, const AxisTaps *b) {
+            return a == b || (a && b && std::equal(a->cell, a->cell + 4, b->cell));
         };
         for (int j = j0; j < j1; ++j) {
             LineTaps d, h;
             if (!densityPlane.lineTaps(j, d))
                 continue; // black before and now
             const bool over = overPlane.lineTaps(j, h);
-            std::fill(mask.begin(), mask.end(), 0);
-            std::fill(overMask.begin(), overMask.end(), 0);
-            densityPlane.changedColumns(j, mask.data());
-            if (over)
-                overPlane.changedColumns(j, overMask.data());
-            // A line that changed nearly everywhere (noise, a busy band, a
-            // filling window) is done whole: finding its runs would cost
-            // more than it saves.
-            const auto wholeLine = [&](int count) { return count * 3 > densityPlane.m_columns; };
-            const int overCount = popcount(overMask);
-            if (wholeLine(overCount))
-                greySpan(j, 0, w, &h);
-            else if (overCount > 0)
-                forEachReachedRun(overMask.data(), overMask.size(), reachLo.data(), reachHi.data(),
-                                  MergeGap, [&](int lo, int hi) { greySpan(j, lo, hi, &h); });
-            for (size_t k = 0; k < mask.size(); ++k)
-                mask[k] |= overMask[k];
-            const int count = popcount(mask);
-            if (count == 0)
-                continue;
-            if (wholeLine(count)) {
-                colourLine(j, d);
-                continue;
+            const AxisTaps *rows = &densityPlane.rows.at(j);
+            const AxisTaps *overRows = over ? &overPlane.rows.at(j) : nullptr;
+            if (!keyRows || !sameCells(rows, keyRows) || !sameCells(overRows, keyOverRows)) {
+                keyRows = rows;
+                keyOverRows = overRows;
+                std::fill(mask.begin(), mask.end(), 0);
+                std::fill(overMask.begin(), overMask.end(), 0);
+                densityPlane.changedColumns(j, mask.data());
+                if (over)
+                    overPlane.changedColumns(j, overMask.data());
+                const auto runsOf = [&](const std::vector<quint64> &m, int count,
+                                        std::vector<std::pair<int, int>> &runs) {
+                    runs.clear();
+                    if (count > 0 && !wholeLine(count))
+                        forEachReachedRun(m.data(), m.size(), reachLo.data(), reachHi.data(),
+                                          MergeGap,
+                                          [&](int lo, int hi) { runs.emplace_back(lo, hi); });
+                    return wholeLine(count);
+                };
+                change.wholeGrey = runsOf(overMask, popcount(overMask), change.greyRuns);
+                for (size_t k = 0; k < mask.size(); ++k)
+                    mask[k] |= overMask[k];
+                change.whole = runsOf(mask, popcount(mask), change.runs);
             }
-            forEachReachedRun(mask.data(), mask.size(), reachLo.data(), reachHi.data(), MergeGap,
-                              [&](int lo, int hi) { separableSpan(j, lo, hi, d); });
+            if (change.wholeGrey)
+                greySpan(j, 0, w, &h);
+            for (const auto &run : change.greyRuns)
+                greySpan(j, run.first, run.second, &h);
+            if (change.whole)
+                colourLine(j, d);
+            for (const auto &run : change.runs)
+                separableSpan(j, run.first, run.second, d);
         }
     };
 
