@@ -292,6 +292,65 @@ __attribute__((target("avx2"))) quint64 differingCellsAvx2(const double *a, cons
 }
 #endif
 
+// Sets the bits of `mask` of the cells where both `a` and `b` lie within
+// [-bound, bound] (NaN does not).
+void bothWithinScalar(const double *a, const double *b, double bound, int from, int n,
+                      quint64 *mask)
+{
+    for (int c = from; c < n; ++c)
+        mask[c >> 6] |= quint64(std::abs(a[c]) <= bound && std::abs(b[c]) <= bound) << (c & 63);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void bothWithinAvx2(const double *a, const double *b, double bound,
+                                                    int n, quint64 *mask)
+{
+    const __m256d limit = _mm256_set1_pd(bound);
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    int c = 0;
+    for (; c + 64 <= n; c += 64) {
+        quint64 m = 0;
+        for (int k = 0; k < 64; k += 4) {
+            const __m256d x = _mm256_andnot_pd(sign, _mm256_loadu_pd(a + c + k));
+            const __m256d y = _mm256_andnot_pd(sign, _mm256_loadu_pd(b + c + k));
+            const __m256d both = _mm256_and_pd(_mm256_cmp_pd(x, limit, _CMP_LE_OQ),
+                                               _mm256_cmp_pd(y, limit, _CMP_LE_OQ));
+            m |= quint64(uint(_mm256_movemask_pd(both))) << k;
+        }
+        mask[c >> 6] |= m;
+    }
+    bothWithinScalar(a, b, bound, c, n, mask);
+}
+#endif
+
+void bothWithin(const double *a, const double *b, double bound, int n, quint64 *mask)
+{
+#if defined(__x86_64__)
+    if (hasAvx2()) {
+        bothWithinAvx2(a, b, bound, n, mask);
+        return;
+    }
+#endif
+    bothWithinScalar(a, b, bound, 0, n, mask);
+}
+
+// The bits of `mask` (`words` words) whose neighbours up to `radius` on both
+// sides are set too; beyond the ends counts as set.
+void erode(std::vector<quint64> &mask, int radius)
+{
+    const size_t words = mask.size();
+    for (int step = 0; step < radius; ++step) {
+        quint64 carryDown = ~quint64(0); // bit 63 of the word below
+        for (size_t i = 0; i < words; ++i) {
+            const quint64 here = mask[i];
+            const quint64 below = carryDown >> 63;
+            const quint64 above = i + 1 < words ? mask[i + 1] << 63 : quint64(1) << 63;
+            carryDown = here;
+            mask[i] = here & ((here << 1) | below) & ((here >> 1) | above);
+        }
+    }
+}
+
 quint64 differingCells(const double *a, const double *b, int n, quint64 *mask)
 {
 #if defined(__x86_64__)
@@ -436,27 +495,74 @@ struct SeparablePlane
 
     //! Marks, per needed matrix row, the columns whose cells differ from
     //! `before`; interpolateChanged() then works those rows out again.
-    void markChanged(const QVector<double> &before)
+    //! With `unseenBelow` (> 0): any pixel value within [-unseenBelow,
+    //! unseenBelow] takes the same colour, and changedColumns() leaves out
+    //! the changes no pixel's colour can show (see there).
+    void markChanged(const QVector<double> &before, double unseenBelow = 0.0)
     {
         words = (m_columns + 63) / 64;
         const int matrixRows = int(slot.size());
         changed.assign(size_t(matrixRows) * size_t(words), 0);
         changedSlots.clear();
+        unseen.clear();
         const double *now = m_matrix.constData();
         const double *was = before.constData();
-        if (now != was) {
-            for (int s = 0; s < neededRows(); ++s) {
-                const size_t k = size_t(bySlot[size_t(s)]);
-                const double *a = now + k * size_t(m_columns);
-                const double *b = was + k * size_t(m_columns);
-                quint64 *mask = changed.data() + k * size_t(words);
-                if (differingCells(a, b, m_columns, mask))
-                    changedSlots.push_back(s);
+        if (now == was) {
+            findReach();
+            return;
+        }
+        // A pixel is a weighted sum of the cells it reads: its value stays
+        // within the cells' bound times the largest sum of the weights'
+        // sizes, and it reads cells at most `reach` columns apart.
+        const double bound = unseenBelow / (tapGain(cols) * tapGain(rows));
+        if (bound > 0.0 && std::isfinite(bound)) {
+            unseen.assign(changed.size(), 0);
+            unseenReach = tapReach(cols);
+        }
+        for (int s = 0; s < neededRows(); ++s) {
+            const size_t k = size_t(bySlot[size_t(s)]);
+            const double *a = now + k * size_t(m_columns);
+            const double *b = was + k * size_t(m_columns);
+            quint64 *mask = changed.data() + k * size_t(words);
+            if (differingCells(a, b, m_columns, mask))
+                changedSlots.push_back(s);
+            if (!unseen.empty()) {
+                quint64 *within = unseen.data() + k * size_t(words);
+                bothWithin(a, b, bound, m_columns, within);
+                // No pixel reads a cell past the last column.
+                if (m_columns % 64)
+                    within[words - 1] |= ~quint64(0) << (m_columns % 64);
             }
         }
+        findReach();
+    }
+
+    //! Per matrix column, the pixels that read it.
+    void findReach()
+    {
         m_reachLo.assign(size_t(m_columns), std::numeric_limits<int>::max());
         m_reachHi.assign(size_t(m_columns), 0);
         columnReach(m_reachLo, m_reachHi);
+    }
+
+    static double tapGain(const AxisTapList &taps)
+    {
+        double gain = 1.0;
+        for (const AxisTaps &t : taps)
+            if (t.inside)
+                gain = qMax(gain, double(std::abs(t.weight[0]) + std::abs(t.weight[1]) +
+                                         std::abs(t.weight[2]) + std::abs(t.weight[3])));
+        return gain;
+    }
+
+    static int tapReach(const AxisTapList &taps)
+    {
+        int reach = 0;
+        for (const AxisTaps &t : taps)
+            if (t.inside)
+                reach = qMax(reach, *std::max_element(t.cell, t.cell + 4) -
+                                        *std::min_element(t.cell, t.cell + 4));
+        return reach;
     }
 
     int changedCount() const { return int(changedSlots.size()); }
@@ -476,17 +582,35 @@ struct SeparablePlane
         }
     }
 
-    //! ORs into `mask` the changed columns of the matrix rows pixel line j reads.
+    //! ORs into `mask` the changed columns of the matrix rows pixel line j
+    //! reads. Left out, where markChanged() was told which values look
+    //! alike: a column whose cells in these rows, and in the columns as far
+    //! beside it as a pixel reads, lie in that range before and now. Every
+    //! pixel that reads it then reads only such cells, and keeps its colour.
     void changedColumns(int j, quint64 *mask) const
     {
         const AxisTaps &r = rows.at(j);
         if (!r.inside)
             return;
+        thread_local std::vector<quint64> rowMask, still;
+        rowMask.assign(size_t(words), 0);
+        if (!unseen.empty())
+            still.assign(size_t(words), ~quint64(0));
         for (int k = 0; k < 4; ++k) {
-            const quint64 *m = changed.data() + size_t(r.cell[k]) * size_t(words);
-            for (int i = 0; i < words; ++i)
-                mask[i] |= m[i];
+            const size_t at = size_t(r.cell[k]) * size_t(words);
+            for (size_t i = 0; i < size_t(words); ++i)
+                rowMask[i] |= changed[at + i];
+            if (!unseen.empty())
+                for (size_t i = 0; i < size_t(words); ++i)
+                    still[i] &= unseen[at + i];
         }
+        if (!unseen.empty()) {
+            erode(still, unseenReach);
+            for (size_t i = 0; i < size_t(words); ++i)
+                rowMask[i] &= ~still[i];
+        }
+        for (int i = 0; i < words; ++i)
+            mask[i] |= rowMask[size_t(i)];
     }
 
     //! Widens [lo, hi) per matrix column to the pixel columns that read it.
@@ -505,6 +629,8 @@ struct SeparablePlane
     }
 
     std::vector<quint64> changed; //!< per matrix row, a bit per column
+    std::vector<quint64> unseen;  //!< the same, cells alike before and now; empty: not asked
+    int unseenReach = 0;          //!< columns a pixel reads beside its first
     std::vector<int> changedSlots;
     std::vector<int> m_reachLo, m_reachHi; //!< per matrix column, the pixels reading it
     int words = 0;
@@ -890,7 +1016,10 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         // Both planes' rows in one pass: each pass hands work to another
         // thread and waits for it, which costs wake-ups with every sweep.
         densityPlane.markChanged(densityBefore.matrix);
-        overPlane.markChanged(overBefore.matrix);
+        // A highlight cell hit many times holds a tiny value, halved with each
+        // further hit, and shows as the colour of none: such changes are left
+        // out of the picture's (the rows still follow them).
+        overPlane.markChanged(overBefore.matrix, t.over.minimum() + 0.25 / t.over.scale());
         const int nd = densityPlane.changedCount();
         inSlices(nd + overPlane.changedCount(), [&](int a, int b) {
             densityPlane.interpolateChanged(qMin(a, nd), qMin(b, nd));

@@ -90,6 +90,9 @@ private slots:
         QTest::newRow("drawn each, zoom") << QSize(960, 540) << 12 << true << "zoom";
         QTest::newRow("drawn each, resize") << QSize(960, 540) << 12 << true << "resize";
         QTest::newRow("drawn each, level range") << QSize(960, 540) << 12 << true << "range";
+        // Every share changes with each sweep, and the highlight's often-hit
+        // cells halve values too small to show.
+        QTest::newRow("drawn each, window filling") << QSize(960, 540) << 40 << true << "fill";
     }
     void spectrumPicture()
     {
@@ -98,6 +101,9 @@ private slots:
         QFETCH(bool, drawEach);
         QFETCH(QString, change);
         const RfSpectrumSampleList history = recording(600 + slides);
+        const auto selection = [&](int k) {
+            return change == "fill" ? history.mid(0, 600 - slides + k) : history.mid(k, 600);
+        };
         const QSize resized(size.width() * 3 / 4, size.height() + 40);
         const auto apply = [&](SpectroPlot &p) {
             if (change == "zoom")
@@ -113,7 +119,7 @@ private slots:
         for (int k = 0; k <= slides; ++k) {
             if (k == slides / 2)
                 apply(plot);
-            plot.setData(history.mid(k, 600));
+            plot.setData(selection(k));
             if (drawEach)
                 canvasPicture(plot);
         }
@@ -123,7 +129,7 @@ private slots:
             SpectroPlot scratch;
             prepare(scratch, size);
             apply(scratch);
-            scratch.setData(history.mid(slides, 600));
+            scratch.setData(selection(slides));
             QVERIFY(canvasPicture(scratch) == fused);
         }
         plot.setFusedRendering(false);
