@@ -1,5 +1,7 @@
 #include "spectrumstatistics.h"
 
+#include "cpufeatures.h"
+
 #include <QThread>
 
 #if defined(__x86_64__)
@@ -81,8 +83,7 @@ void densityBlock(const qint32 *const *bins, int n, int rows, int high, double c
                   int columns)
 {
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2 && n == 8) {
+    if (hasAvx2() && n == 8) {
         densityBlockAvx2(bins, rows, high, count, out, columns);
         return;
     }

@@ -1,6 +1,7 @@
 #include "rasterspectrogram.h"
 
 #include "colormapstops.h"
+#include "cpufeatures.h"
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
 #include "renderslices.h"
@@ -245,15 +246,6 @@ struct LineTaps
     float w[4];
     float min, scale; //!< of the colour table
 };
-
-#if defined(__x86_64__)
-// Asked once: the vector paths below are chosen per call.
-bool hasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-#endif
 
 // Sets the bits of `mask` (bit c % 64 of word c / 64) of the cells where `a`
 // and `b` differ, NaN differing as with !=, and tells whether any does.
