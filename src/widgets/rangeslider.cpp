@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -272,10 +273,33 @@ void RangeSlider::setMaximum(qlonglong maximum)
 void RangeSlider::updateIfMoved()
 {
     // A live page sets the range with every few sweeps while the block stays
-    // where it is drawn; the bar is not opaque, so each repaint would paint
-    // the widgets below it too.
-    if (m_paintedRange.isNull() || rangeRect() != m_paintedRange)
+    // where it is drawn; the bar is not opaque, so each repaint paints the
+    // widgets below it too. When the block moves, mostly one edge while a
+    // window fills, only what changed is painted again: around the edges
+    // that moved, and the fill between where they were and are. Inside both
+    // blocks, and beyond an edge that stayed, the pixels stay as they are.
+    if (m_paintedRange.isNull()) {
         update();
+        return;
+    }
+    const QRectF was = m_paintedRange, now = rangeRect();
+    if (now == was)
+        return;
+    constexpr int Outline = 2; // the pen's half width and the rounding to pixels, with room
+    const QRect all =
+        was.united(now).toAlignedRect().adjusted(-Outline, -Outline, Outline, Outline);
+    const QRect both = was.intersected(now).toAlignedRect();
+    QRegion changed(all);
+    if (both.isValid()) {
+        const QRect kept(
+            QPoint(was.left() == now.left() ? all.left() : both.left() + Outline,
+                   was.top() == now.top() ? all.top() : both.top() + Outline),
+            QPoint(was.right() == now.right() ? all.right() : both.right() - Outline,
+                   was.bottom() == now.bottom() ? all.bottom() : both.bottom() - Outline));
+        if (kept.isValid())
+            changed -= kept;
+    }
+    update(changed);
 }
 
 void RangeSlider::setRange(qlonglong minimum, qlonglong maximum)

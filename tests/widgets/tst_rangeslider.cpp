@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWheelEvent>
 #include <QtTest>
@@ -296,24 +298,31 @@ void tst_RangeSlider::disabledBarPaintsGrey()
 
 // A live page sets the bar's range and values several times a second; what
 // leaves the block on its pixels must not repaint the bar (and the widgets
-// below it).
+// below it), and a block that moves is painted again only where it changed,
+// which must leave on screen what a whole repaint shows.
 void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves_data()
 {
     QTest::addColumn<qlonglong>("maximum");
     QTest::addColumn<qlonglong>("lower");
     QTest::addColumn<qlonglong>("upper");
     QTest::addColumn<int>("paints");
+    QTest::addColumn<int>("paintedWidth"); //!< at most
     // 417 pixels wide: 400 carry 0 .. 100000, 250 values a pixel; the bar
     // shows 0 .. 100000 with the block on 0 .. 50100.
-    QTest::newRow("the same again") << qlonglong(100000) << qlonglong(0) << qlonglong(50100) << 0;
+    QTest::newRow("the same again")
+        << qlonglong(100000) << qlonglong(0) << qlonglong(50100) << 0 << 0;
     QTest::newRow("upper within its pixel")
-        << qlonglong(100000) << qlonglong(0) << qlonglong(50200) << 0;
+        << qlonglong(100000) << qlonglong(0) << qlonglong(50200) << 0 << 0;
     QTest::newRow("range grown, block on its pixels")
-        << qlonglong(100040) << qlonglong(0) << qlonglong(50100) << 0;
-    QTest::newRow("upper a pixel on") << qlonglong(100000) << qlonglong(0) << qlonglong(50400) << 1;
+        << qlonglong(100040) << qlonglong(0) << qlonglong(50100) << 0 << 0;
+    QTest::newRow("upper a pixel on")
+        << qlonglong(100000) << qlonglong(0) << qlonglong(50400) << 1 << 8;
     QTest::newRow("lower a pixel on")
-        << qlonglong(100000) << qlonglong(250) << qlonglong(50100) << 1;
-    QTest::newRow("range doubled") << qlonglong(200000) << qlonglong(0) << qlonglong(50100) << 1;
+        << qlonglong(100000) << qlonglong(250) << qlonglong(50100) << 1 << 8;
+    QTest::newRow("range doubled")
+        << qlonglong(200000) << qlonglong(0) << qlonglong(50100) << 1 << 120;
+    QTest::newRow("block moved off its place")
+        << qlonglong(100000) << qlonglong(70000) << qlonglong(90000) << 1 << 417;
 }
 
 void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves()
@@ -322,12 +331,17 @@ void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves()
     QFETCH(qlonglong, lower);
     QFETCH(qlonglong, upper);
     QFETCH(int, paints);
+    QFETCH(int, paintedWidth);
     struct PaintCounter : QObject
     {
         int count = 0;
+        QRegion painted;
         bool eventFilter(QObject *, QEvent *e) override
         {
-            count += e->type() == QEvent::Paint;
+            if (e->type() == QEvent::Paint) {
+                ++count;
+                painted += static_cast<QPaintEvent *>(e)->region();
+            }
             return false;
         }
     } counter;
@@ -343,8 +357,14 @@ void tst_RangeSlider::repaintsOnlyWhenTheBlockMoves()
     s.setUpperValue(upper);
     QCoreApplication::processEvents();
     QCOMPARE(counter.count, paints);
+    QVERIFY(counter.painted.boundingRect().width() <= paintedWidth);
     const QRectF shown = s.rangeRect();
-    QCOMPARE(s.grab().toImage().pixelColor(int(shown.right()) - 1, 7), QColor(30, 144, 255));
+    const QImage whole = s.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(whole.pixelColor(int(shown.right()) - 1, 7), QColor(30, 144, 255));
+    // What the window holds: the picture as painted before, then in part.
+    const QImage onScreen =
+        s.screen()->grabWindow(s.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen, whole);
 }
 
 QTEST_MAIN(tst_RangeSlider)
