@@ -9,6 +9,7 @@
 
 #include <qwt_color_map.h>
 #include <qwt_matrix_raster_data.h>
+#include <qwt_painter.h>
 #include <qwt_scale_map.h>
 
 #include <QImage>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -897,14 +899,59 @@ void RasterSpectrogram::draw(QPainter *painter, const QwtScaleMap &xMap, const Q
         for (const QRect &r : background)
             painter->fillRect(r, Qt::black);
     }
+    m_direct = directTarget(painter, xMap, yMap, canvasRect);
     QwtPlotSpectrogram::draw(painter, xMap, yMap, canvasRect);
+    m_direct = DirectTarget();
+}
+
+RasterSpectrogram::DirectTarget RasterSpectrogram::directTarget(QPainter *painter,
+                                                                const QwtScaleMap &xMap,
+                                                                const QwtScaleMap &yMap,
+                                                                const QRectF &canvasRect) const
+{
+    if (!m_directDrawing || !m_colorTable || !overlayFused() || !data() ||
+        !painter->transform().isIdentity())
+        return {};
+    // Qwt's placement of a raster item's picture when it has no pixel hint,
+    // cache, alpha or excluded borders and the painter aligns to pixels:
+    // renderImage() is asked for exactly this area and size, and the picture
+    // goes at the rectangle's corner. Anything else fails the comparison in
+    // render() and is drawn as usual.
+    const QwtInterval xi = data()->interval(Qt::XAxis), yi = data()->interval(Qt::YAxis);
+    if (cachePolicy() != NoCache || (alpha() >= 0 && alpha() < 255) ||
+        xi.borderFlags() != QwtInterval::IncludeBorders ||
+        yi.borderFlags() != QwtInterval::IncludeBorders || !QwtPainter::roundingAlignment(painter))
+        return {};
+    QRectF paintRect = canvasRect;
+    QRectF area = QwtScaleMap::invTransform(xMap, yMap, paintRect);
+    const QRectF bounds = boundingRect();
+    if (bounds.isValid() && !bounds.contains(area)) {
+        area &= bounds;
+        if (!area.isValid())
+            return {};
+        paintRect = QwtScaleMap::transform(xMap, yMap, area);
+    }
+    if (!pixelHint(area).isEmpty())
+        return {};
+    QRectF aligned;
+    aligned.setLeft(qRound(paintRect.left()));
+    aligned.setRight(qRound(paintRect.right()));
+    aligned.setTop(qRound(paintRect.top()));
+    aligned.setBottom(qRound(paintRect.bottom()));
+    const QRect target(aligned.topLeft().toPoint(), aligned.size().toSize());
+    const DirectLines lines(painter, target);
+    if (!lines.isValid())
+        return {};
+    return {lines, area, target.size()};
 }
 
 QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                                       const QRectF &area, const QSize &imageSize) const
 {
-    if (!m_cacheEnabled)
-        return render(xMap, yMap, area, imageSize);
+    if (!m_cacheEnabled) {
+        const QImage image = render(xMap, yMap, area, imageSize);
+        return m_drewDirect ? QImage() : image;
+    }
     CacheKey key;
     key.xs1 = xMap.s1();
     key.xs2 = xMap.s2();
@@ -933,12 +980,14 @@ QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap
     // Only the reused image can be kept; the base class's own renders are not.
     m_cacheValid = image.constBits() == m_image.constBits() && !image.isNull();
     m_cacheKey = key;
-    return image;
+    // A picture already in the painter's device is not drawn again.
+    return m_drewDirect ? QImage() : image;
 }
 
 QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                                  const QRectF &area, const QSize &imageSize) const
 {
+    m_drewDirect = false;
     const Sampler sampler = samplerFor(data());
     const QwtColorMap *map = colorMap();
     if (!sampler || !map || map->format() != QwtColorMap::RGB || imageSize.isEmpty())
@@ -1244,7 +1293,25 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         }
     };
 
-    inRenderSlices(h, int(renderThreadCount()), renderLines);
+    // Straight into the device as well, a few lines at a time while they are
+    // still in the cache: the copy drawImage() would make afterwards, on the
+    // GUI thread alone, of every pixel.
+    const bool direct = separable && m_direct.lines.isValid() && area == m_direct.area &&
+                        imageSize == m_direct.size;
+    if (direct) {
+        inRenderSlices(h, int(renderThreadCount()), [&](int j0, int j1) {
+            constexpr int Lines = 8;
+            for (int b0 = j0; b0 < j1; b0 += Lines) {
+                const int b1 = qMin(b0 + Lines, j1);
+                renderLines(b0, b1);
+                for (int j = b0; j < b1; ++j)
+                    std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
+            }
+        });
+    } else {
+        inRenderSlices(h, int(renderThreadCount()), renderLines);
+    }
+    m_drewDirect = direct;
     if (separable) {
         t.pictureKept = true;
         t.densityColors = t.density.generation();

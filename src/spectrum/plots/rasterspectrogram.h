@@ -1,5 +1,7 @@
 #pragma once
 
+#include "renderslices.h"
+
 #include <qwt_plot_spectrogram.h>
 
 #include <QImage>
@@ -47,6 +49,15 @@ public:
     //! whole canvas under an opaque picture; this item must be its lowest.
     void setFillsCanvas(bool on) { m_fillsCanvas = on; }
 
+    //! Whether the fused picture may be written straight into the window's
+    //! backing store by the render threads, line by line as they finish
+    //! (on by default). It then costs no copy on the GUI thread afterwards;
+    //! any painter it cannot prove to be a plain 32-bit image under the
+    //! picture, unclipped there, gets the picture drawn as usual.
+    void setDirectDrawing(bool on) { m_directDrawing = on; }
+    //! Whether the last picture rendered went straight into the device.
+    bool lastPictureDirect() const { return m_drewDirect; }
+
     void draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
               const QRectF &canvasRect) const override;
 
@@ -57,6 +68,18 @@ protected:
 private:
     QImage render(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
                   const QSize &imageSize) const;
+
+    // Where the picture of the current draw() lands when it can be written
+    // straight into the painter's device: its lines there, and the area and
+    // size Qwt will ask renderImage() for.
+    struct DirectTarget
+    {
+        DirectLines lines;
+        QRectF area;
+        QSize size;
+    };
+    DirectTarget directTarget(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                              const QRectF &canvasRect) const;
 
     struct CacheKey
     {
@@ -78,6 +101,9 @@ private:
     bool m_cacheEnabled = false;
     bool m_fillsCanvas = false;
     bool m_colorTable = false;
+    bool m_directDrawing = true;
+    mutable DirectTarget m_direct; //!< set during draw() only
+    mutable bool m_drewDirect = false;
     quint64 m_revision = 1;
     mutable bool m_cacheValid = false;
     mutable CacheKey m_cacheKey;

@@ -1,8 +1,15 @@
 #include "renderslices.h"
 
+#include <QImage>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QRegion>
 #include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
+#include <QTransform>
+
+#include <cmath>
 
 void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work)
 {
@@ -24,4 +31,38 @@ void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> 
     }
     work((threads - 1) * slice, n);
     done.acquire(threads - 1);
+}
+
+DirectLines::DirectLines(QPainter *painter, const QRect &rect)
+{
+    QPaintEngine *engine = painter ? painter->paintEngine() : nullptr;
+    if (rect.isEmpty() || !engine || engine->type() != QPaintEngine::Raster ||
+        !engine->paintDevice() || engine->paintDevice()->devType() != QInternal::Image)
+        return;
+    auto *device = static_cast<QImage *>(engine->paintDevice());
+    // A shared image would be copied by bits(), away from the painter.
+    if ((device->format() != QImage::Format_RGB32 &&
+         device->format() != QImage::Format_ARGB32_Premultiplied) ||
+        device->devicePixelRatioF() != 1.0 || !device->isDetached())
+        return;
+    const QTransform toDevice = painter->deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::round(toDevice.dx()) ||
+        toDevice.dy() != std::round(toDevice.dy()) || painter->opacity() < 1.0 ||
+        painter->compositionMode() != QPainter::CompositionMode_SourceOver)
+        return;
+    const QPoint offset(int(toDevice.dx()), int(toDevice.dy()));
+    const QRect target = rect.translated(offset);
+    if (!device->rect().contains(target))
+        return;
+    // Every pixel of it must be one this paint may change: the clip, and
+    // the window system's (the widget's exposed part).
+    QRegion allowed(target);
+    if (!engine->systemClip().isEmpty())
+        allowed &= engine->systemClip();
+    if (painter->hasClipping())
+        allowed &= painter->clipRegion() * toDevice;
+    if (allowed != QRegion(target))
+        return;
+    m_stride = device->bytesPerLine();
+    m_first = device->bits() + qsizetype(target.y()) * m_stride + qsizetype(target.x()) * 4;
 }

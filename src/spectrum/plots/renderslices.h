@@ -1,6 +1,13 @@
 #pragma once
 
+#include <QPoint>
+#include <QtGlobal>
+
 #include <functional>
+
+class QImage;
+class QPainter;
+class QRect;
 
 // The render threads of Qwt's raster items, done by the plots' own
 // renderers: [0, n) in slices, all but the last given to the global thread
@@ -8,3 +15,25 @@
 // thread for right now is done on the calling thread too, so a busy pool
 // never stalls a replot. threadCount 0 means one per processor.
 void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work);
+
+// The pixel lines of the image under a painter that an opaque picture
+// covering `rect` (the painter's coordinates) may be written into directly,
+// by any thread, as drawImage() of it at its own size would write it: the
+// painter's raster engine paints straight into a 32-bit image (a window's
+// backing store, an image), without scaling, opacity or a blending mode,
+// and every pixel of `rect` lies inside the clip. The copy into the window
+// then needs no pass of its own on the GUI thread.
+class DirectLines
+{
+public:
+    DirectLines() = default;
+    DirectLines(QPainter *painter, const QRect &rect);
+
+    bool isValid() const { return m_first != nullptr; }
+    //! The first pixel of line j of `rect`.
+    uchar *line(int j) const { return m_first + qsizetype(j) * m_stride; }
+
+private:
+    uchar *m_first = nullptr;
+    qsizetype m_stride = 0;
+};

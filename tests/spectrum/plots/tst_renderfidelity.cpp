@@ -4,6 +4,7 @@
 #include "waterfallspectrogram.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -139,6 +140,61 @@ private slots:
         QVERIFY(share >= 0.99);
         // The highlight does darken the density: the picture is not empty.
         QVERIFY(fused != QImage(fused.size(), fused.format()));
+    }
+
+    // The fused picture goes straight into the image under a painter that
+    // paints on it plainly (a window's backing store), anywhere else it is
+    // drawn as usual; either way the image must hold the same, and nothing
+    // outside the part painted may change (the image starts red).
+    void pictureStraightIntoTheImage_data()
+    {
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<QRect>("part");   //!< of the canvas; empty: all of it
+        QTest::addColumn<double>("scale"); //!< of the painter
+        QTest::addColumn<double>("top");   //!< of the level axis
+        QTest::addColumn<bool>("direct");
+        const auto rgb = QImage::Format_RGB32, argb = QImage::Format_ARGB32_Premultiplied;
+        QTest::newRow("whole canvas") << rgb << QRect() << 1.0 << -30.0 << true;
+        QTest::newRow("premultiplied") << argb << QRect() << 1.0 << -30.0 << true;
+        QTest::newRow("level axis above the raster") << rgb << QRect() << 1.0 << 0.0 << true;
+        QTest::newRow("part of the canvas")
+            << rgb << QRect(0, 0, 300, 200) << 1.0 << -30.0 << false;
+        QTest::newRow("scaled painter") << rgb << QRect() << 0.5 << -30.0 << false;
+        QTest::newRow("not premultiplied")
+            << QImage::Format_ARGB32 << QRect() << 1.0 << -30.0 << false;
+    }
+    void pictureStraightIntoTheImage()
+    {
+        QFETCH(QImage::Format, format);
+        QFETCH(QRect, part);
+        QFETCH(double, scale);
+        QFETCH(double, top);
+        QFETCH(bool, direct);
+        const RfSpectrumSampleList history = recording(300);
+        SpectroPlot plot;
+        prepare(plot, QSize(640, 360));
+        plot.setAmplitudeRange(QwtInterval(-100.0, top));
+        auto *density = static_cast<RasterSpectrogram *>(plot.densityItem());
+        QWidget *canvas = plot.canvas();
+        const QPoint at(37, 23);
+        for (int k : {0, 50}) { // the second picture colours what changed
+            plot.setData(history.mid(k, 200));
+            plot.replot();
+        }
+        auto picture = [&](bool allowed) {
+            density->setDirectDrawing(allowed);
+            density->invalidateRender(); // rendered again, into this image
+            QImage image(canvas->size() + QSize(60, 40), format);
+            image.fill(Qt::red);
+            QPainter painter(&image);
+            painter.scale(scale, scale);
+            canvas->render(&painter, at, part.isEmpty() ? QRegion(canvas->rect()) : QRegion(part));
+            return image;
+        };
+        const QImage straight = picture(true);
+        QCOMPARE(density->lastPictureDirect(), direct);
+        QCOMPARE(straight, picture(false));
+        QCOMPARE(straight.pixelColor(straight.width() - 1, straight.height() - 1), QColor(Qt::red));
     }
 
     // The incremental renderer against a plot drawn from scratch; `rangeAt`
