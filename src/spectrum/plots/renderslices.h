@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QPoint>
 #include <QtGlobal>
 
 #include <functional>
 
-class QImage;
 class QPainter;
 class QRect;
 
