@@ -732,11 +732,12 @@ __attribute__((target("avx2"))) inline __m256i timesGrey(__m256i x, __m256i g, _
 
 // multiplyGrey() on eight pixels at a time: the channels widened to 16 bits,
 // where x * grey and the rounding division by 255 fit, so one multiply
-// serves four channels of two pixels.
+// serves four channels of two pixels. With `copy`, each result goes there
+// as well, from the register.
 __attribute__((target("avx2"))) void colourAvx2(const int *__restrict di,
                                                 const QRgb *__restrict colors,
                                                 const uchar *__restrict grey, QRgb *__restrict line,
-                                                int n)
+                                                QRgb *__restrict copy, int n)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i half = _mm256_set1_epi16(0x80);
@@ -763,11 +764,16 @@ __attribute__((target("avx2"))) void colourAvx2(const int *__restrict di,
             timesGrey(_mm256_unpacklo_epi8(c, zero), _mm256_shuffle_epi8(g, spreadLow), half);
         const __m256i high =
             timesGrey(_mm256_unpackhi_epi8(c, zero), _mm256_shuffle_epi8(g, spreadHigh), half);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(line + i),
-                            _mm256_or_si256(_mm256_packus_epi16(low, high), opaque));
+        const __m256i out = _mm256_or_si256(_mm256_packus_epi16(low, high), opaque);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(line + i), out);
+        if (copy)
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(copy + i), out);
     }
-    for (; i < n; ++i)
+    for (; i < n; ++i) {
         line[i] = multiplyGrey(colors[di[i]], grey[i]);
+        if (copy)
+            copy[i] = line[i];
+    }
 }
 #endif
 
@@ -802,19 +808,21 @@ __attribute__((target_clones("avx2", "default"))) void densityIndexes(const Line
 }
 
 // One pixel span of the fused picture: the density's colour multiplied by
-// the kept grey.
+// the kept grey; into `copy` too unless it is null.
 void fusedLine(const LineTaps &d, const QRgb *__restrict colors, const uchar *__restrict grey,
-               int *__restrict di, QRgb *__restrict line, int w)
+               int *__restrict di, QRgb *__restrict line, QRgb *__restrict copy, int w)
 {
     densityIndexes(d, di, w);
 #if defined(__x86_64__)
     if (hasAvx2()) {
-        colourAvx2(di, colors, grey, line, w);
+        colourAvx2(di, colors, grey, line, copy, w);
         return;
     }
 #endif
     for (int i = 0; i < w; ++i)
         line[i] = multiplyGrey(colors[di[i]], grey[i]);
+    if (copy)
+        std::memcpy(copy, line, size_t(w) * sizeof(QRgb));
 }
 
 } // namespace
@@ -1086,6 +1094,15 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
     if (separable)
         t.grey.resize(size_t(w) * size_t(h));
+    // Whether the picture goes straight into the device as well (see below);
+    // a line coloured whole is then written there as it is coloured, and
+    // marked so, the others are copied from the picture afterwards.
+    const bool direct = separable && m_direct.lines.isValid() && area == m_direct.area &&
+                        imageSize == m_direct.size;
+    std::vector<uchar> inDevice(direct ? size_t(h) : 0);
+    auto deviceLine = [&](int j) {
+        return direct ? reinterpret_cast<QRgb *>(m_direct.lines.line(j)) : nullptr;
+    };
     // The kept grey of pixels [i0, i1) of line j worked out again; 255 (no
     // change) where the highlight does not reach the line.
     auto greySpan = [&](int j, int i0, int i1, const LineTaps *over) {
@@ -1108,8 +1125,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         greyLine(hs, t.over.greyLevels(), hi.data(), grey, n);
     };
     // Pixels [i0, i1) of line j, which lies inside the density raster,
-    // coloured with their kept grey.
-    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d) {
+    // coloured with their kept grey; into `copy` as well unless it is null.
+    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d, QRgb *copy) {
         thread_local std::vector<int> di;
         LineTaps ds = d;
         for (int k = 0; k < 4; ++k)
@@ -1120,13 +1137,20 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         if (di.size() < size_t(n))
             di.resize(size_t(n));
         fusedLine(ds, t.density.colors(), t.grey.data() + size_t(j) * size_t(w) + size_t(i0),
-                  di.data(), reinterpret_cast<QRgb *>(bits + j * stride) + i0, n);
+                  di.data(), reinterpret_cast<QRgb *>(bits + j * stride) + i0,
+                  copy ? copy + i0 : nullptr, n);
     };
     auto colourLine = [&](int j, const LineTaps &d) {
-        separableSpan(j, 0, w, d);
+        QRgb *const device = deviceLine(j);
+        separableSpan(j, 0, w, d, device);
         auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
         for (int i : densityPlane.outside)
             line[i] = 0xff000000u;
+        if (device) {
+            for (int i : densityPlane.outside)
+                device[i] = 0xff000000u;
+            inDevice[size_t(j)] = 1;
+        }
     };
     auto separableLines = [&](int j0, int j1) {
         for (int j = j0; j < j1; ++j) {
@@ -1213,7 +1237,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
             if (change.whole)
                 colourLine(j, d);
             for (const auto &run : change.runs)
-                separableSpan(j, run.first, run.second, d);
+                separableSpan(j, run.first, run.second, d, nullptr);
         }
     };
 
@@ -1295,9 +1319,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
 
     // Straight into the device as well, a few lines at a time while they are
     // still in the cache: the copy drawImage() would make afterwards, on the
-    // GUI thread alone, of every pixel.
-    const bool direct = separable && m_direct.lines.isValid() && area == m_direct.area &&
-                        imageSize == m_direct.size;
+    // GUI thread alone, of every pixel. Lines coloured whole are there
+    // already.
     if (direct) {
         inRenderSlices(h, int(renderThreadCount()), [&](int j0, int j1) {
             constexpr int Lines = 8;
@@ -1305,7 +1328,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 const int b1 = qMin(b0 + Lines, j1);
                 renderLines(b0, b1);
                 for (int j = b0; j < b1; ++j)
-                    std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
+                    if (!inDevice[size_t(j)])
+                        std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
             }
         });
     } else {

@@ -177,13 +177,16 @@ private slots:
         auto *density = static_cast<RasterSpectrogram *>(plot.densityItem());
         QWidget *canvas = plot.canvas();
         const QPoint at(37, 23);
-        for (int k : {0, 50}) { // the second picture colours what changed
-            plot.setData(history.mid(k, 200));
-            plot.replot();
-        }
+        // The picture of a slide by one sample after one of 50: lines coloured
+        // whole (written into the image as they are coloured) and lines
+        // coloured in runs (copied from the kept picture) both.
         auto picture = [&](bool allowed) {
             density->setDirectDrawing(allowed);
-            density->invalidateRender(); // rendered again, into this image
+            for (int k : {0, 50}) {
+                plot.setData(history.mid(k, 200));
+                plot.replot();
+            }
+            plot.setData(history.mid(51, 200));
             QImage image(canvas->size() + QSize(60, 40), format);
             image.fill(Qt::red);
             QPainter painter(&image);
