@@ -211,6 +211,7 @@ public:
             }
             m_grey[k] = uchar(qRed(c));
         }
+        findGreyRamp();
         return true;
     }
 
@@ -231,13 +232,41 @@ public:
     //! entry, worked out with the table; nullptr for other maps.
     const uchar *greyLevels() const { return m_grey.empty() ? nullptr : m_grey.data(); }
 
+    //! For a grey map that is one even ramp (the highlight's two stops): the
+    //! grey of entry k is (k * slope + offset) >> GreyShift, exactly as the
+    //! table holds it, which vector code works out faster than it reads the
+    //! table. Zero slope and offset: no such ramp.
+    static constexpr int GreyShift = 17;
+    int greySlope() const { return m_greySlope; }
+    int greyOffset() const { return m_greyOffset; }
+
 private:
     const QwtColorMap *m_map = nullptr;
     QwtInterval m_range;
     QVector<QRgb> m_probe;
     std::vector<QRgb> m_rgb;
     std::vector<uchar> m_grey;
+    int m_greySlope = 0, m_greyOffset = 0;
     float m_min = 0.f, m_scale = 0.f;
+
+    // A straight line from the first entry's grey to the last one's, through
+    // the middles of the steps between with the map's rounding, kept only
+    // if every entry agrees with it.
+    void findGreyRamp()
+    {
+        m_greySlope = m_greyOffset = 0;
+        if (m_grey.size() != size_t(Steps) + 1)
+            return;
+        static_assert(Steps == 1 << (GreyShift - 1), "a step is two units of the ramp");
+        const int first = m_grey.front(), rise = int(m_grey.back()) - first;
+        const int slope = 2 * rise;
+        const int offset = (first << GreyShift) + (1 << (GreyShift - 1)) + rise;
+        for (int k = 0; k <= Steps; ++k)
+            if (((k * slope + offset) >> GreyShift) != m_grey[size_t(k)])
+                return;
+        m_greySlope = slope;
+        m_greyOffset = offset;
+    }
     quint64 m_generation = 0;
 };
 
@@ -702,13 +731,57 @@ Q_ALWAYS_INLINE QRgb multiplyGrey(QRgb c, uint grey)
     return rb | ag | 0xff000000u;
 }
 
+#if defined(__x86_64__)
+// The grey levels of greyLine() from a ramp, eight pixels at a time: spans
+// are often a few dozen pixels, which a loop the compiler widens to 32
+// bytes would mostly leave to its scalar tail.
+__attribute__((target("avx2"))) void greyRampAvx2(const LineTaps &h, int slope, int offset,
+                                                  uchar *__restrict out, int w)
+{
+    const __m256 w0 = _mm256_set1_ps(h.w[0]), w1 = _mm256_set1_ps(h.w[1]),
+                 w2 = _mm256_set1_ps(h.w[2]), w3 = _mm256_set1_ps(h.w[3]);
+    const __m256 min = _mm256_set1_ps(h.min), scale = _mm256_set1_ps(h.scale);
+    const __m256 top = _mm256_set1_ps(float(FineTable::Steps));
+    const __m256i k1 = _mm256_set1_epi32(slope), k0 = _mm256_set1_epi32(offset);
+    const __m256i lanes = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int i = 0;
+    for (; i + 8 <= w; i += 8) {
+        // Summed in the scalar code's order, without fused multiply-adds,
+        // so that every pixel rounds as there.
+        __m256 v = _mm256_mul_ps(w0, _mm256_loadu_ps(h.q[0] + i));
+        v = _mm256_add_ps(v, _mm256_mul_ps(w1, _mm256_loadu_ps(h.q[1] + i)));
+        v = _mm256_add_ps(v, _mm256_mul_ps(w2, _mm256_loadu_ps(h.q[2] + i)));
+        v = _mm256_add_ps(v, _mm256_mul_ps(w3, _mm256_loadu_ps(h.q[3] + i)));
+        // FineTable::index(): the instruction's max() gives its second
+        // operand for NaN, here 0, and min() then keeps it.
+        const __m256 p = _mm256_min_ps(
+            _mm256_max_ps(_mm256_mul_ps(_mm256_sub_ps(v, min), scale), _mm256_setzero_ps()), top);
+        const __m256i g =
+            _mm256_srai_epi32(_mm256_add_epi32(_mm256_mullo_epi32(_mm256_cvttps_epi32(p), k1), k0),
+                              FineTable::GreyShift);
+        // Eight levels of 0..255 into eight bytes: packing works per 128-bit
+        // lane, so the dwords go in an order that the packs undo.
+        const __m256i words = _mm256_packus_epi32(g, g);
+        const __m256i bytes = _mm256_packus_epi16(words, words);
+        const __m256i ordered = _mm256_permutevar8x32_epi32(bytes, lanes);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), _mm256_castsi256_si128(ordered));
+    }
+    for (; i < w; ++i) {
+        const float hv =
+            h.w[0] * h.q[0][i] + h.w[1] * h.q[1][i] + h.w[2] * h.q[2][i] + h.w[3] * h.q[3][i];
+        out[i] =
+            uchar((FineTable::index(hv, h.min, h.scale) * slope + offset) >> FineTable::GreyShift);
+    }
+}
+#endif
+
 // The highlight's grey levels of a pixel span, kept per pixel: the highlight
 // changes where a sweep lands, the density's shares nearly everywhere while
 // the window fills, so most spans recolour with the grey they had.
-__attribute__((target_clones("avx2", "default"))) void greyLine(const LineTaps &h,
-                                                                const uchar *__restrict greys,
-                                                                int *__restrict hi,
-                                                                uchar *__restrict out, int w)
+__attribute__((target_clones("avx2", "default"))) void greyFromTable(const LineTaps &h,
+                                                                     const uchar *__restrict greys,
+                                                                     int *__restrict hi,
+                                                                     uchar *__restrict out, int w)
 {
     const float *__restrict h0 = h.q[0], *__restrict h1 = h.q[1], *__restrict h2 = h.q[2],
                             *__restrict h3 = h.q[3];
@@ -718,6 +791,19 @@ __attribute__((target_clones("avx2", "default"))) void greyLine(const LineTaps &
     }
     for (int i = 0; i < w; ++i)
         out[i] = uchar(greys[hi[i]]);
+}
+
+// From the table's ramp where it has one (see FineTable::greySlope()), which
+// needs no read per pixel, else from its entries.
+void greyLine(const LineTaps &h, const FineTable &table, int *hi, uchar *out, int w)
+{
+#if defined(__x86_64__)
+    if (hasAvx2() && (table.greySlope() != 0 || table.greyOffset() != 0)) {
+        greyRampAvx2(h, table.greySlope(), table.greyOffset(), out, w);
+        return;
+    }
+#endif
+    greyFromTable(h, table.greyLevels(), hi, out, w);
 }
 
 #if defined(__x86_64__)
@@ -1122,7 +1208,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         // shrinking zero-fills the difference with every span.
         if (hi.size() < size_t(n))
             hi.resize(size_t(n));
-        greyLine(hs, t.over.greyLevels(), hi.data(), grey, n);
+        greyLine(hs, t.over, hi.data(), grey, n);
     };
     // Pixels [i0, i1) of line j, which lies inside the density raster,
     // coloured with their kept grey; into `copy` as well unless it is null.
