@@ -1408,16 +1408,19 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // GUI thread alone, of every pixel. Lines coloured whole are there
     // already.
     if (direct) {
-        inRenderSlices(h, int(renderThreadCount()), [&](int j0, int j1) {
-            constexpr int Lines = 8;
-            for (int b0 = j0; b0 < j1; b0 += Lines) {
-                const int b1 = qMin(b0 + Lines, j1);
-                renderLines(b0, b1);
-                for (int j = b0; j < b1; ++j)
-                    if (!inDevice[size_t(j)])
-                        std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
-            }
-        });
+        constexpr int Lines = 8;
+        inRenderSlices(
+            h, int(renderThreadCount()),
+            [&](int j0, int j1) {
+                for (int b0 = j0; b0 < j1; b0 += Lines) {
+                    const int b1 = qMin(b0 + Lines, j1);
+                    renderLines(b0, b1);
+                    for (int j = b0; j < b1; ++j)
+                        if (!inDevice[size_t(j)])
+                            std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
+                }
+            },
+            Lines);
     } else {
         inRenderSlices(h, int(renderThreadCount()), renderLines);
     }

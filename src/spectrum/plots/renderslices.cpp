@@ -9,9 +9,10 @@
 #include <QThreadPool>
 #include <QTransform>
 
+#include <atomic>
 #include <cmath>
 
-void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work)
+void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work, int grain)
 {
     if (n <= 0)
         return;
@@ -19,17 +20,32 @@ void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> 
     // a live page renders with every sweep.
     static const int ideal = QThread::idealThreadCount();
     const int threads = qBound(1, threadCount > 0 ? threadCount : ideal, n);
-    const int slice = n / threads;
+    if (threads == 1) {
+        work(0, n);
+        return;
+    }
+    // Pieces taken in turn, a few per thread: lines differ in cost (the busy
+    // levels of a band take most of it), and a fixed share each would leave
+    // one thread waiting for the other.
+    constexpr int PiecesPerThread = 6;
+    grain = qMax(1, grain);
+    const int pieces = threads * PiecesPerThread;
+    const int piece = ((n + pieces - 1) / pieces + grain - 1) / grain * grain;
+    std::atomic<int> next{0};
+    const auto take = [&] {
+        for (int a = next.fetch_add(piece); a < n; a = next.fetch_add(piece))
+            work(a, qMin(a + piece, n));
+    };
     QSemaphore done;
     for (int t = 0; t < threads - 1; ++t) {
-        auto job = [&, t] {
-            work(t * slice, (t + 1) * slice);
+        auto job = [&] {
+            take();
             done.release();
         };
         if (!QThreadPool::globalInstance()->tryStart(job))
             job();
     }
-    work((threads - 1) * slice, n);
+    take();
     done.acquire(threads - 1);
 }
 

@@ -8,11 +8,14 @@ class QPainter;
 class QRect;
 
 // The render threads of Qwt's raster items, done by the plots' own
-// renderers: [0, n) in slices, all but the last given to the global thread
-// pool and the last done on the calling thread. A slice the pool has no
-// thread for right now is done on the calling thread too, so a busy pool
-// never stalls a replot. threadCount 0 means one per processor.
-void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work);
+// renderers: [0, n) in pieces that the calling thread and threads of the
+// global pool take in turn, each piece once; `work` may be called several
+// times per thread. Pieces are whole multiples of `grain` but for the last.
+// A thread the pool has none for right now is the calling thread's work
+// too, so a busy pool never stalls a replot. threadCount 0 means one per
+// processor.
+void inRenderSlices(int n, int threadCount, const std::function<void(int, int)> &work,
+                    int grain = 1);
 
 // The pixel lines of the image under a painter that an opaque picture
 // covering `rect` (the painter's coordinates) may be written into directly,

@@ -3,6 +3,7 @@
 #include "linearcolorlookup.h"
 #include "matrixgrid.h"
 #include "rasterspectrogram.h"
+#include "renderslices.h"
 #include "spectrocolormap.h"
 #include "spectrogramdata.h"
 #include "tnwmatrixrasterdata.h"
@@ -12,9 +13,11 @@
 #include <qwt_scale_map.h>
 
 #include <QImage>
+#include <QMutex>
 #include <QPainter>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -236,6 +239,41 @@ private slots:
         // Dark grey (128) halves the colour below.
         const QColor c = target.pixelColor(32, 32);
         QVERIFY(qAbs(c.red() - 100) <= 1 && qAbs(c.green() - 50) <= 1 && qAbs(c.blue() - 25) <= 1);
+    }
+
+    // The render threads take pieces in turn: every index exactly once, in
+    // pieces of whole grains (but for the last), however the counts fall.
+    void renderSlicesCoverEachIndexOnce_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("grain");
+        QTest::newRow("lines of a picture, grain 8") << 1026 << 2 << 8;
+        QTest::newRow("fewer than the threads") << 1 << 4 << 1;
+        QTest::newRow("fewer than a grain") << 5 << 2 << 8;
+        QTest::newRow("one thread") << 100 << 1 << 8;
+        QTest::newRow("many threads, odd count") << 997 << 7 << 3;
+    }
+    void renderSlicesCoverEachIndexOnce()
+    {
+        QFETCH(int, n);
+        QFETCH(int, threads);
+        QFETCH(int, grain);
+        std::vector<int> seen(size_t(n), 0);
+        QMutex lock;
+        QVector<QPair<int, int>> pieces;
+        inRenderSlices(
+            n, threads,
+            [&](int a, int b) {
+                for (int k = a; k < b; ++k)
+                    ++seen[size_t(k)];
+                QMutexLocker locked(&lock);
+                pieces.append({a, b});
+            },
+            grain);
+        QVERIFY(std::all_of(seen.begin(), seen.end(), [](int c) { return c == 1; }));
+        for (const auto &piece : qAsConst(pieces))
+            QVERIFY(piece.second == n || (piece.second - piece.first) % grain == 0);
     }
 };
 
