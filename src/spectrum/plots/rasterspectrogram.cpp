@@ -76,6 +76,12 @@ Sampler samplerFor(const QwtRasterData *data)
     return Sampler();
 }
 
+bool finiteRect(const QRectF &r)
+{
+    return std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right()) &&
+           std::isfinite(r.bottom());
+}
+
 bool sameIntervals(const QwtRasterData *a, const QwtRasterData *b)
 {
     for (Qt::Axis axis : {Qt::XAxis, Qt::YAxis})
@@ -971,29 +977,45 @@ bool RasterSpectrogram::overlayFused() const
            samplerFor(data());
 }
 
+bool RasterSpectrogram::opaquePicture(const QRectF &) const
+{
+    return overlayFused();
+}
+
+DirectLines RasterSpectrogram::directLines(const QRectF &area, const QSize &size) const
+{
+    return area == m_direct.area && size == m_direct.size ? m_direct.lines : DirectLines();
+}
+
 void RasterSpectrogram::draw(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                              const QRectF &canvasRect) const
 {
+    const bool opaque = isVisible() && opaquePicture(canvasRect);
     if (m_fillsCanvas) {
         QRegion background(canvasRect.toAlignedRect());
-        // The fused picture is opaque: only the canvas around it needs the
-        // background. Its rectangle as the raster item works it out, a pixel
-        // short on each side, which the picture then covers anyway.
+        // An opaque picture needs the background only around it. Its
+        // rectangle as the raster item works it out, a pixel short on each
+        // side, which the picture then covers anyway.
         const QRectF bounds = boundingRect();
-        if (overlayFused() && isVisible() && bounds.isValid()) {
+        if (opaque && bounds.isValid()) {
             const QRectF area = QwtScaleMap::invTransform(xMap, yMap, canvasRect) & bounds;
-            const QRectF picture = QwtScaleMap::transform(xMap, yMap, area).normalized();
-            const QRect inside(
-                QPoint(int(std::ceil(picture.left())) + 1, int(std::ceil(picture.top())) + 1),
-                QPoint(int(std::floor(picture.right())) - 2,
-                       int(std::floor(picture.bottom())) - 2));
+            // Within the canvas: zoomed far in, the picture's corners lie
+            // beyond what an int holds.
+            const QRectF picture =
+                QwtScaleMap::transform(xMap, yMap, area).normalized() & canvasRect;
+            const QRect inside = !finiteRect(picture)
+                                     ? QRect()
+                                     : QRect(QPoint(int(std::ceil(picture.left())) + 1,
+                                                    int(std::ceil(picture.top())) + 1),
+                                             QPoint(int(std::floor(picture.right())) - 2,
+                                                    int(std::floor(picture.bottom())) - 2));
             if (inside.isValid())
                 background -= inside;
         }
         for (const QRect &r : background)
             painter->fillRect(r, Qt::black);
     }
-    m_direct = directTarget(painter, xMap, yMap, canvasRect);
+    m_direct = opaque ? directTarget(painter, xMap, yMap, canvasRect) : DirectTarget();
     QwtPlotSpectrogram::draw(painter, xMap, yMap, canvasRect);
     m_direct = DirectTarget();
 }
@@ -1003,8 +1025,7 @@ RasterSpectrogram::DirectTarget RasterSpectrogram::directTarget(QPainter *painte
                                                                 const QwtScaleMap &yMap,
                                                                 const QRectF &canvasRect) const
 {
-    if (!m_directDrawing || !m_colorTable || !overlayFused() || !data() ||
-        !painter->transform().isIdentity())
+    if (!m_directDrawing || !data() || !painter->transform().isIdentity())
         return {};
     // Qwt's placement of a raster item's picture when it has no pixel hint,
     // cache, alpha or excluded borders and the painter aligns to pixels:
@@ -1025,7 +1046,9 @@ RasterSpectrogram::DirectTarget RasterSpectrogram::directTarget(QPainter *painte
             return {};
         paintRect = QwtScaleMap::transform(xMap, yMap, area);
     }
-    if (!pixelHint(area).isEmpty())
+    // Rounded to ints below; one beyond the canvas is no plain copy anyway.
+    if (!pixelHint(area).isEmpty() || !finiteRect(paintRect) ||
+        !canvasRect.adjusted(-1.0, -1.0, 1.0, 1.0).contains(paintRect))
         return {};
     QRectF aligned;
     aligned.setLeft(qRound(paintRect.left()));
@@ -1183,8 +1206,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // Whether the picture goes straight into the device as well (see below);
     // a line coloured whole is then written there as it is coloured, and
     // marked so, the others are copied from the picture afterwards.
-    const bool direct = separable && m_direct.lines.isValid() && area == m_direct.area &&
-                        imageSize == m_direct.size;
+    const bool direct = separable && directLines(area, imageSize).isValid();
     std::vector<uchar> inDevice(direct ? size_t(h) : 0);
     auto deviceLine = [&](int j) {
         return direct ? reinterpret_cast<QRgb *>(m_direct.lines.line(j)) : nullptr;

@@ -49,11 +49,12 @@ public:
     //! whole canvas under an opaque picture; this item must be its lowest.
     void setFillsCanvas(bool on) { m_fillsCanvas = on; }
 
-    //! Whether the fused picture may be written straight into the window's
-    //! backing store by the render threads, line by line as they finish
-    //! (on by default). It then costs no copy on the GUI thread afterwards;
-    //! any painter it cannot prove to be a plain 32-bit image under the
-    //! picture, unclipped there, gets the picture drawn as usual.
+    //! Whether an opaque picture (see opaquePicture()) may be written
+    //! straight into the window's backing store by the render threads, line
+    //! by line as they finish (on by default). It then costs no copy on the
+    //! GUI thread afterwards; any painter it cannot prove to be a plain
+    //! 32-bit image under the picture, unclipped there, gets the picture
+    //! drawn as usual.
     void setDirectDrawing(bool on) { m_directDrawing = on; }
     //! Whether the last picture rendered went straight into the device.
     bool lastPictureDirect() const { return m_drewDirect; }
@@ -64,6 +65,18 @@ public:
 protected:
     QImage renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
                        const QSize &imageSize) const override;
+
+    //! Whether draw() on `canvasRect` renders an opaque picture, one that
+    //! covers its rectangle: the canvas needs no background under it, and
+    //! it may go straight into the painter's device. Here: the fused one.
+    virtual bool opaquePicture(const QRectF &canvasRect) const;
+    //! During draw(): where a picture of `area` at `size` goes straight
+    //! into the painter's device, line by line as drawImage() would put it
+    //! there (invalid: it must be drawn).
+    DirectLines directLines(const QRectF &area, const QSize &size) const;
+    //! Whether the picture renderImage() is about to return is in the
+    //! device already; it is then not drawn again.
+    void setPictureDirect(bool on) const { m_drewDirect = on; }
 
 private:
     QImage render(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -37,16 +38,23 @@ QRgb premultiplied(QRgb c)
 
 // One pixel line: the blend of two kept rows and the colour of its step
 // (step = blend * k + c). The steps first, free of branches so that the
-// compiler runs them several pixels at a time, then the table reads.
+// compiler runs them several pixels at a time, then the table reads, into
+// `copy` as well unless it is null.
 __attribute__((target_clones("avx2", "default"))) void
 linePixels(const qint16 *__restrict a, const qint16 *__restrict b, int wa, float k, float c,
-           const QRgb *__restrict colors, int *__restrict steps, QRgb *__restrict out, int n)
+           const QRgb *__restrict colors, int *__restrict steps, QRgb *__restrict out, int n,
+           QRgb *__restrict copy = nullptr)
 {
     const int wb = WeightOne - wa;
     for (int i = 0; i < n; ++i) {
         const float p = float(wa * a[i] + wb * b[i]) * k + c;
         // In this order a NaN would give step 0, not a read outside the table.
         steps[i] = int(std::min(float(TopStep), std::max(0.0f, p)));
+    }
+    if (copy) {
+        for (int i = 0; i < n; ++i)
+            out[i] = copy[i] = colors[steps[i]];
+        return;
     }
     for (int i = 0; i < n; ++i)
         out[i] = colors[steps[i]];
@@ -246,30 +254,46 @@ void WaterfallSpectrogram::reset(const Key &key, const QwtScaleMap &xMap) const
     buildColors(static_cast<const QwtColorMap *>(key.map), key.z, m_opaque, m_colors);
 }
 
-QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
-                                         const QRectF &area, const QSize &imageSize) const
+bool WaterfallSpectrogram::keyFor(const QwtScaleMap &xMap, int width, Key &key) const
 {
     const auto *matrix = dynamic_cast<const QwtMatrixRasterData *>(data());
     const QwtColorMap *map = colorMap();
     if (!m_enabled || !matrix || !map || map->format() != QwtColorMap::RGB || overlay() ||
-        !colorTableEnabled() || imageSize.isEmpty() ||
+        !colorTableEnabled() || width < 1 ||
         matrix->resampleMode() != QwtMatrixRasterData::BilinearInterpolation)
-        return RasterSpectrogram::renderImage(xMap, yMap, area, imageSize);
-    Key key;
+        return false;
     key.s1 = xMap.s1();
     key.s2 = xMap.s2();
     key.p1 = xMap.p1();
     key.p2 = xMap.p2();
-    key.width = imageSize.width();
+    key.width = width;
     key.cols = matrix->numColumns();
     key.rows = matrix->numRows();
     key.x = matrix->interval(Qt::XAxis);
     key.z = matrix->interval(Qt::ZAxis);
     key.map = map;
     const QwtInterval yi = matrix->interval(Qt::YAxis);
-    if (key.cols < 1 || key.rows < 1 || !key.x.isValid() || !yi.isValid() || !key.z.isValid() ||
-        !(key.x.width() > 0.0) || !(yi.width() > 0.0) || !(key.z.width() > 0.0) ||
-        matrix->valueMatrix().size() != qsizetype(key.cols) * key.rows)
+    return key.cols >= 1 && key.rows >= 1 && key.x.isValid() && yi.isValid() && key.z.isValid() &&
+           key.x.width() > 0.0 && yi.width() > 0.0 && key.z.width() > 0.0 &&
+           matrix->valueMatrix().size() == qsizetype(key.cols) * key.rows;
+}
+
+bool WaterfallSpectrogram::opaquePicture(const QRectF &canvasRect) const
+{
+    // The picture is at most the canvas wide; a pixel more either side in
+    // case the rectangle's edges round outwards.
+    const int width = int(std::ceil(canvasRect.width())) + 2;
+    Key key;
+    return m_opaque && keyFor(QwtScaleMap(), width, key) &&
+           qint64(key.rows) * width <= MaxKeptValues;
+}
+
+QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap,
+                                         const QRectF &area, const QSize &imageSize) const
+{
+    setPictureDirect(false);
+    Key key;
+    if (imageSize.isEmpty() || !keyFor(xMap, imageSize.width(), key))
         return RasterSpectrogram::renderImage(xMap, yMap, area, imageSize);
     // Rows too many to keep at the picture's width: rendered whole.
     if (qint64(key.rows) * key.width > MaxKeptValues) {
@@ -278,6 +302,8 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
         m_rowSample = {};
         return RasterSpectrogram::renderImage(xMap, yMap, area, imageSize);
     }
+    const auto *matrix = static_cast<const QwtMatrixRasterData *>(data());
+    const QwtInterval yi = matrix->interval(Qt::YAxis);
     const bool sameKey = m_keyValid && key == m_key;
     if (!sameKey)
         reset(key, xMap);
@@ -362,27 +388,39 @@ QImage WaterfallSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScale
     const double scale = Steps / key.z.width();
     const float k = float(scale / (RowUnits * WeightOne));
     const float c = float(1.0 - key.z.minValue() * scale);
+    // An opaque picture goes straight into the device as well, each pixel
+    // as it is coloured, instead of a copy of the whole on the GUI thread
+    // afterwards.
+    const DirectLines device = m_opaque ? directLines(area, imageSize) : DirectLines();
     inRenderSlices(h, renderThreadCount(), [&](int j0, int j1) {
         std::vector<int> steps(std::size_t(qMax(span, 1)));
         for (int j = j0; j < j1; ++j) {
             auto *out = reinterpret_cast<QRgb *>(bits + j * stride);
+            auto *copy = device.isValid() ? reinterpret_cast<QRgb *>(device.line(j)) : nullptr;
             const Line &line = lines[std::size_t(j)];
+            const auto fill = [&](int from, int to) {
+                std::fill(out + from, out + to, none);
+                if (copy)
+                    std::fill(copy + from, copy + to, none);
+            };
             if (line.row1 < 0) {
-                std::fill(out, out + w, none);
+                fill(0, w);
                 continue;
             }
-            std::fill(out, out + x0, none);
-            std::fill(out + x0 + span, out + w, none);
+            fill(0, x0);
+            fill(x0 + span, w);
             linePixels(kept + std::size_t(line.row1) * span, kept + std::size_t(line.row2) * span,
-                       line.weight, k, c, colors, steps.data(), out + x0, span);
+                       line.weight, k, c, colors, steps.data(), out + x0, span,
+                       copy ? copy + x0 : nullptr);
         }
     });
+    setPictureDirect(device.isValid());
 
     m_pictureRevision = m_revision;
     m_pictureSize = imageSize;
     std::copy(y, y + 4, m_pictureY);
     m_pictureRows = yi;
-    return m_picture;
+    return device.isValid() ? QImage() : m_picture;
 }
 
 void WaterfallSpectrogram::setLiveSelection(const RfSpectrumSampleList &samples, int columns)

@@ -80,6 +80,8 @@ public:
 protected:
     QImage renderImage(const QwtScaleMap &xMap, const QwtScaleMap &yMap, const QRectF &area,
                        const QSize &imageSize) const override;
+    //! The kept rows' picture when it is opaque (setOpaqueOnBlack()).
+    bool opaquePicture(const QRectF &canvasRect) const override;
 
 private:
     struct Key
@@ -91,6 +93,9 @@ private:
         bool operator==(const Key &o) const;
     };
 
+    //! The key of a picture `width` pixels wide that the kept rows render,
+    //! or false when it renders as RasterSpectrogram does.
+    bool keyFor(const QwtScaleMap &xMap, int width, Key &key) const;
     void reset(const Key &key, const QwtScaleMap &xMap) const;
     bool drawLive(QPainter *painter, const QwtScaleMap &xMap, const QwtScaleMap &yMap,
                   const QRectF &canvasRect) const;

@@ -200,6 +200,48 @@ private slots:
         QCOMPARE(straight.pixelColor(straight.width() - 1, straight.height() - 1), QColor(Qt::red));
     }
 
+    // The waterfall's opaque picture goes straight in as well, and the
+    // canvas's background is painted only around it: what is painted must
+    // not depend on what the image held. A slide by one sample renders every
+    // line.
+    void waterfallStraightIntoTheImage_data()
+    {
+        QTest::addColumn<QRect>("part"); //!< of the canvas; empty: all of it
+        QTest::addColumn<bool>("direct");
+        QTest::newRow("whole canvas") << QRect() << true;
+        QTest::newRow("part of the canvas") << QRect(0, 0, 300, 200) << false;
+    }
+    void waterfallStraightIntoTheImage()
+    {
+        QFETCH(QRect, part);
+        QFETCH(bool, direct);
+        const RfSpectrumSampleList history = recording(401);
+        WaterfallPlot plot;
+        prepare(plot, QSize(640, 360));
+        plot.setAxisScale(QwtPlot::xBottom, 2390.0, 2510.0); // the band ends inside
+        auto *raster = static_cast<WaterfallSpectrogram *>(plot.spectrogram());
+        QWidget *canvas = plot.canvas();
+        const QRect painted = part.isEmpty() ? canvas->rect() : part;
+        const QPoint at(37, 23);
+        auto picture = [&](bool allowed, Qt::GlobalColor under) {
+            raster->setDirectDrawing(allowed);
+            plot.setData(history.mid(0, 400));
+            plot.replot();
+            plot.setData(history.mid(1, 400));
+            QImage image(canvas->size() + QSize(60, 40), QImage::Format_RGB32);
+            image.fill(under);
+            QPainter painter(&image);
+            canvas->render(&painter, at, QRegion(painted));
+            return image;
+        };
+        const QImage straight = picture(true, Qt::red);
+        QCOMPARE(raster->lastPictureDirect(), direct);
+        QCOMPARE(straight, picture(false, Qt::red));
+        const QRect inImage = painted.translated(at);
+        QCOMPARE(straight.copy(inImage), picture(true, Qt::green).copy(inImage));
+        QCOMPARE(straight.pixel(straight.width() - 1, straight.height() - 1), qRgb(255, 0, 0));
+    }
+
     // The incremental renderer against a plot drawn from scratch; `rangeAt`
     // is the slide before which a fixed colour range is set (-1: none).
     // The density picture paints the canvas's black itself: where it does
