@@ -1206,10 +1206,11 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     // Whether the picture goes straight into the device as well (see below);
     // a line coloured whole is then written there as it is coloured, and
     // marked so, the others are copied from the picture afterwards.
-    const bool direct = separable && directLines(area, imageSize).isValid();
+    const DirectLines device = separable ? directLines(area, imageSize) : DirectLines();
+    const bool direct = device.isValid();
     std::vector<uchar> inDevice(direct ? size_t(h) : 0);
     auto deviceLine = [&](int j) {
-        return direct ? reinterpret_cast<QRgb *>(m_direct.lines.line(j)) : nullptr;
+        return direct ? reinterpret_cast<QRgb *>(device.line(j)) : nullptr;
     };
     // The kept grey of pixels [i0, i1) of line j worked out again; 255 (no
     // change) where the highlight does not reach the line.
@@ -1439,7 +1440,7 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                     renderLines(b0, b1);
                     for (int j = b0; j < b1; ++j)
                         if (!inDevice[size_t(j)])
-                            std::memcpy(m_direct.lines.line(j), bits + j * stride, size_t(w) * 4);
+                            std::memcpy(device.line(j), bits + j * stride, size_t(w) * 4);
                 }
             },
             Lines);
