@@ -930,6 +930,11 @@ struct RasterSpectrogram::Tables
     //! where there is none), so a span whose highlight did not change is
     //! coloured without working it out again.
     std::vector<uchar> grey;
+    //! Per line of the image, 1 where the last picture went into the window
+    //! only: the image's line is older, and is coloured whole again before
+    //! anything reads it.
+    std::vector<uchar> elsewhere;
+    bool anyElsewhere = false;
     bool pictureKept = false;                  //!< the image holds the last separable picture
     quint64 densityColors = 0, overColors = 0; //!< the tables' generations it used
 };
@@ -1095,7 +1100,8 @@ QImage RasterSpectrogram::renderImage(const QwtScaleMap &xMap, const QwtScaleMap
         return m_image;
     const QImage image = render(xMap, yMap, area, imageSize);
     // Only the reused image can be kept; the base class's own renders are not.
-    m_cacheValid = image.constBits() == m_image.constBits() && !image.isNull();
+    m_cacheValid =
+        image.constBits() == m_image.constBits() && !image.isNull() && !m_tables->anyElsewhere;
     m_cacheKey = key;
     // A picture already in the painter's device is not drawn again.
     return m_drewDirect ? QImage() : image;
@@ -1201,8 +1207,10 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
     const bool fast = lookup.isUsable() && zWidth > 0.0;
     const ColorTable table(m_colorTable && !separable ? map : nullptr, range);
     const ColorTable overTable(m_colorTable && !separable ? overMap : nullptr, overRange);
-    if (separable)
+    if (separable) {
         t.grey.resize(size_t(w) * size_t(h));
+        t.elsewhere.resize(size_t(h));
+    }
     // Whether the picture goes straight into the device as well (see below);
     // a line coloured whole is then written there as it is coloured, and
     // marked so, the others are copied from the picture afterwards.
@@ -1234,8 +1242,9 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         greyLine(hs, t.over, hi.data(), grey, n);
     };
     // Pixels [i0, i1) of line j, which lies inside the density raster,
-    // coloured with their kept grey; into `copy` as well unless it is null.
-    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d, QRgb *copy) {
+    // coloured with their kept grey into `target`; into `copy` as well unless
+    // it is null.
+    auto separableSpan = [&](int j, int i0, int i1, const LineTaps &d, QRgb *target, QRgb *copy) {
         thread_local std::vector<int> di;
         LineTaps ds = d;
         for (int k = 0; k < 4; ++k)
@@ -1246,20 +1255,27 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         if (di.size() < size_t(n))
             di.resize(size_t(n));
         fusedLine(ds, t.density.colors(), t.grey.data() + size_t(j) * size_t(w) + size_t(i0),
-                  di.data(), reinterpret_cast<QRgb *>(bits + j * stride) + i0,
-                  copy ? copy + i0 : nullptr, n);
+                  di.data(), target + i0, copy ? copy + i0 : nullptr, n);
     };
-    auto colourLine = [&](int j, const LineTaps &d) {
+    // A whole line into the image, the window or both. While a window fills,
+    // every line changes with every sweep and goes into the window alone:
+    // the image's copy would be written again before anyone read it, and
+    // cost the render threads a second store per pixel. `keep` is for a
+    // line the next picture may colour in runs, which it does in the image.
+    auto colourLine = [&](int j, const LineTaps &d, bool keep) {
         QRgb *const device = deviceLine(j);
-        separableSpan(j, 0, w, d, device);
         auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
+        QRgb *const first = device && !keep ? device : line;
+        separableSpan(j, 0, w, d, first, first == line ? device : nullptr);
         for (int i : densityPlane.outside)
-            line[i] = 0xff000000u;
+            first[i] = 0xff000000u;
         if (device) {
-            for (int i : densityPlane.outside)
-                device[i] = 0xff000000u;
+            if (first == line)
+                for (int i : densityPlane.outside)
+                    device[i] = 0xff000000u;
             inDevice[size_t(j)] = 1;
         }
+        t.elsewhere[size_t(j)] = first != line;
     };
     auto separableLines = [&](int j0, int j1) {
         for (int j = j0; j < j1; ++j) {
@@ -1267,10 +1283,11 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
             if (!densityPlane.lineTaps(j, d)) {
                 auto *line = reinterpret_cast<QRgb *>(bits + j * stride);
                 std::fill(line, line + w, 0xff000000u); // the black canvas
+                t.elsewhere[size_t(j)] = 0;
                 continue;
             }
             greySpan(j, 0, w, overPlane.lineTaps(j, h) ? &h : nullptr);
-            colourLine(j, d);
+            colourLine(j, d, false);
         }
     };
     // Only the pixels that read a changed cell: per line, the columns that
@@ -1343,10 +1360,15 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
                 greySpan(j, 0, w, &h);
             for (const auto &run : change.greyRuns)
                 greySpan(j, run.first, run.second, &h);
-            if (change.whole)
-                colourLine(j, d);
+            // A line only in the window is coloured whole into the image
+            // too before the image's copy serves again.
+            if (change.whole || t.elsewhere[size_t(j)]) {
+                colourLine(j, d, !change.whole);
+                continue;
+            }
             for (const auto &run : change.runs)
-                separableSpan(j, run.first, run.second, d, nullptr);
+                separableSpan(j, run.first, run.second, d,
+                              reinterpret_cast<QRgb *>(bits + j * stride), nullptr);
         }
     };
 
@@ -1448,6 +1470,8 @@ QImage RasterSpectrogram::render(const QwtScaleMap &xMap, const QwtScaleMap &yMa
         inRenderSlices(h, int(renderThreadCount()), renderLines);
     }
     m_drewDirect = direct;
+    t.anyElsewhere = separable && std::find(t.elsewhere.begin(), t.elsewhere.end(), uchar(1)) !=
+                                      t.elsewhere.end();
     if (separable) {
         t.pictureKept = true;
         t.densityColors = t.density.generation();

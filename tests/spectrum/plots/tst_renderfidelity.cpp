@@ -200,6 +200,45 @@ private slots:
         QCOMPARE(straight.pixelColor(straight.width() - 1, straight.height() - 1), QColor(Qt::red));
     }
 
+    // While the window fills, lines go straight into the window only; the
+    // next picture, into the window or any other painter, and a repaint with
+    // nothing new must still equal a plot drawn from scratch.
+    void linesOnlyInTheWindowAreColouredAgain_data()
+    {
+        QTest::addColumn<QImage::Format>("then"); //!< what the last picture is painted on
+        QTest::addColumn<int>("slide");           //!< samples it moves on by
+        QTest::newRow("slide, window") << QImage::Format_RGB32 << 1;
+        QTest::newRow("slide, another painter") << QImage::Format_ARGB32 << 1;
+        QTest::newRow("nothing new, another painter") << QImage::Format_ARGB32 << 0;
+    }
+    void linesOnlyInTheWindowAreColouredAgain()
+    {
+        QFETCH(QImage::Format, then);
+        QFETCH(int, slide);
+        const RfSpectrumSampleList history = recording(200);
+        const auto draw = [](SpectroPlot &p, QImage::Format format) {
+            QImage image(p.canvas()->size(), format);
+            image.fill(Qt::red);
+            QPainter painter(&image);
+            p.canvas()->render(&painter);
+            painter.end();
+            return image.convertToFormat(QImage::Format_RGB32);
+        };
+        SpectroPlot plot;
+        prepare(plot, QSize(640, 360));
+        for (int k : {150, 160, 170}) {
+            plot.setData(history.mid(0, k));
+            draw(plot, QImage::Format_RGB32);
+        }
+        QVERIFY(static_cast<RasterSpectrogram *>(plot.densityItem())->lastPictureDirect());
+        plot.setData(history.mid(slide, 170));
+        const QImage shown = draw(plot, then);
+        SpectroPlot scratch;
+        prepare(scratch, QSize(640, 360));
+        scratch.setData(history.mid(slide, 170));
+        QCOMPARE(shown, draw(scratch, then));
+    }
+
     // The waterfall's opaque picture goes straight in as well, and the
     // canvas's background is painted only around it: what is painted must
     // not depend on what the image held. A slide by one sample renders every
